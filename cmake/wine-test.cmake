@@ -1,0 +1,14 @@
+# Test binaries run through Wine (the toolchain's emulator) in the build tree's own prefix, one
+# CTest entry per binary: every Wine start costs.
+function(add_wine_test name)
+  add_test(NAME ${name} COMMAND ${name} ${ARGN})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "WINEPREFIX=${WINE_PREFIX};QR_PROGRAM_DIR=${PROGRAM_DIR}"
+    TIMEOUT 900)
+endfunction()
+
+# Puts a built program into the program folder.
+function(into_program_folder target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROGRAM_DIR}
+                                             LIBRARY_OUTPUT_DIRECTORY ${PROGRAM_DIR})
+endfunction()

@@ -1,0 +1,54 @@
+# Shared by the scripts: where things are, and the Wine environment of a build tree.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$here/build}
+PROGRAM_DIR=$BUILD_DIR/program
+export BUILD_DIR PROGRAM_DIR
+export WINEPREFIX=$BUILD_DIR/wine WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Debian packages the build, the tests and the programs need.
+PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix wine wine32 wine64 libwine-dev
+          xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils)
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    local arch_p=$p
+    [ "$p" = wine32 ] && arch_p=wine32:i386
+    dpkg-query -W -f='${Status}' "$arch_p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Creates the build tree's Wine prefix once (32-bit, no Mono or Gecko prompts).
+make_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix in $WINEPREFIX"
+    mkdir -p "$BUILD_DIR"
+    wineboot -i >/dev/null 2>&1 || true
+    # Windows the prefix shows are its own, not the X window manager's: with none running (a
+    # virtual display), Wine would otherwise wait seconds for one at every hide and close.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
+
+build() {
+  cmake -S "$here" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$BUILD_DIR" -j"$(nproc)"
+}
+
+# Runs "$@" with an X display: the one at hand, or a virtual one.
+with_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    "$@"
+  else
+    xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+  fi
+}

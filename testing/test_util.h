@@ -1,0 +1,44 @@
+// Helpers the tests share: scratch folders, whole files, pumping messages until a condition holds.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace testutil {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadWholeFile(const std::string& path, bool* ok = nullptr);
+bool WriteWholeFile(const std::string& path, const std::string& content);
+bool Exists(const std::string& path);
+bool CopyInto(const std::string& from, const std::string& toFolder, const std::string& name = {});
+void RemoveTree(const std::string& path);
+
+// Pumps messages until `done` holds or the deadline passes; returns whether it held.
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds deadline = std::chrono::seconds(20));
+// Pumps messages for a while (to let a window settle); not a way to wait for a result.
+void PumpFor(std::chrono::milliseconds span);
+
+// The built program folder (the build passes its Unix path in QR_PROGRAM_DIR).
+std::string ProgramFolder();
+
+// Window text of a window.
+std::string TextOf(HWND w);
+
+}  // namespace testutil

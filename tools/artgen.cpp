@@ -1,0 +1,297 @@
+// Draws the system's pictures and icons at build time: every image is described here as shapes
+// and written as a BMP (pictures, over the common background colour) or an ICO (with alpha).
+// Usage: artgen OUTPUT_DIR
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rgba {
+  double r = 0, g = 0, b = 0, a = 0;
+};
+
+Rgba Solid(int r, int g, int b, double a = 1) { return {r / 255.0, g / 255.0, b / 255.0, a}; }
+
+// A layer answers, for a point in pixel units, its colour there (alpha 0 outside the shape).
+using Layer = std::function<Rgba(double x, double y)>;
+
+class Canvas {
+ public:
+  Canvas(int w, int h) : w_(w), h_(h), px_(static_cast<size_t>(w) * h) {}
+  int w() const { return w_; }
+  int h() const { return h_; }
+
+  // Paints a layer with 4 x 4 samples a pixel, so edges come out smooth.
+  void Draw(const Layer& layer) {
+    constexpr int S = 4;
+    for (int y = 0; y < h_; ++y)
+      for (int x = 0; x < w_; ++x) {
+        Rgba sum;
+        for (int sy = 0; sy < S; ++sy)
+          for (int sx = 0; sx < S; ++sx) {
+            Rgba c = layer(x + (sx + 0.5) / S, y + (sy + 0.5) / S);
+            sum.r += c.r * c.a;
+            sum.g += c.g * c.a;
+            sum.b += c.b * c.a;
+            sum.a += c.a;
+          }
+        if (sum.a <= 0) continue;
+        double a = sum.a / (S * S);
+        Rgba src{sum.r / sum.a, sum.g / sum.a, sum.b / sum.a, a};
+        Rgba& d = px_[static_cast<size_t>(y) * w_ + x];
+        double out = src.a + d.a * (1 - src.a);
+        if (out <= 0) continue;
+        d.r = (src.r * src.a + d.r * d.a * (1 - src.a)) / out;
+        d.g = (src.g * src.a + d.g * d.a * (1 - src.a)) / out;
+        d.b = (src.b * src.a + d.b * d.a * (1 - src.a)) / out;
+        d.a = out;
+      }
+  }
+  const Rgba& at(int x, int y) const { return px_[static_cast<size_t>(y) * w_ + x]; }
+
+ private:
+  int w_, h_;
+  std::vector<Rgba> px_;
+};
+
+// --- shapes ---------------------------------------------------------------------------------
+
+Layer Circle(double cx, double cy, double r, Rgba c) {
+  return [=](double x, double y) { return std::hypot(x - cx, y - cy) <= r ? c : Rgba{}; };
+}
+
+Layer Ring(double cx, double cy, double r, double width, Rgba c) {
+  return [=](double x, double y) {
+    double d = std::hypot(x - cx, y - cy);
+    return std::fabs(d - r) <= width / 2 ? c : Rgba{};
+  };
+}
+
+// A disc whose colour runs from `light` at its upper left to `dark` at its lower right.
+Layer ShadedCircle(double cx, double cy, double r, Rgba light, Rgba dark) {
+  return [=](double x, double y) {
+    if (std::hypot(x - cx, y - cy) > r) return Rgba{};
+    double t = std::clamp(((x - cx) + (y - cy)) / (2.4 * r) + 0.5, 0.0, 1.0);
+    return Rgba{light.r + (dark.r - light.r) * t, light.g + (dark.g - light.g) * t,
+                light.b + (dark.b - light.b) * t, 1};
+  };
+}
+
+Layer Rect(double l, double t, double r, double b, Rgba c) {
+  return [=](double x, double y) { return x >= l && x < r && y >= t && y < b ? c : Rgba{}; };
+}
+
+// A line segment of the given width with round ends.
+Layer Stroke(double x1, double y1, double x2, double y2, double width, Rgba c) {
+  return [=](double x, double y) {
+    double dx = x2 - x1, dy = y2 - y1;
+    double t = std::clamp(((x - x1) * dx + (y - y1) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    return std::hypot(x - (x1 + t * dx), y - (y1 + t * dy)) <= width / 2 ? c : Rgba{};
+  };
+}
+
+// A filled polygon (even-odd rule).
+Layer Polygon(std::vector<std::pair<double, double>> pts, Rgba c) {
+  return [=](double x, double y) {
+    bool in = false;
+    for (size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
+      auto [xi, yi] = pts[i];
+      auto [xj, yj] = pts[j];
+      if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+    }
+    return in ? c : Rgba{};
+  };
+}
+
+// Clips a layer to a disc.
+Layer Within(double cx, double cy, double r, Layer inner) {
+  return [=](double x, double y) { return std::hypot(x - cx, y - cy) <= r ? inner(x, y) : Rgba{}; };
+}
+
+// --- files ----------------------------------------------------------------------------------
+
+void Put16(std::vector<uint8_t>& v, unsigned x) {
+  v.push_back(x & 0xFF);
+  v.push_back((x >> 8) & 0xFF);
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+  Put16(v, x & 0xFFFF);
+  Put16(v, x >> 16);
+}
+
+bool Save(const std::string& path, const std::vector<uint8_t>& data) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+uint8_t Byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
+
+// A 24-bit BMP of the canvas laid over a solid background.
+std::vector<uint8_t> Bmp(const Canvas& c, Rgba back) {
+  int stride = (c.w() * 3 + 3) & ~3;
+  std::vector<uint8_t> v;
+  v.push_back('B');
+  v.push_back('M');
+  Put32(v, 54 + stride * c.h());
+  Put32(v, 0);
+  Put32(v, 54);
+  Put32(v, 40);
+  Put32(v, c.w());
+  Put32(v, c.h());
+  Put16(v, 1);
+  Put16(v, 24);
+  for (int i = 0; i < 6; ++i) Put32(v, i == 1 ? stride * c.h() : 0);
+  for (int y = c.h() - 1; y >= 0; --y) {
+    for (int x = 0; x < c.w(); ++x) {
+      const Rgba& p = c.at(x, y);
+      v.push_back(Byte(p.b * p.a + back.b * (1 - p.a)));
+      v.push_back(Byte(p.g * p.a + back.g * (1 - p.a)));
+      v.push_back(Byte(p.r * p.a + back.r * (1 - p.a)));
+    }
+    for (int pad = c.w() * 3; pad < stride; ++pad) v.push_back(0);
+  }
+  return v;
+}
+
+// One 32-bit image of an icon file: the colour rows with alpha, then the AND mask.
+std::vector<uint8_t> IconImage(const Canvas& c) {
+  std::vector<uint8_t> v;
+  Put32(v, 40);
+  Put32(v, c.w());
+  Put32(v, c.h() * 2);
+  Put16(v, 1);
+  Put16(v, 32);
+  for (int i = 0; i < 6; ++i) Put32(v, 0);
+  for (int y = c.h() - 1; y >= 0; --y)
+    for (int x = 0; x < c.w(); ++x) {
+      const Rgba& p = c.at(x, y);
+      v.push_back(Byte(p.b));
+      v.push_back(Byte(p.g));
+      v.push_back(Byte(p.r));
+      v.push_back(Byte(p.a));
+    }
+  int maskStride = ((c.w() + 31) / 32) * 4;
+  for (int y = c.h() - 1; y >= 0; --y) {
+    std::vector<uint8_t> row(maskStride, 0);
+    for (int x = 0; x < c.w(); ++x)
+      if (c.at(x, y).a < 0.5) row[x / 8] |= 0x80 >> (x % 8);
+    v.insert(v.end(), row.begin(), row.end());
+  }
+  return v;
+}
+
+std::vector<uint8_t> Ico(const std::vector<const Canvas*>& sizes) {
+  std::vector<std::vector<uint8_t>> images;
+  for (const Canvas* c : sizes) images.push_back(IconImage(*c));
+  std::vector<uint8_t> v;
+  Put16(v, 0);
+  Put16(v, 1);
+  Put16(v, static_cast<unsigned>(images.size()));
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+  for (size_t i = 0; i < images.size(); ++i) {
+    v.push_back(static_cast<uint8_t>(sizes[i]->w()));
+    v.push_back(static_cast<uint8_t>(sizes[i]->h()));
+    v.push_back(0);
+    v.push_back(0);
+    Put16(v, 1);
+    Put16(v, 32);
+    Put32(v, static_cast<uint32_t>(images[i].size()));
+    Put32(v, offset);
+    offset += static_cast<uint32_t>(images[i].size());
+  }
+  for (auto& img : images) v.insert(v.end(), img.begin(), img.end());
+  return v;
+}
+
+// --- the pictures -----------------------------------------------------------------------------
+
+const Rgba kBack = Solid(123, 191, 253);
+const Rgba kWhite = Solid(255, 255, 255);
+const Rgba kDeepBlue = Solid(3, 118, 222);
+
+// The browser's world, being swept clean: a globe with a broom across it.
+Canvas ActivityPicture() {
+  Canvas c(52, 59);
+  double cx = 24, cy = 26, r = 20;
+  c.Draw(Circle(cx + 1.5, cy + 2, r, Solid(40, 80, 140, 0.35)));
+  c.Draw(ShadedCircle(cx, cy, r, Solid(150, 215, 255), Solid(10, 90, 190)));
+  Rgba grid = Solid(255, 255, 255, 0.55);
+  c.Draw(Within(cx, cy, r, Ring(cx, cy + 30, 34, 1.2, grid)));
+  c.Draw(Within(cx, cy, r, Ring(cx, cy - 30, 34, 1.2, grid)));
+  c.Draw(Within(cx, cy, r, Rect(cx - 20, cy - 0.6, cx + 20, cy + 0.6, grid)));
+  c.Draw(Within(cx, cy, r, Rect(cx - 0.6, cy - 20, cx + 0.6, cy + 20, grid)));
+  c.Draw([=](double x, double y) {
+    double dx = (x - cx) / 10.0, dy = (y - cy) / r;
+    return std::fabs(dx * dx + dy * dy - 1) < 0.12 && std::hypot(x - cx, y - cy) <= r ? grid : Rgba{};
+  });
+  c.Draw(Ring(cx, cy, r, 1.2, Solid(8, 70, 150)));
+  // The broom: a wooden handle and a straw head sweeping the lower right.
+  c.Draw(Stroke(47, 6, 30, 40, 3.2, Solid(150, 95, 40)));
+  c.Draw(Polygon({{27, 38}, {35, 43}, {40, 56}, {31, 58}, {22, 55}, {20, 45}}, Solid(240, 195, 70)));
+  for (int i = 0; i < 4; ++i)
+    c.Draw(Stroke(26 + i * 2.6, 44, 23 + i * 4.2, 56, 0.8, Solid(190, 140, 30)));
+  c.Draw(Stroke(26, 41, 35, 45, 2.2, Solid(200, 60, 50)));
+  return c;
+}
+
+// Done: a green disc with a white tick.
+Canvas CompletionPicture() {
+  Canvas c(40, 37);
+  c.Draw(Circle(21, 20, 16, Solid(20, 70, 30, 0.3)));
+  c.Draw(ShadedCircle(20, 18.5, 16, Solid(120, 220, 110), Solid(20, 130, 40)));
+  c.Draw(Ring(20, 18.5, 16, 1.2, Solid(15, 100, 30)));
+  c.Draw(Stroke(12, 19, 18, 25, 4, kWhite));
+  c.Draw(Stroke(18, 25, 29, 12, 4, kWhite));
+  return c;
+}
+
+// Something went wrong: a yellow warning sign with an exclamation mark.
+Canvas ErrorPicture() {
+  Canvas c(32, 32);
+  c.Draw(Polygon({{16, 2}, {31, 29}, {1, 29}}, Solid(120, 80, 0)));
+  c.Draw(Polygon({{16, 4.5}, {29, 27.8}, {3, 27.8}}, Solid(255, 214, 40)));
+  c.Draw(Stroke(16, 11, 16, 20, 3.2, Solid(30, 30, 30)));
+  c.Draw(Circle(16, 24, 1.8, Solid(30, 30, 30)));
+  return c;
+}
+
+// The program icon: a blue shield with a white sweep across it.
+Canvas AppIcon(int size) {
+  Canvas c(size, size);
+  double k = size / 32.0;
+  auto P = [k](double x, double y) { return std::pair<double, double>{x * k, y * k}; };
+  c.Draw(Polygon({P(16, 1), P(29, 5), P(28, 18), P(16, 31), P(4, 18), P(3, 5)}, Solid(2, 60, 130)));
+  c.Draw(Polygon({P(16, 3), P(27, 6.5), P(26, 17.5), P(16, 28.5), P(6, 17.5), P(5, 6.5)}, kDeepBlue));
+  c.Draw(Polygon({P(16, 3), P(27, 6.5), P(26.6, 11), P(16, 8), P(5.4, 11), P(5, 6.5)},
+                 Solid(123, 191, 253, 0.7)));
+  c.Draw(Stroke(9 * k, 21 * k, 23 * k, 10 * k, 3.2 * k, kWhite));
+  c.Draw(Stroke(11 * k, 24 * k, 21 * k, 16 * k, 2.0 * k, Solid(255, 255, 255, 0.8)));
+  return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: artgen OUTPUT_DIR\n");
+    return 2;
+  }
+  std::string dir = argv[1];
+  Canvas icon32 = AppIcon(32), icon16 = AppIcon(16);
+  bool ok = Save(dir + "/clear_activity.bmp", Bmp(ActivityPicture(), kBack)) &&
+            Save(dir + "/clear_done.bmp", Bmp(CompletionPicture(), kBack)) &&
+            Save(dir + "/error.bmp", Bmp(ErrorPicture(), kBack)) &&
+            Save(dir + "/app.ico", Ico({&icon32, &icon16}));
+  if (!ok) {
+    std::fprintf(stderr, "artgen: cannot write into %s\n", dir.c_str());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,179 @@
+// Small owners for the Win32 and COM resources the programs use: one type per kind of handle,
+// each closing what it holds exactly once.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+#include <objbase.h>
+
+#include <utility>
+
+namespace winapp {
+
+template <class H, class Traits>
+class Owned {
+ public:
+  Owned() = default;
+  explicit Owned(H h) : h_(h) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  Owned(Owned&& o) noexcept : h_(std::exchange(o.h_, Traits::Invalid())) {}
+  Owned& operator=(Owned&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.h_, Traits::Invalid()));
+    return *this;
+  }
+  ~Owned() { reset(); }
+
+  H get() const { return h_; }
+  H release() { return std::exchange(h_, Traits::Invalid()); }
+  void reset(H h = Traits::Invalid()) {
+    if (h_ != Traits::Invalid()) Traits::Close(h_);
+    h_ = h;
+  }
+  explicit operator bool() const { return h_ != Traits::Invalid(); }
+  // For out-parameters: closes what is held and hands out the slot.
+  H* put() {
+    reset();
+    return &h_;
+  }
+
+ private:
+  H h_ = Traits::Invalid();
+};
+
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+struct FileTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+struct HandleTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+struct FindTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
+struct UrlCacheFindTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { FindCloseUrlCache(h); }
+};
+struct LocalTraits {
+  static HLOCAL Invalid() { return nullptr; }
+  static void Close(HLOCAL h) { LocalFree(h); }
+};
+struct MemDcTraits {
+  static HDC Invalid() { return nullptr; }
+  static void Close(HDC h) { DeleteDC(h); }
+};
+struct GdiTraits {
+  static HGDIOBJ Invalid() { return nullptr; }
+  static void Close(HGDIOBJ h) { DeleteObject(h); }
+};
+struct ModuleTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static void Close(HMODULE h) { FreeLibrary(h); }
+};
+
+using RegKey = Owned<HKEY, RegKeyTraits>;
+using File = Owned<HANDLE, FileTraits>;
+using Handle = Owned<HANDLE, HandleTraits>;
+using FindHandle = Owned<HANDLE, FindTraits>;
+using UrlCacheFind = Owned<HANDLE, UrlCacheFindTraits>;
+using LocalBlock = Owned<HLOCAL, LocalTraits>;
+using MemDc = Owned<HDC, MemDcTraits>;
+using GdiObject = Owned<HGDIOBJ, GdiTraits>;
+using Module = Owned<HMODULE, ModuleTraits>;
+
+// A DC from GetDC, given back with ReleaseDC.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND w) : w_(w), dc_(GetDC(w)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_) ReleaseDC(w_, dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND w_;
+  HDC dc_;
+};
+
+// BeginPaint / EndPaint.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND w) : w_(w) { dc_ = BeginPaint(w, &ps_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  ~PaintDc() { EndPaint(w_, &ps_); }
+  HDC get() const { return dc_; }
+  const RECT& area() const { return ps_.rcPaint; }
+
+ private:
+  HWND w_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+// An object selected into a DC, put back on scope exit.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+  ~Selected() {
+    if (old_) SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// A COM interface pointer.
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ~ComPtr() { reset(); }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  T** put() {
+    reset();
+    return &p_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  void reset() {
+    if (p_) std::exchange(p_, nullptr)->Release();
+  }
+  T* detach() { return std::exchange(p_, nullptr); }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// COM for this thread, as a single-threaded apartment.
+class ComApartment {
+ public:
+  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  HRESULT result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+}  // namespace winapp

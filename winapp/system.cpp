@@ -1,0 +1,102 @@
+#include "system.h"
+
+#include <shellapi.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "raii.h"
+
+namespace winapp {
+
+std::string ProgramFolder() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return ".";
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  auto slash = path.find_last_of("\\/");
+  path.resize(slash == std::string::npos ? 0 : slash);
+  return path;
+}
+
+std::string InProgramFolder(std::string_view name) {
+  std::string path = ProgramFolder();
+  path += '\\';
+  path += name;
+  return path;
+}
+
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  WIN32_FIND_DATAA data;
+  FindHandle found(FindFirstFileA(path.c_str(), &data));
+  if (!found) return false;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0]) return true;
+  } while (FindNextFileA(found.get(), &data));
+  return false;
+}
+
+std::string CommandTextOf(const char* line) {
+  if (!line) return {};
+  const char* p = line;
+  if (*p == '"') {
+    ++p;
+    while (*p && *p != '"') ++p;
+    if (*p == '"') ++p;
+  }
+  // Windows ends an unquoted program name at the first blank or tab; so does the text after a
+  // closing quote that runs straight on.
+  while (*p && *p != ' ' && *p != '\t') ++p;
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+std::string CommandText() { return CommandTextOf(GetCommandLineA()); }
+
+void StartProgram(HWND owner, const char* file, const char* parameters) {
+  std::string folder = ProgramFolder();
+  ShellExecuteA(owner, "Open", file, parameters, folder.c_str(), SW_SHOWNORMAL);
+}
+
+std::string TrimSpaces(std::string_view text) {
+  auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  auto last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool ParseNumber(std::string_view text, double& value) {
+  size_t i = 0, n = text.size();
+  auto digits = [&] {
+    size_t start = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - start;
+  };
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t whole = digits();
+  size_t fraction = 0;
+  if (i < n && text[i] == '.') {
+    ++i;
+    fraction = digits();
+  }
+  if (whole + fraction == 0) return false;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  if (i != n) return false;
+  // strtod stops where this grammar stops, so the copy it reads is the whole text.
+  std::string copy(text);
+  value = std::strtod(copy.c_str(), nullptr);
+  return std::isfinite(value);
+}
+
+}  // namespace winapp

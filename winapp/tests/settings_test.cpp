@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include "settings.h"
+#include "system.h"
+#include "test_util.h"
+
+using namespace winapp;
+
+namespace {
+
+TEST(Flags, ValuesReadTheWayEveryProgramReadsThem) {
+  testutil::TempFolder dir;
+  std::string ini = dir / "quietrail.ini";
+  ASSERT_TRUE(testutil::WriteWholeFile(
+      ini, "[Settings]\r\nA= 1 \r\nB=2\r\nC=text\r\nD=1.9\r\nE=-0.5\r\nF=99999\r\nG=1e0\r\nH=\r\n"
+           "I=0\r\nJ=" + std::string(5000, '1') + "\r\nK=+1\r\nL=1x\r\nM=.5e1\r\n"));
+  struct Case {
+    const char* key;
+    short value;
+  } cases[] = {{"A", 1},  {"B", 2}, {"C", 0}, {"D", 1}, {"E", -1}, {"F", 0},   {"G", 1},
+               {"H", 0},  {"I", 0}, {"J", 0}, {"K", 1}, {"L", 0},  {"M", 5},   {"Missing", 0}};
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(FlagValue(ReadIniValue(ini, "Settings", cases[i].key)), cases[i].value) << "case " << i;
+  // The 50-character buffer cuts long values; a missing key reads as the file's own path.
+  EXPECT_EQ(ReadIniValue(ini, "Settings", "J"), std::string(49, '1'));
+  EXPECT_EQ(ReadIniValue(ini, "Settings", "Missing"), ini.substr(0, 49));
+}
+
+TEST(Flags, DamagedFilesReadAsOff) {
+  testutil::TempFolder dir;
+  std::string ini = dir / "quietrail.ini";
+  std::string binary;
+  for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) & 0xFF);
+  const std::string files[] = {
+      binary,
+      std::string("\xFF\xFE[\0S\0e\0t\0t\0i\0n\0g\0s\0]\0\r\0\n\0H\0=\0x\0", 30),
+      "[Settings]\r\nHistory=" + std::string(100000, 'x'),
+  };
+  for (size_t i = 0; i < std::size(files); ++i) {
+    ASSERT_TRUE(testutil::WriteWholeFile(ini, files[i]));
+    EXPECT_EQ(FlagValue(ReadIniValue(ini, "Settings", "History")), 0) << "file " << i;
+  }
+}
+
+TEST(Flags, WrittenOneKeyAtATime) {
+  testutil::TempFolder dir;
+  WriteFirstRunFiles(dir.path());
+  std::string ini = dir / "quietrail.ini";
+  EXPECT_TRUE(WriteIniFlag(ini, "Settings", "Cookies", 1));
+  EXPECT_TRUE(WriteIniFlag(ini, "Launch", "Tray", 0));
+  std::string expected = FirstRunSettingsText();
+  expected.replace(expected.find("Cookies=0"), 9, "Cookies=1");
+  expected.replace(expected.find("Tray=1"), 6, "Tray=0");
+  // Wine's profile writer drops the empty lines when it rewrites the file; Windows keeps them.
+  auto withoutEmptyLines = [](std::string s) {
+    for (size_t at; (at = s.find("\r\n\r\n")) != std::string::npos;) s.erase(at, 2);
+    return s;
+  };
+  EXPECT_EQ(withoutEmptyLines(testutil::ReadWholeFile(ini)), withoutEmptyLines(expected));
+}
+
+TEST(FirstRun, WritesTheFourteenLinesOverAnyOldFile) {
+  testutil::TempFolder dir;
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", "[Settings]\r\nHistory=1\r\nCookies=1\r\n" + std::string(4000, 'z')));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", "yahoo\r\ngoogle\r\n"));
+  WriteFirstRunFiles(dir.path());
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "quietrail.ini"),
+            "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=0\r\nTmpInt=0\r\nCookies=0\r\n"
+            "Recent=0\r\nURL=0\r\nStartup=1\r\nClearDialog=1\r\n\r\n[Launch]\r\nSplash=1\r\nTray=1\r\n");
+  bool ok = false;
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "exclude.ini", &ok), "");
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(testutil::Exists(dir / "quietrail.ini.new"));
+}
+
+TEST(FirstRun, FailuresAreSkipped) {
+  testutil::TempFolder dir;
+  std::string missing = dir / "no such folder";
+  WriteFirstRunFiles(missing);  // nothing to write into: nothing happens, nothing breaks
+  EXPECT_FALSE(testutil::Exists(missing));
+}
+
+TEST(Exclusions, RoundTrips) {
+  struct Case {
+    const char* text;
+    const char* file;
+    const char* readBack;
+  } cases[] = {
+      {"yahoo,google", "yahoo\r\ngoogle\r\n", "yahoo,google"},
+      {"yahoo,", "yahoo\r\n\r\n", "yahoo,"},
+      {"yahoo, google", "yahoo\r\n google\r\n", "yahoo,google"},
+      {"", "", ""},
+      {",yahoo", "\r\nyahoo\r\n", "yahoo"},
+      {"a,,b", "a\r\n\r\nb\r\n", "a,,b"},
+      {"trailing ", "trailing \r\n", "trailing "},
+  };
+  testutil::TempFolder dir;
+  std::string path = dir / "exclude.ini";
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    ASSERT_TRUE(WriteExclusionText(path, cases[i].text)) << "case " << i;
+    EXPECT_EQ(testutil::ReadWholeFile(path), cases[i].file) << "case " << i;
+    auto back = ReadExclusionText(path);
+    ASSERT_TRUE(back.has_value()) << "case " << i;
+    EXPECT_EQ(*back, cases[i].readBack) << "case " << i;
+  }
+}
+
+TEST(Exclusions, FieldRulesOfFilesWrittenByHand) {
+  struct Case {
+    const char* file;
+    const char* text;
+  } cases[] = {
+      {"\r\n\r\nyahoo\r\ngoogle\r\n", "yahoo,google"},  // leading empty lines vanish
+      {"yahoo\r\n\r\ngoogle", "yahoo,,google"},          // an empty line after an entry stays
+      {"a,b\r\nc", "a,b,c"},
+      {"a,\r\nb", "a,,b"},
+      {"\"quoted, with comma\",x", "quoted, with comma,x"},
+      {"  \"q\"  tail,y", "q,y"},
+      {"\"unbalanced\r\nnext", "unbalanced,next"},
+      {"lf\nonly\ncr\ronly", "lf,only,cr,only"},
+      {"a,", "a,"},
+      {"   ", ""},
+      {"x\0hidden", "x"},
+  };
+  testutil::TempFolder dir;
+  std::string path = dir / "exclude.ini";
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    std::string content = cases[i].file;
+    if (i + 1 == std::size(cases)) content = std::string("x\0hidden", 8);
+    ASSERT_TRUE(testutil::WriteWholeFile(path, content));
+    auto text = ReadExclusionText(path);
+    ASSERT_TRUE(text.has_value()) << "case " << i;
+    EXPECT_EQ(*text, cases[i].text) << "case " << i;
+  }
+}
+
+TEST(Exclusions, MissingOrHugeFilesCannotBeRead) {
+  testutil::TempFolder dir;
+  EXPECT_FALSE(ReadExclusionText(dir / "exclude.ini").has_value());
+  // Large but sane lists read whole: 100,000 entries, and one line of a megabyte.
+  std::string many;
+  for (int i = 0; i < 100000; ++i) many += "site" + std::to_string(i) + "\r\n";
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", many));
+  auto text = ReadExclusionText(dir / "exclude.ini");
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(SplitAtCommas(*text).size(), 100000u);
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", std::string(1 << 20, 'q')));
+  text = ReadExclusionText(dir / "exclude.ini");
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->size(), 1u << 20);
+}
+
+TEST(Exclusions, WriteReplacesTheOldListOnlyWhenComplete) {
+  testutil::TempFolder dir;
+  std::string path = dir / "exclude.ini";
+  ASSERT_TRUE(testutil::WriteWholeFile(path, "old\r\n"));
+  // A folder where the new file would be written beside it makes the write fail: the old list
+  // stays whole.
+  ASSERT_TRUE(CreateDirectoryA((path + ".new").c_str(), nullptr));
+  EXPECT_FALSE(WriteExclusionText(path, "new"));
+  EXPECT_EQ(testutil::ReadWholeFile(path), "old\r\n");
+}
+
+TEST(Text, SplitTrimAndNumbers) {
+  EXPECT_TRUE(SplitAtCommas("").empty());
+  EXPECT_EQ(SplitAtCommas(","), (std::vector<std::string>{"", ""}));
+  EXPECT_EQ(SplitAtCommas("a, b"), (std::vector<std::string>{"a", " b"}));
+  EXPECT_EQ(TrimSpaces("  a b  "), "a b");
+  EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
+  double v = 0;
+  const char* numbers[] = {"0", "-3", "+2.5", ".5", "5.", "1e3", "1E-2", "007"};
+  for (const char* n : numbers) EXPECT_TRUE(ParseNumber(n, v)) << n;
+  const char* others[] = {"", " 1", "1 ", "e3", ".", "1e", "1e+", "0x10", "&H10", "1,5", "--1", "1e999", "C:\\x"};
+  for (const char* n : others) EXPECT_FALSE(ParseNumber(n, v)) << n;
+}
+
+TEST(CommandLine, TextAfterTheProgramName) {
+  struct Case {
+    const char* line;
+    const char* text;
+  } cases[] = {
+      {"clear.exe K4T9B3", "K4T9B3"},
+      {"\"C:\\Program Files\\Q\\clear.exe\" K4T9B3", "K4T9B3"},
+      {"\"C:\\Q\\clear.exe\"K4T9B3", ""},
+      {"clear.exe   K4T9B3 ", "K4T9B3 "},
+      {"clear.exe", ""},
+      {"C:\\Q\\clear.exe\tSETTINGS", "SETTINGS"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(CommandTextOf(cases[i].line), cases[i].text) << "case " << i;
+}
+
+TEST(Files, ExistenceIsADirectoryLookUp) {
+  testutil::TempFolder dir;
+  EXPECT_FALSE(FileExists(dir / "quietrail.ini"));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", ""));
+  EXPECT_TRUE(FileExists(dir / "quietrail.ini"));
+  ASSERT_TRUE(CreateDirectoryA((dir / "folder.ini").c_str(), nullptr));
+  EXPECT_FALSE(FileExists(dir / "folder.ini"));
+  EXPECT_FALSE(FileExists(""));
+}
+
+}  // namespace
