@@ -1,6 +1,7 @@
 # Test binaries run through Wine (the toolchain's emulator) in the build tree's own prefix, one
 # CTest entry per binary: every Wine start costs.
 function(add_wine_test name)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/testbin)
   add_test(NAME ${name} COMMAND ${name} ${ARGN})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "WINEPREFIX=${WINE_PREFIX};QR_PROGRAM_DIR=${PROGRAM_DIR}"

@@ -1,0 +1,31 @@
+// The trace cleaners behind the progress window: each is a thin piece of code over one Windows
+// facility, and none of them shows or reports anything.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// history: empties the browser's URL history through the platform's URL history object.
+// Returns the result of creating that object (0 when it was created and asked to clear).
+HRESULT ClearUrlHistory();
+
+// recDocs: empties the user's recent-documents list, shortcut files included.
+void ClearRecentDocsList();
+
+// autocomplete: deletes a registry key with its values; every error is ignored.
+std::string DeleteRegistryKey(HKEY root, const char* path);
+
+// tmpInt: which cache entries each cache step takes.
+// The temporary-files step takes every name without "Cookie" in it (letter case counts).
+bool IsTemporaryFileEntry(std::string_view name);
+// The cookie step takes names that begin with "Cookie" (letter case counts).
+bool IsCookieEntry(std::string_view name);
+// Exclusion entries in upper case, ready for matching.
+std::vector<std::string> UpperCaseEntries(const std::vector<std::string>& entries);
+// True when any entry occurs in the name, letter case ignored (an empty entry occurs in every
+// name). `upperEntries` come from UpperCaseEntries.
+bool IsExcluded(std::string_view name, const std::vector<std::string>& upperEntries);
+std::string UpperCase(std::string_view text);

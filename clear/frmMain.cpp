@@ -1,0 +1,197 @@
+#include "frmMain.h"
+
+#include <wininet.h>
+
+#include <cstring>
+
+#include "cleaners.h"
+#include "frmError.h"
+#include "raii.h"
+#include "settings.h"
+#include "system.h"
+
+using namespace winapp;
+
+frmMain::frmMain(frmError& errorWindow, std::string folder, std::string commandText)
+    : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1725}}),
+      errorWindow_(errorWindow), folder_(std::move(folder)), commandText_(std::move(commandText)) {
+  pic2.SetVisible(false);
+  List1.SetVisible(false);
+}
+
+void frmMain::Form_Load() {
+  // Only the exact token starts a run: anything else ends the program at once, unseen.
+  if (commandText_ != LaunchToken) {
+    Unload();
+    app::End();
+    return;
+  }
+  ClearDialog = ReadFlag("ClearDialog");
+  if (ClearDialog == 0) Hide();
+}
+
+void frmMain::SetProgressValue(short Percent) {
+  Shape2.SetWidth(static_cast<float>(Percent / 100.0 * 3615));
+}
+
+void frmMain::ReadSettingsKey() {
+  IniValue = ReadIniValue(folder_ + "\\" + SettingsFileName, "Settings", IniKey.c_str());
+}
+
+short frmMain::ReadFlag(const char* key) {
+  IniKey = key;
+  ReadSettingsKey();
+  return FlagValue(IniValue);
+}
+
+void frmMain::Timer1_Timer() {
+  if (TickCount_ < 32767) ++TickCount_;
+  if (TickCount_ == 1) {
+    Run();
+  } else if (TickCount_ == 2) {
+    SetProgressValue(100);
+    Label1.SetText("Done");
+    pic1.SetVisible(false);
+    pic2.SetVisible(true);
+    Timer2.SetTimerEnabled(true);
+  }
+}
+
+void frmMain::Timer2_Timer() {
+  Unload();
+  app::End();
+}
+
+void frmMain::Run() {
+  if (!FileExists(folder_ + "\\" + SettingsFileName)) {
+    ShowSettingsMissing();
+    return;
+  }
+  HistoryFlag = ReadFlag("History");
+  TmpIntFlag = ReadFlag("TmpInt");
+  CookiesFlag = ReadFlag("Cookies");
+  RecentFlag = ReadFlag("Recent");
+  URLFlag = ReadFlag("URL");
+
+  struct Step {
+    short frmMain::*flag;
+    short before;
+    const char* label;
+    void (frmMain::*operation)();
+    short after;
+  };
+  static const Step steps[] = {
+      {&frmMain::HistoryFlag, 10, "Deleting History...", &frmMain::ClearHistory, 20},
+      {&frmMain::TmpIntFlag, 30, "Deleting Temporary Internet Files...", &frmMain::ClearTemporaryInterntFiles, 40},
+      {&frmMain::CookiesFlag, 50, "Deleting Cookies...", &frmMain::ClearCookies, 60},
+      {&frmMain::RecentFlag, 70, "Deleting Recent Documents List...", &frmMain::ClearRecentDocs, 80},
+      {&frmMain::URLFlag, 90, "Deleting Typed URLs...", &frmMain::ClearTypedUrls, 100},
+  };
+  for (const Step& step : steps) {
+    if (this->*step.flag != 1) continue;
+    SetProgressValue(step.before);
+    Label1.SetText(step.label);
+    Refresh();
+    (this->*step.operation)();
+    SetProgressValue(step.after);
+    Refresh();
+  }
+  if (URLFlag == 1) {
+    Label1.SetText("Done");
+    Refresh();
+  }
+}
+
+void frmMain::ShowSettingsMissing() {
+  TickCount_ = 8;  // no later tick acts
+  errorWindow_.Load();
+  errorWindow_.SetMessage(folder_ + "\\" + SettingsFileName +
+                          " not found. Please run panel.exe (user interface) again from " + folder_);
+  errorWindow_.Show();
+  Unload();
+}
+
+// The work of a step happens inside one tick: show where the run is before it starts.
+void frmMain::Refresh() {
+  if (hwnd()) RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The cache steps
+
+std::string frmMain::CopyAnsiString(const char* address) {
+  if (!address) return {};
+  std::string text(static_cast<size_t>(lstrlenA(address)), '\0');
+  lstrcpynA(text.data(), address, static_cast<int>(text.size()) + 1);
+  return text;
+}
+
+void frmMain::FillCacheList() {
+  List1.Clear();
+  // One block per entry, sized exactly by a probe and freed before the next entry is fetched.
+  DWORD size = 0;
+  UrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, nullptr, &size));
+  if (find || GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < sizeof(INTERNET_CACHE_ENTRY_INFOA))
+    return;
+  LocalBlock block(LocalAlloc(LMEM_FIXED, size));
+  if (!block) return;
+  auto* record = static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.get());
+  record->dwStructSize = size;
+  find.reset(FindFirstUrlCacheEntryA(nullptr, record, &size));
+  if (!find) return;
+  for (;;) {
+    INTERNET_CACHE_ENTRY_INFOA entry;
+    std::memcpy(&entry, block.get(), sizeof entry);
+    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) {
+      CacheEntryName = CopyAnsiString(entry.lpszSourceUrlName);
+      List1.AddItem(CacheEntryName);
+    }
+    block.reset();
+    size = 0;
+    FindNextUrlCacheEntryA(find.get(), nullptr, &size);
+    if (size == 0) break;
+    if (size < sizeof(INTERNET_CACHE_ENTRY_INFOA)) break;
+    block.reset(LocalAlloc(LMEM_FIXED, size));
+    if (!block) break;
+    record = static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.get());
+    record->dwStructSize = size;
+    if (!FindNextUrlCacheEntryA(find.get(), record, &size)) break;
+  }
+}
+
+void frmMain::ClearTemporaryInterntFiles() {
+  FillCacheList();
+  int count = List1.ListCount();
+  for (int i = 0; i < count; ++i) {
+    CacheEntryName = List1.List(i);
+    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+  }
+}
+
+void frmMain::ClearCookies() {
+  FillCacheList();
+  std::string path = folder_ + "\\" + ExcludeFileName;
+  // A list that cannot be made or read could be protecting any cookie: none is deleted then.
+  if (!FileExists(path) && !CreateEmptyFile(path)) return;
+  auto text = ReadExclusionText(path);
+  if (!text) return;
+  std::vector<std::string> entries = UpperCaseEntries(SplitAtCommas(*text));
+  int count = List1.ListCount();
+  for (int i = 0; i < count; ++i) {
+    CacheEntryName = List1.List(i);
+    if (!IsCookieEntry(CacheEntryName)) continue;
+    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+  }
+}
+
+void frmMain::ClearHistory() {
+  // A system without the URL history object keeps its history; the run goes on with the
+  // other steps.
+  ClearUrlHistory();
+}
+
+void frmMain::ClearRecentDocs() { ClearRecentDocsList(); }
+
+void frmMain::ClearTypedUrls() {
+  DeleteRegistryKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\TypedURLs");
+}

@@ -1,0 +1,62 @@
+// The progress window of a clearing run: it checks the launch token, reads which traces to erase,
+// erases them one after another at its first timer tick while the bar advances, shows "Done" at
+// the second, and ends the program 550 ms later.
+#pragma once
+
+#include <string>
+
+#include "form.h"
+
+class frmError;
+
+constexpr const char* LaunchToken = "K4T9B3";
+
+class frmMain : public winapp::Form {
+ public:
+  // `folder` is the program folder and `commandText` the program's argument text.
+  frmMain(frmError& errorWindow, std::string folder, std::string commandText);
+
+  void SetProgressValue(short Percent);
+
+  // The five erasing operations of a run (virtual so that a test can watch the run call them).
+  virtual void ClearHistory();
+  virtual void ClearTemporaryInterntFiles();
+  virtual void ClearCookies();
+  virtual void ClearRecentDocs();
+  virtual void ClearTypedUrls();
+
+  short TickCount() const { return TickCount_; }
+
+ protected:
+  void Form_Load() override;
+
+ private:
+  winapp::Label Label1{this, "Label1", {2160, 480, 2295, 255}, "Initializing..."};
+  winapp::Shape Shape1{this, "Shape1", {1373, 1080, 3615, 375}, RGB(188, 227, 254)};
+  winapp::Shape Shape2{this, "Shape2", {1380, 1080, 15, 375}, RGB(3, 118, 222)};
+  winapp::Picture pic1{this, "pic1", {5040, 120, 855, 855}, "ACTIVITYPIC"};
+  winapp::Picture pic2{this, "pic2", {5280, 360, 495, 495}, "DONEPIC"};
+  winapp::ListBox List1{this, "List1", {0, 0, 1200, 900}};
+  winapp::Timer Timer1{this, "Timer1", 850, true, [this] { Timer1_Timer(); }};
+  winapp::Timer Timer2{this, "Timer2", 550, false, [this] { Timer2_Timer(); }};
+
+  frmError& errorWindow_;
+  std::string folder_;
+  std::string commandText_;
+  std::string IniKey;
+  std::string IniValue;
+  short ClearDialog = 0;
+  short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0;
+  short TickCount_ = 0;
+  std::string CacheEntryName;
+
+  void Timer1_Timer();
+  void Timer2_Timer();
+  void Run();
+  void ShowSettingsMissing();
+  void ReadSettingsKey();
+  short ReadFlag(const char* key);
+  void FillCacheList();
+  static std::string CopyAnsiString(const char* address);
+  void Refresh();
+};

@@ -1,0 +1,28 @@
+#include <windows.h>
+
+#include "cleaners.h"
+
+bool IsTemporaryFileEntry(std::string_view name) { return name.find("Cookie") == std::string_view::npos; }
+
+bool IsCookieEntry(std::string_view name) { return name.substr(0, 6) == "Cookie"; }
+
+std::string UpperCase(std::string_view text) {
+  std::string upper(text);
+  if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+  return upper;
+}
+
+std::vector<std::string> UpperCaseEntries(const std::vector<std::string>& entries) {
+  std::vector<std::string> upper;
+  upper.reserve(entries.size());
+  for (const std::string& e : entries) upper.push_back(UpperCase(e));
+  return upper;
+}
+
+bool IsExcluded(std::string_view name, const std::vector<std::string>& upperEntries) {
+  std::string upperName = UpperCase(name);
+  bool excluded = false;
+  for (const std::string& entry : upperEntries)
+    if (upperName.find(entry) != std::string::npos) excluded = true;
+  return excluded;
+}

@@ -1,0 +1,21 @@
+// Seeding and reading the user's URL cache for tests and benchmarks, through the platform's
+// own cache functions.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testcache {
+
+// A content entry, as a browser stores a downloaded page or picture.
+bool SeedContent(const std::string& url);
+// A cookie entry "Cookie:user@host/path", stored with NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY.
+bool SeedCookie(const std::string& name);
+// Every entry name of every container (content, cookies, history), in the platform's order.
+std::vector<std::string> AllEntries();
+// Names of entries with the NORMAL_CACHE_ENTRY bit.
+std::vector<std::string> NormalEntries();
+// Deletes every entry.
+void EmptyCache();
+
+}  // namespace testcache
