@@ -15,6 +15,7 @@ std::vector<Form*>& LoadedList() {
   return forms;
 }
 bool g_ended = false;
+bool g_endWithLastForm = true;
 
 HFONT DialogFont() {
   static HFONT font = [] {
@@ -336,7 +337,7 @@ void Form::Unload() {
   Form_Unload();
   if (!hwnd_) return;  // the handler may have unloaded the form itself
   Discard();
-  if (LoadedList().empty() && !g_ended) {
+  if (g_endWithLastForm && LoadedList().empty() && !g_ended) {
     g_ended = true;
     PostQuitMessage(0);
   }
@@ -472,6 +473,8 @@ void DoEvents() {
 HINSTANCE ResourceModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 void ResetForTests() { g_ended = false; }
+
+void SetEndWithLastForm(bool end) { g_endWithLastForm = end; }
 
 }  // namespace app
 

@@ -315,6 +315,10 @@ void DoEvents();
 HINSTANCE ResourceModule();
 // Test processes start over after a program's end.
 void ResetForTests();
+// Whether unloading the last form ends the program (the default). Forms that live in a library
+// loaded by another program (the login control's about box) turn this off: the message loop they
+// run in belongs to their host.
+void SetEndWithLastForm(bool end);
 }  // namespace app
 
 // Message boxes owned by the active window of the program.
