@@ -8,7 +8,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Debian packages the build, the tests and the programs need.
 PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix wine wine32 wine64 libwine-dev
-          xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils)
+          fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils)
 
 install_packages() {
   local missing=()
