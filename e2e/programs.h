@@ -1,0 +1,43 @@
+// Running the built programs from a test: start one in a program folder of the test's own, watch
+// its windows from outside as any other process would, and wait for it to end.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+class Program {
+ public:
+  // Starts folder\exe with the raw argument text (appended after the quoted program path).
+  Program(const std::string& folder, const std::string& exe, const std::string& arguments);
+  ~Program();  // a program still running at the end of a test is killed
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool Started() const { return process_ != nullptr; }
+  DWORD Id() const { return id_; }
+  bool Running() const;
+  // Waits for the end, pumping this thread's messages; false when the deadline passed.
+  bool WaitForEnd(std::chrono::milliseconds deadline = std::chrono::seconds(60));
+  DWORD ExitCode() const;
+
+  // Top-level windows of the program with this window class (the form's name).
+  std::vector<HWND> Windows(const char* formName) const;
+  HWND Window(const char* formName) const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// A control of a window, by its name.
+HWND Control(HWND form, const char* name);
+
+// Clicks a button as a user would, through the message the button answers.
+void Click(HWND button);
+
+}  // namespace e2e
