@@ -4,6 +4,7 @@ set(ART_DIR ${CMAKE_BINARY_DIR}/art)
 set(ARTGEN ${CMAKE_BINARY_DIR}/host/artgen)
 set(ART_FILES ${ART_DIR}/clear_activity.bmp ${ART_DIR}/clear_done.bmp ${ART_DIR}/error.bmp
               ${ART_DIR}/app.ico)
+list(APPEND ART_FILES ${ART_DIR}/accesskeep_logo.bmp ${ART_DIR}/accesskeep_toolbox.bmp)
 find_program(HOST_CXX NAMES c++ g++ REQUIRED)
 add_custom_command(OUTPUT ${ARTGEN}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host

@@ -1,0 +1,34 @@
+#include "frmAbout.h"
+
+namespace accesskeep {
+
+namespace {
+frmAbout* g_about = nullptr;
+}
+
+frmAbout::frmAbout()
+    : Form({.name = frmAboutClassName,
+            .caption = "About",
+            .client = {5280, 1740},
+            .border = winapp::Border::FixedDialog,
+            .centred = true,
+            .back = AboutBackColour,
+            .icon = nullptr}) {}
+
+void frmAbout::Command1_Click() { Unload(); }
+
+void ShowAboutBox() {
+  if (!g_about) g_about = new frmAbout;
+  g_about->Show();
+  g_about->SetFocus();
+  if (HWND ok = GetDlgItem(g_about->hwnd(), winapp::ControlId("Command1"))) SetFocus(ok);
+}
+
+bool AboutBoxOpen() { return g_about && g_about->Loaded(); }
+
+void DiscardAboutBox() {
+  delete g_about;
+  g_about = nullptr;
+}
+
+}  // namespace accesskeep

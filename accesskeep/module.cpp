@@ -1,0 +1,126 @@
+// The library's entry points: reference count, class factory, the four exports.
+#include "module.h"
+
+#include <new>
+
+#include "accesskeep_ids.h"
+#include "control.h"
+#include "frmAbout.h"
+#include "form.h"
+#include "raii.h"
+#include "registration.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace accesskeep {
+
+namespace {
+
+LONG g_locks = 0;
+
+// The one class factory: a static object, counted as a lock while someone holds it.
+class Factory final : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+      *ppv = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    LockModule();
+    return 2;
+  }
+  ULONG STDMETHODCALLTYPE Release() override {
+    UnlockModule();
+    return 1;
+  }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return AccessKeep::Create(riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    if (lock) LockModule();
+    else UnlockModule();
+    return S_OK;
+  }
+};
+
+Factory g_factory;
+
+// Window classes registered by a library stay registered after it is unloaded, pointing into
+// code that is gone: take them away whenever the library may go.
+void ForgetWindowClasses() { UnregisterClassA(frmAboutClassName, ThisModule()); }
+
+}  // namespace
+
+HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+std::wstring ThisModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+void LockModule() { InterlockedIncrement(&g_locks); }
+void UnlockModule() { InterlockedDecrement(&g_locks); }
+
+HRESULT LoadTypeInfo(REFGUID guid, ITypeInfo** info) {
+  *info = nullptr;
+  winapp::ComPtr<ITypeLib> library;
+  HRESULT hr = LoadTypeLibEx(ThisModulePath().c_str(), REGKIND_NONE, library.put());
+  if (FAILED(hr)) return hr;
+  return library->GetTypeInfoOfGuid(guid, info);
+}
+
+}  // namespace accesskeep
+
+using namespace accesskeep;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      // The about box runs in its host's message loop, which is not ours to end.
+      winapp::app::SetEndWithLastForm(false);
+      break;
+    case DLL_PROCESS_DETACH:
+      // Unloaded while the process goes on (FreeLibrary): no window of ours may outlive the code.
+      // At the process's end Windows takes the windows down itself.
+      if (!reserved) {
+        DiscardAboutBox();
+        ForgetWindowClasses();
+      }
+      break;
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (!IsEqualCLSID(clsid, ClsId)) return CLASS_E_CLASSNOTAVAILABLE;
+  return g_factory.QueryInterface(riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() {
+  if (g_locks > 0 || AboutBoxOpen()) return S_FALSE;
+  ForgetWindowClasses();
+  return S_OK;
+}
+
+STDAPI DllRegisterServer() { return RegisterControl(ThisModulePath()); }
+
+STDAPI DllUnregisterServer() { return UnregisterControl(); }
