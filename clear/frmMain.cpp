@@ -47,7 +47,12 @@ short frmMain::ReadFlag(const char* key) {
 void frmMain::Timer1_Timer() {
   if (TickCount_ < 32767) ++TickCount_;
   if (TickCount_ == 1) {
+    // The timer rests while the run works, so that nothing the platform does in between can
+    // bring a tick into the middle of it, and starts anew when the run returns: the second tick
+    // comes a full interval after the work, with its last step still to be seen until then.
+    Timer1.SetTimerEnabled(false);
     Run();
+    if (Loaded()) Timer1.SetTimerEnabled(true);
   } else if (TickCount_ == 2) {
     SetProgressValue(100);
     Label1.SetText("Done");

@@ -139,6 +139,28 @@ TEST_F(ClearRun, TimersRunTheWholeRunByThemselves) {
   EXPECT_FALSE(run.Loaded());
 }
 
+// A tick that arrives while the run works (a platform call that pumps messages) is not acted on.
+class ReenteredRun : public WatchedRun {
+ public:
+  using WatchedRun::WatchedRun;
+  void ClearCookies() override {
+    WatchedRun::ClearCookies();
+    Tick("Timer1");
+  }
+};
+
+TEST_F(ClearRun, NoTickActsWhileTheRunWorks) {
+  cleartest::WriteSettings(dir.path(), "0", "0", "1", "0", "0");
+  ReenteredRun run(error, dir.path(), LaunchToken);
+  run.ShowAsStartup();
+  run.Tick("Timer1");
+  EXPECT_EQ(run.TickCount(), 1);
+  EXPECT_EQ(run.Label(), "Deleting Cookies...");
+  EXPECT_TRUE(static_cast<Timer*>(run.Find("Timer1"))->TimerEnabled());
+  EXPECT_FALSE(static_cast<Timer*>(run.Find("Timer2"))->TimerEnabled());
+  run.Unload();
+}
+
 TEST_F(ClearRun, MissingSettingsFileOpensTheErrorWindow) {
   WatchedRun run(error, dir.path(), LaunchToken);
   run.ShowAsStartup();
