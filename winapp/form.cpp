@@ -23,7 +23,7 @@ HFONT DialogFont() {
     lf.lfHeight = -MulDiv(8, 96, 72);
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpyA(lf.lfFaceName, "MS Shell Dlg");
+    lstrcpyA(lf.lfFaceName, "MS Sans Serif");
     return CreateFontIndirectA(&lf);
   }();
   return font;
@@ -34,7 +34,7 @@ HFONT MakeFont(const FontSpec& spec) {
   lf.lfHeight = -MulDiv(spec.points, 96, 72);
   lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
   lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(lf.lfFaceName, spec.face ? spec.face : "MS Shell Dlg", LF_FACESIZE);
+  lstrcpynA(lf.lfFaceName, spec.face ? spec.face : "MS Sans Serif", LF_FACESIZE);
   return CreateFontIndirectA(&lf);
 }
 
@@ -104,6 +104,23 @@ void Label::Create(HWND parent) {
     ownFont_ = MakeFont(font_);
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ownFont_), FALSE);
   }
+  FitHeight();
+}
+
+void Label::SetText(std::string_view text) {
+  TextControl::SetText(text);
+  FitHeight();
+}
+
+void Label::FitHeight() {
+  if (!hwnd_ || fit_ != Fit::GrowHeight) return;
+  WindowDc dc(hwnd_);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
+  Selected keep(dc.get(), font);
+  RECT r{0, 0, Pixels(place_.width), 0};
+  DrawTextA(dc.get(), text_.c_str(), static_cast<int>(text_.size()), &r, DT_CALCRECT | DT_WORDBREAK);
+  int height = std::max(Pixels(place_.height), static_cast<int>(r.bottom));
+  SetWindowPos(hwnd_, nullptr, 0, 0, Pixels(place_.width), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Label::Destroyed() {

@@ -78,6 +78,9 @@ class TextControl : public Control {
 
 enum class Align { Left, Centre, Right };
 
+// How a label treats text longer than its width.
+enum class Fit { Wrap, GrowHeight };
+
 struct FontSpec {
   const char* face = nullptr;  // null: the default dialog font
   int points = 8;
@@ -87,19 +90,23 @@ struct FontSpec {
 class Label : public TextControl {
  public:
   Label(Form* form, const char* name, Twips place, std::string text, Align align = Align::Left,
-        FontSpec font = {}, COLORREF colour = RGB(0, 0, 0))
+        FontSpec font = {}, COLORREF colour = RGB(0, 0, 0), Fit fit = Fit::Wrap)
       : TextControl(form, name, place, std::move(text)), align_(align), font_(font),
-        colour_(colour) {}
+        colour_(colour), fit_(fit) {}
   COLORREF Colour() const { return colour_; }
+  void SetText(std::string_view text);
 
  protected:
   void Create(HWND parent) override;
   void Destroyed() override;
 
  private:
+  // A GrowHeight label wraps its text within its width and grows downwards to show it whole.
+  void FitHeight();
   Align align_;
   FontSpec font_;
   COLORREF colour_;
+  Fit fit_;
   HFONT ownFont_ = nullptr;
 };
 

@@ -126,6 +126,33 @@ TEST(Forms, TitleBarCloseUnloadsByDefaultAndEndClosesAll) {
   EXPECT_TRUE(app::Ended());
 }
 
+class frmGrow : public Form {
+ public:
+  frmGrow() : Form({.name = "frmGrow", .caption = "Grow", .client = {6000, 1500}}) {}
+  Label Label1{this, "Label1", {150, 150, 1500, 255}, "Short", Align::Left, {}, RGB(0, 0, 0), Fit::GrowHeight};
+};
+
+TEST(Forms, GrowingLabelShowsLongTextWhole) {
+  app::ResetForTests();
+  frmGrow f;
+  f.Show();
+  HWND label = Child(f, "Label1");
+  auto size = [&] {
+    RECT r;
+    GetWindowRect(label, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+  };
+  EXPECT_EQ(size().cx, 100);
+  EXPECT_EQ(size().cy, 17);  // the design height, while the text fits
+  f.Label1.SetText("Deleting Temporary Internet Files... and a good deal more text");
+  EXPECT_EQ(size().cx, 100);
+  EXPECT_GE(size().cy, 34);
+  EXPECT_EQ(f.Label1.Text(), "Deleting Temporary Internet Files... and a good deal more text");
+  f.Label1.SetText("Done");
+  EXPECT_EQ(size().cy, 17);
+  f.Unload();
+}
+
 TEST(Forms, ControlIdsOfTheNamesInUseDiffer) {
   const char* names[] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Shape1", "Shape2",
                          "pic1", "pic2", "List1", "Timer1", "Timer2", "Command1", "Command2",
