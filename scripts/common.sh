@@ -32,11 +32,15 @@ make_prefix() {
     echo "Creating the Wine prefix in $WINEPREFIX"
     mkdir -p "$BUILD_DIR"
     wineboot -i >/dev/null 2>&1 || true
-    # Windows the prefix shows are its own, not the X window manager's: with none running (a
-    # virtual display), Wine would otherwise wait seconds for one at every hide and close.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
     wineserver -w
   fi
+}
+
+# Whether the X window manager frames the prefix's windows (Y) or Wine draws them itself (N).
+# Without a window manager (a virtual display) Wine would wait seconds for one at every hide and
+# close of a managed window, so tests run unmanaged; a desktop gets ordinary managed windows.
+window_manager() {
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1 </dev/null || true
 }
 
 build() {
