@@ -35,7 +35,7 @@ void frmMain::SetProgressValue(short Percent) {
 }
 
 void frmMain::ReadSettingsKey() {
-  IniValue = ReadIniValue(folder_ + "\\" + SettingsFileName, "Settings", IniKey.c_str());
+  IniValue = ReadIniValue(InFolder(SettingsFileName), "Settings", IniKey.c_str());
 }
 
 short frmMain::ReadFlag(const char* key) {
@@ -68,7 +68,7 @@ void frmMain::Timer2_Timer() {
 }
 
 void frmMain::Run() {
-  if (!FileExists(folder_ + "\\" + SettingsFileName)) {
+  if (!FileExists(InFolder(SettingsFileName))) {
     ShowSettingsMissing();
     return;
   }
@@ -110,7 +110,7 @@ void frmMain::Run() {
 void frmMain::ShowSettingsMissing() {
   TickCount_ = 8;  // no later tick acts
   errorWindow_.Load();
-  errorWindow_.SetMessage(folder_ + "\\" + SettingsFileName +
+  errorWindow_.SetMessage(InFolder(SettingsFileName) +
                           " not found. Please run panel.exe (user interface) again from " + folder_);
   errorWindow_.Show();
   Unload();
@@ -175,7 +175,7 @@ void frmMain::ClearTemporaryInterntFiles() {
 
 void frmMain::ClearCookies() {
   FillCacheList();
-  std::string path = folder_ + "\\" + ExcludeFileName;
+  std::string path = InFolder(ExcludeFileName);
   // A list that cannot be made or read could be protecting any cookie: none is deleted then.
   if (!FileExists(path) && !CreateEmptyFile(path)) return;
   auto text = ReadExclusionText(path);

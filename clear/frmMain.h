@@ -57,6 +57,7 @@ class frmMain : public winapp::Form {
   void Timer2_Timer();
   void Run();
   void ShowSettingsMissing();
+  std::string InFolder(const char* name) const { return folder_ + "\\" + name; }
   void ReadSettingsKey();
   short ReadFlag(const char* key);
   void FillCacheList();

@@ -36,6 +36,16 @@ make_prefix() {
   fi
 }
 
+# One wineserver for a whole session of many programs: each then starts in milliseconds. Its
+# output goes nowhere, and Wine's own background processes (services, device manager), which
+# start with the first program and outlive it, are started here too, away from any output pipe
+# a caller reads to its end. Windows are drawn by Wine itself (see window_manager).
+start_wine_session() {
+  wineserver -p >/dev/null 2>&1
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  window_manager N
+}
+
 # Whether the X window manager frames the prefix's windows (Y) or Wine draws them itself (N).
 # Without a window manager (a virtual display) Wine would wait seconds for one at every hide and
 # close of a managed window, so tests run unmanaged; a desktop gets ordinary managed windows.

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include "system.h"
+
 namespace cleartest {
 
 namespace {
@@ -47,12 +49,7 @@ HistoryClassOverride::~HistoryClassOverride() {
   }
 }
 
-std::string TestBinFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of('\\'));
-}
+std::string TestBinFolder() { return winapp::ProgramFolder(); }
 
 void WriteSettings(const std::string& folder, const char* history, const char* tmpInt, const char* cookies,
                    const char* recent, const char* url, const char* clearDialog) {
