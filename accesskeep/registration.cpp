@@ -145,14 +145,17 @@ HRESULT RegisterControl(const std::wstring& libraryPath) {
   return S_OK;
 }
 
+// The library registers under the platform of the code that loads it (win32 or win64).
+constexpr SYSKIND LibSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 HRESULT UnregisterControl() {
   RemoveClassEntries(HKEY_CLASSES_ROOT);
   winapp::RegKey user;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ | KEY_WRITE, user.put()) == ERROR_SUCCESS)
     RemoveClassEntries(user.get());
-  UnRegisterTypeLib(LibId, LibMajor, LibMinor, LibLocale, SYS_WIN32);
+  UnRegisterTypeLib(LibId, LibMajor, LibMinor, LibLocale, LibSysKind);
   if (auto forUser = OleAutomation<UnTypeLibForUser>("UnRegisterTypeLibForUser"))
-    forUser(LibId, LibMajor, LibMinor, LibLocale, SYS_WIN32);
+    forUser(LibId, LibMajor, LibMinor, LibLocale, LibSysKind);
   return S_OK;
 }
 

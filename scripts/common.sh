@@ -3,35 +3,36 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$here/build}
 PROGRAM_DIR=$BUILD_DIR/program
 export BUILD_DIR PROGRAM_DIR
-export WINEPREFIX=$BUILD_DIR/wine WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+# Wine's 64-bit loader, called directly: /usr/bin/wine picks the 32-bit one whenever wine32 is
+# installed, and our machines cannot run 32-bit code.
+export WINE=/usr/lib/wine/wine64
+export WINEPREFIX=$BUILD_DIR/wine WINEARCH=win64 WINELOADER=$WINE WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Debian packages the build, the tests and the programs need.
-PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix wine wine32 wine64 libwine-dev
-          fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils)
+# No i386 architecture and no wine32: only the 64-bit set runs here; the 32-bit one is cross-built.
+PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+          libwine-dev fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils)
 
 install_packages() {
   local missing=()
   for p in "${PACKAGES[@]}"; do
-    local arch_p=$p
-    [ "$p" = wine32 ] && arch_p=wine32:i386
-    dpkg-query -W -f='${Status}' "$arch_p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo dpkg --add-architecture i386
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Creates the build tree's Wine prefix once (32-bit, no Mono or Gecko prompts).
+# Creates the build tree's Wine prefix once (64-bit, no Mono or Gecko prompts).
 make_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix in $WINEPREFIX"
     mkdir -p "$BUILD_DIR"
-    wineboot -i >/dev/null 2>&1 || true
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
 }
@@ -42,7 +43,7 @@ make_prefix() {
 # a caller reads to its end. Windows are drawn by Wine itself (see window_manager).
 start_wine_session() {
   wineserver -p >/dev/null 2>&1
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
   window_manager N
 }
 
@@ -50,12 +51,16 @@ start_wine_session() {
 # Without a window manager (a virtual display) Wine would wait seconds for one at every hide and
 # close of a managed window, so tests run unmanaged; a desktop gets ordinary managed windows.
 window_manager() {
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1 </dev/null || true
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1 </dev/null || true
 }
 
+# build [ARCH]: the 64-bit set into $BUILD_DIR (the one that runs here), or another
+# architecture's set (i686) into a build tree of its own, build-i686.
 build() {
-  cmake -S "$here" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null
-  cmake --build "$BUILD_DIR" -j"$(nproc)"
+  local arch=${1:-x86_64} dir=$BUILD_DIR
+  [ "$arch" != x86_64 ] && dir=$here/build-$arch
+  cmake -S "$here" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw.cmake" -DQR_ARCH="$arch" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
 }
 
 # Runs "$@" with an X display: the one at hand, or a virtual one.
