@@ -1,19 +1,32 @@
-# The pictures and icons are drawn by tools/artgen, a small program built for the build machine
-# itself and run during the build.
+# The pictures and icons are drawn by small generators built for the build machine itself and
+# run during the build. tools/artgen draws the shared ones; a program with pictures of its own
+# adds a generator of its own (which includes tools/art.h) with add_artwork.
 set(ART_DIR ${CMAKE_BINARY_DIR}/art)
-set(ARTGEN ${CMAKE_BINARY_DIR}/host/artgen)
-set(ART_FILES ${ART_DIR}/clear_activity.bmp ${ART_DIR}/clear_done.bmp ${ART_DIR}/error.bmp
-              ${ART_DIR}/app.ico)
-list(APPEND ART_FILES ${ART_DIR}/accesskeep_logo.bmp ${ART_DIR}/accesskeep_toolbox.bmp)
 find_program(HOST_CXX NAMES c++ g++ REQUIRED)
-add_custom_command(OUTPUT ${ARTGEN}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-  COMMAND ${HOST_CXX} -std=c++17 -O2 -o ${ARTGEN} ${CMAKE_SOURCE_DIR}/tools/artgen.cpp
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/artgen.cpp
-  COMMENT "Building the artwork generator")
-add_custom_command(OUTPUT ${ART_FILES}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${ART_DIR}
-  COMMAND ${ARTGEN} ${ART_DIR}
-  DEPENDS ${ARTGEN}
-  COMMENT "Drawing pictures and icons")
-add_custom_target(artwork DEPENDS ${ART_FILES})
+
+# add_artwork(NAME SOURCE OUTPUT_FILE...): builds SOURCE into the host program NAME, runs it with
+# the art folder as its argument, and makes the target NAME that stands for OUTPUT_FILEs (names
+# within the art folder). The full paths are left in ${NAME}_FILES.
+function(add_artwork name source)
+  set(tool ${CMAKE_BINARY_DIR}/host/${name})
+  set(outputs)
+  foreach(f ${ARGN})
+    list(APPEND outputs ${ART_DIR}/${f})
+  endforeach()
+  add_custom_command(OUTPUT ${tool}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+    COMMAND ${HOST_CXX} -std=c++17 -O2 -I${CMAKE_SOURCE_DIR}/tools -o ${tool} ${source}
+    DEPENDS ${source} ${CMAKE_SOURCE_DIR}/tools/art.h
+    COMMENT "Building the picture generator ${name}")
+  add_custom_command(OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ART_DIR}
+    COMMAND ${tool} ${ART_DIR}
+    DEPENDS ${tool}
+    COMMENT "Drawing pictures: ${name}")
+  add_custom_target(${name} DEPENDS ${outputs})
+  set(${name}_FILES ${outputs} PARENT_SCOPE)
+endfunction()
+
+add_artwork(artwork ${CMAKE_SOURCE_DIR}/tools/artgen.cpp
+  clear_activity.bmp clear_done.bmp error.bmp app.ico accesskeep_logo.bmp accesskeep_toolbox.bmp)
+set(ART_FILES ${artwork_FILES})

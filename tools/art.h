@@ -1,0 +1,218 @@
+// The drawing kit of the build-time picture generators: shapes as layers, a canvas, and BMP and
+// ICO writers. Each generator (artgen for the shared pictures, one per program for its own) is a
+// small host program that includes this header and writes its files into the folder it is given.
+#pragma once
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace art {
+
+struct Rgba {
+  double r = 0, g = 0, b = 0, a = 0;
+};
+
+inline Rgba Solid(int r, int g, int b, double a = 1) { return {r / 255.0, g / 255.0, b / 255.0, a}; }
+
+// A layer answers, for a point in pixel units, its colour there (alpha 0 outside the shape).
+using Layer = std::function<Rgba(double x, double y)>;
+
+class Canvas {
+ public:
+  Canvas(int w, int h) : w_(w), h_(h), px_(static_cast<size_t>(w) * h) {}
+  int w() const { return w_; }
+  int h() const { return h_; }
+
+  // Paints a layer with 4 x 4 samples a pixel, so edges come out smooth.
+  void Draw(const Layer& layer) {
+    constexpr int S = 4;
+    for (int y = 0; y < h_; ++y)
+      for (int x = 0; x < w_; ++x) {
+        Rgba sum;
+        for (int sy = 0; sy < S; ++sy)
+          for (int sx = 0; sx < S; ++sx) {
+            Rgba c = layer(x + (sx + 0.5) / S, y + (sy + 0.5) / S);
+            sum.r += c.r * c.a;
+            sum.g += c.g * c.a;
+            sum.b += c.b * c.a;
+            sum.a += c.a;
+          }
+        if (sum.a <= 0) continue;
+        double a = sum.a / (S * S);
+        Rgba src{sum.r / sum.a, sum.g / sum.a, sum.b / sum.a, a};
+        Rgba& d = px_[static_cast<size_t>(y) * w_ + x];
+        double out = src.a + d.a * (1 - src.a);
+        if (out <= 0) continue;
+        d.r = (src.r * src.a + d.r * d.a * (1 - src.a)) / out;
+        d.g = (src.g * src.a + d.g * d.a * (1 - src.a)) / out;
+        d.b = (src.b * src.a + d.b * d.a * (1 - src.a)) / out;
+        d.a = out;
+      }
+  }
+  const Rgba& at(int x, int y) const { return px_[static_cast<size_t>(y) * w_ + x]; }
+
+ private:
+  int w_, h_;
+  std::vector<Rgba> px_;
+};
+
+// --- shapes ---------------------------------------------------------------------------------
+
+inline Layer Circle(double cx, double cy, double r, Rgba c) {
+  return [=](double x, double y) { return std::hypot(x - cx, y - cy) <= r ? c : Rgba{}; };
+}
+
+inline Layer Ring(double cx, double cy, double r, double width, Rgba c) {
+  return [=](double x, double y) {
+    double d = std::hypot(x - cx, y - cy);
+    return std::fabs(d - r) <= width / 2 ? c : Rgba{};
+  };
+}
+
+// A disc whose colour runs from `light` at its upper left to `dark` at its lower right.
+inline Layer ShadedCircle(double cx, double cy, double r, Rgba light, Rgba dark) {
+  return [=](double x, double y) {
+    if (std::hypot(x - cx, y - cy) > r) return Rgba{};
+    double t = std::clamp(((x - cx) + (y - cy)) / (2.4 * r) + 0.5, 0.0, 1.0);
+    return Rgba{light.r + (dark.r - light.r) * t, light.g + (dark.g - light.g) * t,
+                light.b + (dark.b - light.b) * t, 1};
+  };
+}
+
+inline Layer Rect(double l, double t, double r, double b, Rgba c) {
+  return [=](double x, double y) { return x >= l && x < r && y >= t && y < b ? c : Rgba{}; };
+}
+
+// A line segment of the given width with round ends.
+inline Layer Stroke(double x1, double y1, double x2, double y2, double width, Rgba c) {
+  return [=](double x, double y) {
+    double dx = x2 - x1, dy = y2 - y1;
+    double t = std::clamp(((x - x1) * dx + (y - y1) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    return std::hypot(x - (x1 + t * dx), y - (y1 + t * dy)) <= width / 2 ? c : Rgba{};
+  };
+}
+
+// A filled polygon (even-odd rule).
+inline Layer Polygon(std::vector<std::pair<double, double>> pts, Rgba c) {
+  return [=](double x, double y) {
+    bool in = false;
+    for (size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
+      auto [xi, yi] = pts[i];
+      auto [xj, yj] = pts[j];
+      if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+    }
+    return in ? c : Rgba{};
+  };
+}
+
+// Clips a layer to a disc.
+inline Layer Within(double cx, double cy, double r, Layer inner) {
+  return [=](double x, double y) { return std::hypot(x - cx, y - cy) <= r ? inner(x, y) : Rgba{}; };
+}
+
+// --- files ----------------------------------------------------------------------------------
+
+inline void Put16(std::vector<uint8_t>& v, unsigned x) {
+  v.push_back(x & 0xFF);
+  v.push_back((x >> 8) & 0xFF);
+}
+inline void Put32(std::vector<uint8_t>& v, uint32_t x) {
+  Put16(v, x & 0xFFFF);
+  Put16(v, x >> 16);
+}
+
+inline bool Save(const std::string& path, const std::vector<uint8_t>& data) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+inline uint8_t Byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
+
+// A 24-bit BMP of the canvas laid over a solid background.
+inline std::vector<uint8_t> Bmp(const Canvas& c, Rgba back) {
+  int stride = (c.w() * 3 + 3) & ~3;
+  std::vector<uint8_t> v;
+  v.push_back('B');
+  v.push_back('M');
+  Put32(v, 54 + stride * c.h());
+  Put32(v, 0);
+  Put32(v, 54);
+  Put32(v, 40);
+  Put32(v, c.w());
+  Put32(v, c.h());
+  Put16(v, 1);
+  Put16(v, 24);
+  for (int i = 0; i < 6; ++i) Put32(v, i == 1 ? stride * c.h() : 0);
+  for (int y = c.h() - 1; y >= 0; --y) {
+    for (int x = 0; x < c.w(); ++x) {
+      const Rgba& p = c.at(x, y);
+      v.push_back(Byte(p.b * p.a + back.b * (1 - p.a)));
+      v.push_back(Byte(p.g * p.a + back.g * (1 - p.a)));
+      v.push_back(Byte(p.r * p.a + back.r * (1 - p.a)));
+    }
+    for (int pad = c.w() * 3; pad < stride; ++pad) v.push_back(0);
+  }
+  return v;
+}
+
+// One 32-bit image of an icon file: the colour rows with alpha, then the AND mask.
+inline std::vector<uint8_t> IconImage(const Canvas& c) {
+  std::vector<uint8_t> v;
+  Put32(v, 40);
+  Put32(v, c.w());
+  Put32(v, c.h() * 2);
+  Put16(v, 1);
+  Put16(v, 32);
+  for (int i = 0; i < 6; ++i) Put32(v, 0);
+  for (int y = c.h() - 1; y >= 0; --y)
+    for (int x = 0; x < c.w(); ++x) {
+      const Rgba& p = c.at(x, y);
+      v.push_back(Byte(p.b));
+      v.push_back(Byte(p.g));
+      v.push_back(Byte(p.r));
+      v.push_back(Byte(p.a));
+    }
+  int maskStride = ((c.w() + 31) / 32) * 4;
+  for (int y = c.h() - 1; y >= 0; --y) {
+    std::vector<uint8_t> row(maskStride, 0);
+    for (int x = 0; x < c.w(); ++x)
+      if (c.at(x, y).a < 0.5) row[x / 8] |= 0x80 >> (x % 8);
+    v.insert(v.end(), row.begin(), row.end());
+  }
+  return v;
+}
+
+inline std::vector<uint8_t> Ico(const std::vector<const Canvas*>& sizes) {
+  std::vector<std::vector<uint8_t>> images;
+  for (const Canvas* c : sizes) images.push_back(IconImage(*c));
+  std::vector<uint8_t> v;
+  Put16(v, 0);
+  Put16(v, 1);
+  Put16(v, static_cast<unsigned>(images.size()));
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+  for (size_t i = 0; i < images.size(); ++i) {
+    v.push_back(static_cast<uint8_t>(sizes[i]->w()));
+    v.push_back(static_cast<uint8_t>(sizes[i]->h()));
+    v.push_back(0);
+    v.push_back(0);
+    Put16(v, 1);
+    Put16(v, 32);
+    Put32(v, static_cast<uint32_t>(images[i].size()));
+    Put32(v, offset);
+    offset += static_cast<uint32_t>(images[i].size());
+  }
+  for (auto& img : images) v.insert(v.end(), img.begin(), img.end());
+  return v;
+}
+
+const Rgba kBack = Solid(123, 191, 253);
+const Rgba kWhite = Solid(255, 255, 255);
+const Rgba kDeepBlue = Solid(3, 118, 222);
+
+}  // namespace art
