@@ -1,0 +1,124 @@
+#include "face.h"
+
+#include "control.h"
+#include "module.h"
+#include "raii.h"
+
+namespace accesskeep {
+
+namespace {
+
+constexpr const wchar_t* FaceClassName = L"AccessKeep";
+constexpr const char* LogoResource = "ABOUTLOGO";
+constexpr int HimetricPerInch = 2540;
+
+bool g_classRegistered = false;
+int g_faces = 0;
+
+winapp::GdiObject LoadLogo() {
+  return winapp::GdiObject(LoadImageA(ThisModule(), LogoResource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+SIZE ScreenPixelsPerInch() {
+  winapp::WindowDc screen(nullptr);
+  return {GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY)};
+}
+
+LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCCREATE: {
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      ++g_faces;
+      break;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      winapp::PaintDc paint(window);
+      RECT client;
+      GetClientRect(window, &client);
+      DrawFace(paint.get(), client);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      --g_faces;
+      if (auto* owner = reinterpret_cast<AccessKeep*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+        owner->WindowDestroyed();
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterFaceClass() {
+  if (g_classRegistered) return true;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FaceProc;
+  wc.hInstance = ThisModule();
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = FaceClassName;
+  g_classRegistered = RegisterClassExW(&wc) != 0;
+  return g_classRegistered;
+}
+
+}  // namespace
+
+SIZE LogoSize() {
+  BITMAP bitmap{};
+  winapp::GdiObject logo = LoadLogo();
+  if (!logo || !GetObjectW(logo.get(), sizeof bitmap, &bitmap)) return {48, 48};
+  return {bitmap.bmWidth, bitmap.bmHeight};
+}
+
+bool DrawFace(HDC dc, const RECT& bounds) {
+  winapp::GdiObject logo = LoadLogo();
+  BITMAP bitmap{};
+  if (!logo || !GetObjectW(logo.get(), sizeof bitmap, &bitmap)) return false;
+  winapp::MemDc source(CreateCompatibleDC(dc));
+  if (!source) return false;
+  winapp::Selected picture(source.get(), logo.get());
+  // Drawn at its own size, the logo stays exact; stretched, it is smoothed.
+  const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+  if (width != bitmap.bmWidth || height != bitmap.bmHeight) {
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+  }
+  return StretchBlt(dc, bounds.left, bounds.top, width, height, source.get(), 0, 0, bitmap.bmWidth, bitmap.bmHeight,
+                    SRCCOPY) != FALSE;
+}
+
+HWND CreateFaceWindow(HWND parent, const RECT& place, bool visible, AccessKeep* owner) {
+  if (!RegisterFaceClass()) return nullptr;
+  HWND window = CreateWindowExW(0, FaceClassName, L"AccessKeep",
+                                WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0), place.left, place.top,
+                                place.right - place.left, place.bottom - place.top, parent, nullptr, ThisModule(),
+                                owner);
+  if (!window) DestroyFaceWindow(nullptr);
+  return window;
+}
+
+void DestroyFaceWindow(HWND window) {
+  if (window && IsWindow(window)) {
+    // The owner asked for this; it needs no word back.
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
+  }
+  if (g_classRegistered && g_faces == 0) {
+    UnregisterClassW(FaceClassName, ThisModule());
+    g_classRegistered = false;
+  }
+}
+
+SIZEL PixelsToHimetric(SIZE pixels) {
+  SIZE perInch = ScreenPixelsPerInch();
+  return {MulDiv(pixels.cx, HimetricPerInch, perInch.cx), MulDiv(pixels.cy, HimetricPerInch, perInch.cy)};
+}
+
+SIZE HimetricToPixels(SIZEL himetric) {
+  SIZE perInch = ScreenPixelsPerInch();
+  return {MulDiv(himetric.cx, perInch.cx, HimetricPerInch), MulDiv(himetric.cy, perInch.cy, HimetricPerInch)};
+}
+
+}  // namespace accesskeep
