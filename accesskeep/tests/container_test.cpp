@@ -539,11 +539,37 @@ TEST(LifeCycle, AnyOrderOfSitingClosingAndReleasingLeavesNothingBehind) {
 
 // --- The face at design time, the extent, what a container reads first ------------------------------
 
+// The logo from the library's resources, as the control draws it.
+struct Logo {
+  winapp::Module data{LoadLibraryExA(LibraryPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)};
+  winapp::GdiObject bitmap{LoadImageA(data.get(), "ABOUTLOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)};
+  BITMAP size() const {
+    BITMAP bm{};
+    GetObjectW(bitmap.get(), sizeof bm, &bm);
+    return bm;
+  }
+  // Pixels of `dc` at (x, y) onwards that differ from the logo's.
+  int Differing(HDC dc, int x, int y) const {
+    winapp::MemDc source(CreateCompatibleDC(nullptr));
+    winapp::Selected onLogo(source.get(), bitmap.get());
+    const BITMAP bm = size();
+    int differing = 0;
+    for (int row = 0; row < bm.bmHeight; ++row)
+      for (int column = 0; column < bm.bmWidth; ++column)
+        differing += GetPixel(dc, x + column, y + row) != GetPixel(source.get(), column, row);
+    return differing;
+  }
+};
+
 TEST(Face, ShownWhileDesigningHiddenWhileRunningAndDrawnAsTheLogo) {
   winapp::ComApartment com;
   Library library;
+  Logo logo;
+  const BITMAP bm = logo.size();
+  ASSERT_GT(bm.bmWidth, 0);
   HWND parent = NewFrame();
   Site site(parent, /*userMode=*/false);
+  site.place = {5, 6, 5 + bm.bmWidth, 6 + bm.bmHeight};
   {
     winapp::ComPtr<IOleObject> control = library.NewControl();
     ASSERT_TRUE(control);
@@ -558,6 +584,12 @@ TEST(Face, ShownWhileDesigningHiddenWhileRunningAndDrawnAsTheLogo) {
     GetWindowRect(face, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     EXPECT_TRUE(EqualRect(&r, &site.place));
+    // The window shows the logo.
+    UpdateWindow(face);
+    {
+      winapp::WindowDc onScreen(face);
+      EXPECT_EQ(logo.Differing(onScreen.get(), 0, 0), 0);
+    }
     // The form runs: the control hides; back to design, it shows again.
     auto ambient = As<IOleControl>(control.get(), IID_IOleControl);
     site.userMode = true;
@@ -572,10 +604,6 @@ TEST(Face, ShownWhileDesigningHiddenWhileRunningAndDrawnAsTheLogo) {
     EXPECT_EQ(info.cAccel, 0);
 
     // The extent: the logo's size to begin with, then what the container makes it.
-    winapp::Module data(LoadLibraryExA(LibraryPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    winapp::GdiObject logo(LoadImageA(data.get(), "ABOUTLOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    BITMAP bm{};
-    ASSERT_TRUE(GetObjectW(logo.get(), sizeof bm, &bm));
     winapp::WindowDc screen(nullptr);
     const LONG dpi = GetDeviceCaps(screen.get(), LOGPIXELSX);
     SIZEL extent{};
@@ -589,25 +617,68 @@ TEST(Face, ShownWhileDesigningHiddenWhileRunningAndDrawnAsTheLogo) {
     EXPECT_EQ(extent.cy, 1000);
     EXPECT_EQ(control->SetExtent(DVASPECT_ICON, &wanted), DV_E_DVASPECT);
 
-    // Drawn at the logo's own size, the face is the logo, pixel for pixel.
-    winapp::MemDc drawn(CreateCompatibleDC(screen.get())), source(CreateCompatibleDC(screen.get()));
+    // Drawn by the container at the logo's own size, the face is the logo, pixel for pixel.
+    winapp::MemDc drawn(CreateCompatibleDC(screen.get()));
     winapp::GdiObject canvas(CreateCompatibleBitmap(screen.get(), bm.bmWidth + 20, bm.bmHeight + 20));
-    winapp::Selected onCanvas(drawn.get(), canvas.get()), onLogo(source.get(), logo.get());
+    winapp::Selected onCanvas(drawn.get(), canvas.get());
     PatBlt(drawn.get(), 0, 0, bm.bmWidth + 20, bm.bmHeight + 20, WHITENESS);
     const RECTL bounds{10, 10, 10 + bm.bmWidth, 10 + bm.bmHeight};
     ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.get(), &bounds, nullptr, nullptr, 0),
               S_OK);
-    int differing = 0;
-    for (int y = 0; y < bm.bmHeight; ++y)
-      for (int x = 0; x < bm.bmWidth; ++x)
-        differing += GetPixel(drawn.get(), 10 + x, 10 + y) != GetPixel(source.get(), x, y);
-    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(logo.Differing(drawn.get(), 10, 10), 0);
     EXPECT_EQ(GetPixel(drawn.get(), 5, 5), RGB(255, 255, 255));  // nothing outside the bounds
     EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.get(), nullptr, nullptr, nullptr, 0),
               E_INVALIDARG);
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, drawn.get(), &bounds, nullptr, nullptr, 0),
+              DV_E_DVASPECT);
     EXPECT_EQ(control->SetClientSite(nullptr), S_OK);
   }
   EXPECT_EQ(site.refs, 1);
+  EXPECT_EQ(library.CanUnloadNow(), S_OK);
+  DestroyWindow(parent);
+}
+
+TEST(Verbs, ActivateHideAndRefuseWhatTheControlHasNot) {
+  winapp::ComApartment com;
+  Library library;
+  HWND parent = NewFrame();
+  Site site(parent, /*userMode=*/false);
+  struct {
+    LONG verb;
+    HRESULT result;
+    bool visibleAfter;
+  } const cases[] = {
+      {OLEIVERB_INPLACEACTIVATE, S_OK, true},
+      {OLEIVERB_HIDE, S_OK, false},
+      {OLEIVERB_SHOW, S_OK, true},
+      {OLEIVERB_OPEN, E_NOTIMPL, true},
+      {OLEIVERB_PROPERTIES, E_NOTIMPL, true},
+      {OLEIVERB_HIDE, S_OK, false},
+      {OLEIVERB_UIACTIVATE, S_OK, true},
+      {OLEIVERB_DISCARDUNDOSTATE, S_OK, true},
+      {7, OLEOBJ_S_INVALIDVERB, true},  // a verb of its own it does not have: the primary one
+      {OLEIVERB_PRIMARY, S_OK, true},
+  };
+  {
+    winapp::ComPtr<IOleObject> control = library.NewControl();
+    ASSERT_TRUE(control);
+    ASSERT_EQ(control->DoVerb(OLEIVERB_SHOW, nullptr, nullptr, 0, parent, nullptr), E_UNEXPECTED);  // no site
+    ASSERT_EQ(control->SetClientSite(&site), S_OK);
+    auto inPlace = As<IOleInPlaceObject>(control.get(), IID_IOleInPlaceObject);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      EXPECT_EQ(control->DoVerb(cases[i].verb, nullptr, nullptr, 0, parent, nullptr), cases[i].result) << "case " << i;
+      HWND face = nullptr;
+      EXPECT_EQ(inPlace->GetWindow(&face), S_OK) << "case " << i;
+      EXPECT_EQ(IsWindowVisible(face) != FALSE, cases[i].visibleAfter) << "case " << i;
+      EXPECT_EQ(site.active, 1) << "case " << i;
+    }
+    winapp::ComPtr<IEnumOLEVERB> verbs;
+    EXPECT_EQ(control->EnumVerbs(verbs.put()), OLEOBJ_E_NOVERBS);
+    EXPECT_EQ(control->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_EQ(control->Close(99), E_INVALIDARG);
+  }
+  EXPECT_EQ(site.refs, 1);
+  EXPECT_EQ(site.active, 0);
   EXPECT_EQ(library.CanUnloadNow(), S_OK);
   DestroyWindow(parent);
 }
