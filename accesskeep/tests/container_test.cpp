@@ -214,9 +214,11 @@ using AxGetControl = HRESULT(WINAPI*)(HWND, IUnknown**);
 using AxGetHost = HRESULT(WINAPI*)(HWND, IUnknown**);
 using AxCreateControl = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**);
 
-// atl.dll of the system, loaded as a program that hosts controls loads it.
+// An ATL of the system (atl.dll, or the one of a later compiler), loaded as a program that hosts
+// controls loads it.
 struct Atl {
-  winapp::Module dll{LoadLibraryA("atl.dll")};
+  explicit Atl(const char* name) : dll(LoadLibraryA(name)) {}
+  winapp::Module dll;
   AxWinInit WinInit = Export<AxWinInit>(dll.get(), "AtlAxWinInit");
   AxGetControl GetControl = Export<AxGetControl>(dll.get(), "AtlAxGetControl");
   AxGetHost GetHost = Export<AxGetHost>(dll.get(), "AtlAxGetHost");
@@ -266,18 +268,34 @@ class Container : public ::testing::Test {
 };
 
 TEST_F(Container, AtlAxWinHostsTheControlByProgIdAndByClassIdentifier) {
-  Atl atl;
-  ASSERT_TRUE(atl.Ready());
-  ASSERT_TRUE(atl.WinInit());
   wchar_t clsid[40] = {};
   StringFromGUID2(ClsId, clsid, 40);
-  const std::wstring names[] = {ProgIdW, clsid};
+  struct {
+    const char* atl;
+    const wchar_t* windowClass;
+    std::wstring name;
+  } const cases[] = {
+      {"atl.dll", L"AtlAxWin", ProgIdW},
+      {"atl.dll", L"AtlAxWin", clsid},
+      {"atl100.dll", L"AtlAxWin100", ProgIdW},
+      {"atl110.dll", L"AtlAxWin110", clsid},
+  };
 
-  for (size_t i = 0; i < std::size(names); ++i) {
+  // Each ATL stays loaded while its window class lives, and registers that class once.
+  Atl atl60("atl.dll"), atl100("atl100.dll"), atl110("atl110.dll");
+  for (Atl* atl : {&atl60, &atl100, &atl110}) {
+    ASSERT_TRUE(atl->Ready());
+    ASSERT_TRUE(atl->WinInit());
+  }
+
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string dll = cases[i].atl;
+    Atl& atl = dll == "atl.dll" ? atl60 : dll == "atl100.dll" ? atl100 : atl110;
+    const std::wstring& name = cases[i].name;
     HWND frame = NewFrame();
     ASSERT_TRUE(frame) << "case " << i;
-    HWND box = CreateWindowExW(0, L"AtlAxWin", names[i].c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, frame, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
+    HWND box = CreateWindowExW(0, cases[i].windowClass, name.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, frame,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(box) << "case " << i;
     Sink sink;
     {
@@ -346,7 +364,7 @@ TEST_F(Container, AtlAxWinHostsTheControlByProgIdAndByClassIdentifier) {
       HWND second = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 120, 100, 50, frame, nullptr,
                                     GetModuleHandleW(nullptr), nullptr);
       winapp::ComPtr<IUnknown> secondHost, secondControl;
-      EXPECT_EQ(atl.CreateControl(names[i].c_str(), second, stream.get(), secondHost.put()), S_OK) << "case " << i;
+      EXPECT_EQ(atl.CreateControl(name.c_str(), second, stream.get(), secondHost.put()), S_OK) << "case " << i;
       EXPECT_EQ(StreamPosition(stream.get()), 0) << "case " << i;
       ASSERT_EQ(atl.GetControl(second, secondControl.put()), S_OK) << "case " << i;
       auto reloadedDispatch = As<IDispatch>(secondControl.get(), IID_IDispatch);
@@ -377,6 +395,9 @@ TEST_F(Container, AtlAxWinHostsTheControlByProgIdAndByClassIdentifier) {
     EXPECT_EQ(library_.CanUnloadNow(), S_OK) << "case " << i;
     EXPECT_FALSE(library_.WindowClassRegistered()) << "case " << i;
   }
+  for (const wchar_t* windowClass : {L"AtlAxWin", L"AtlAxWinLic", L"AtlAxWin100", L"AtlAxWinLic100", L"AtlAxWin110",
+                                     L"AtlAxWinLic110"})
+    UnregisterClassW(windowClass, GetModuleHandleW(nullptr));
 }
 
 // --- Life cycles -------------------------------------------------------------------------------------
