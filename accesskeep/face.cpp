@@ -76,7 +76,8 @@ bool DrawFace(HDC dc, const RECT& bounds) {
   winapp::GdiObject logo = LoadLogo();
   BITMAP bitmap{};
   if (!logo || !GetObjectW(logo.get(), sizeof bitmap, &bitmap)) return false;
-  winapp::MemDc source(CreateCompatibleDC(dc));
+  // Compatible with the screen, not with `dc`: a container may draw into a metafile.
+  winapp::MemDc source(CreateCompatibleDC(nullptr));
   if (!source) return false;
   winapp::Selected picture(source.get(), logo.get());
   // Drawn at its own size, the logo stays exact; stretched, it is smoothed.

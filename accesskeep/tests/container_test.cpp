@@ -648,6 +648,21 @@ TEST(Face, ShownWhileDesigningHiddenWhileRunningAndDrawnAsTheLogo) {
               S_OK);
     EXPECT_EQ(logo.Differing(drawn.get(), 10, 10), 0);
     EXPECT_EQ(GetPixel(drawn.get(), 5, 5), RGB(255, 255, 255));  // nothing outside the bounds
+    // Drawn into a metafile, as containers print and keep pictures of their controls.
+    HDC recording = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(recording);
+    const RECTL atOrigin{0, 0, bm.bmWidth, bm.bmHeight};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, recording, &atOrigin, nullptr, nullptr, 0),
+              S_OK);
+    HENHMETAFILE picture = CloseEnhMetaFile(recording);
+    ASSERT_TRUE(picture);
+    PatBlt(drawn.get(), 0, 0, bm.bmWidth + 20, bm.bmHeight + 20, WHITENESS);
+    const RECT played{10, 10, 10 + bm.bmWidth, 10 + bm.bmHeight};
+    EXPECT_TRUE(PlayEnhMetaFile(drawn.get(), picture, &played));
+    DeleteEnhMetaFile(picture);
+    // The metafile's frame rounds the size by a pixel, so the playback is compared loosely: the
+    // logo, not a blank (which would differ in three quarters of its pixels).
+    EXPECT_LT(logo.Differing(drawn.get(), 10, 10), bm.bmWidth * bm.bmHeight / 3);
     EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.get(), nullptr, nullptr, nullptr, 0),
               E_INVALIDARG);
     EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, drawn.get(), &bounds, nullptr, nullptr, 0),
