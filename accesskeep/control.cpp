@@ -6,7 +6,6 @@
 #include "accesskeep_ids.h"
 #include "codec.h"
 #include "database.h"
-#include "face.h"
 #include "fault.h"
 #include "form.h"
 #include "frmAbout.h"
@@ -242,7 +241,7 @@ SAFEARRAY* AccessKeep::DoUserArray(const std::wstring& INIFile) {
 // ---------------------------------------------------------------------------------------------
 // The interface
 
-AccessKeep::AccessKeep() : extent_(PixelsToHimetric(LogoSize())) { LockModule(); }
+AccessKeep::AccessKeep() { LockModule(); }
 AccessKeep::~AccessKeep() { UnlockModule(); }
 
 HRESULT AccessKeep::Create(REFIID riid, void** ppv) {

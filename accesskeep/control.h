@@ -193,7 +193,9 @@ class AccessKeep final : public _AccessKeep,
   HWND window_ = nullptr;
   bool userMode_ = true;
   LONG frozenEvents_ = 0;
-  SIZEL extent_;
+  // Until a container sets it, the logo's own size (read when first asked for, not at creation).
+  SIZEL extent_{};
+  bool extentSet_ = false;
   // Who is logged in; both empty while nobody is.
   std::wstring LoggedInName, LoggedInPassword;
 };

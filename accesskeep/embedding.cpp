@@ -229,13 +229,14 @@ HRESULT AccessKeep::SetExtent(DWORD aspect, SIZEL* size) {
   if (!size) return E_POINTER;
   if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
   extent_ = *size;
+  extentSet_ = true;
   return S_OK;
 }
 
 HRESULT AccessKeep::GetExtent(DWORD aspect, SIZEL* size) {
   if (!size) return E_POINTER;
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  *size = extent_;
+  *size = extentSet_ ? extent_ : PixelsToHimetric(LogoSize());
   return S_OK;
 }
 
