@@ -1,38 +1,40 @@
 #include "events.h"
 
 #include <new>
-#include <vector>
 
 #include "accesskeep_ids.h"
 #include "module.h"
+#include "raii.h"
 
 namespace accesskeep {
 
 namespace {
 
-// What an enumerator hands out keeps its own reference, as does each copy handed out.
-void Hold(IConnectionPoint* point) { point->AddRef(); }
-void LetGo(IConnectionPoint* point) { point->Release(); }
-void Hold(const CONNECTDATA& data) { data.pUnk->AddRef(); }
-void LetGo(const CONNECTDATA& data) { data.pUnk->Release(); }
-
-// A snapshot of items, walked by Next/Skip/Reset and copied by Clone: the shape every OLE
-// enumerator shares. A live object of the library while someone holds it.
-template <class Interface, class Item>
-class Enumerator final : public Interface {
+// A snapshot of connections (or of connection points, each as the pUnk of an item), walked by
+// Next/Skip/Reset and copied by Clone: the shape every OLE enumerator shares. Each item keeps its
+// reference while the enumerator lives, and each item handed out carries one of its own. A live
+// object of the library while someone holds it.
+class Enumerator final : public IEnumConnections, public IEnumConnectionPoints {
  public:
-  Enumerator(const IID& iid, std::vector<Item> items, size_t next = 0)
-      : iid_(iid), items_(std::move(items)), next_(next) {
-    for (const Item& item : items_) Hold(item);
-    LockModule();
+  // Takes `items` (allocated with new[]) and a reference to each item's object.
+  static HRESULT Create(bool points, CONNECTDATA* items, ULONG count, ULONG next, void** out) {
+    auto* e = new (std::nothrow) Enumerator(points, items, count, next);
+    if (!e) {
+      for (ULONG i = 0; i < count; ++i) items[i].pUnk->Release();
+      delete[] items;
+      *out = nullptr;
+      return E_OUTOFMEMORY;
+    }
+    *out = points ? static_cast<void*>(static_cast<IEnumConnectionPoints*>(e))
+                  : static_cast<void*>(static_cast<IEnumConnections*>(e));
+    return S_OK;
   }
-  Enumerator(const Enumerator&) = delete;
-  Enumerator& operator=(const Enumerator&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, iid_)) {
-      *ppv = static_cast<Interface*>(this);
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, points_ ? IID_IEnumConnectionPoints : IID_IEnumConnections)) {
+      *ppv = points_ ? static_cast<void*>(static_cast<IEnumConnectionPoints*>(this))
+                     : static_cast<void*>(static_cast<IEnumConnections*>(this));
       AddRef();
       return S_OK;
     }
@@ -46,18 +48,28 @@ class Enumerator final : public Interface {
     return static_cast<ULONG>(left);
   }
 
-  HRESULT STDMETHODCALLTYPE Next(ULONG wanted, Item* out, ULONG* fetched) override {
+  HRESULT STDMETHODCALLTYPE Next(ULONG wanted, CONNECTDATA* out, ULONG* fetched) override {
     if (!out || (wanted != 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
-    for (; n < wanted && next_ < items_.size(); ++n, ++next_) {
+    for (; n < wanted && next_ < count_; ++n, ++next_) {
       out[n] = items_[next_];
-      Hold(out[n]);
+      out[n].pUnk->AddRef();
+    }
+    if (fetched) *fetched = n;
+    return n == wanted ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Next(ULONG wanted, IConnectionPoint** out, ULONG* fetched) override {
+    if (!out || (wanted != 1 && !fetched)) return E_POINTER;
+    ULONG n = 0;
+    for (; n < wanted && next_ < count_; ++n, ++next_) {
+      out[n] = static_cast<IConnectionPoint*>(items_[next_].pUnk);
+      out[n]->AddRef();
     }
     if (fetched) *fetched = n;
     return n == wanted ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-    size_t left = items_.size() - next_;
+    const ULONG left = count_ - next_;
     next_ += count < left ? count : left;
     return count <= left ? S_OK : S_FALSE;
   }
@@ -65,21 +77,37 @@ class Enumerator final : public Interface {
     next_ = 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Clone(Interface** copy) override {
-    if (!copy) return E_POINTER;
-    *copy = new (std::nothrow) Enumerator(iid_, items_, next_);
-    return *copy ? S_OK : E_OUTOFMEMORY;
-  }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumConnections** copy) override { return CloneInto(copy); }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** copy) override { return CloneInto(copy); }
 
  private:
+  Enumerator(bool points, CONNECTDATA* items, ULONG count, ULONG next)
+      : points_(points), items_(items), count_(count), next_(next) {
+    LockModule();
+  }
   ~Enumerator() {
-    for (const Item& item : items_) LetGo(item);
+    for (ULONG i = 0; i < count_; ++i) items_[i].pUnk->Release();
+    delete[] items_;
     UnlockModule();
   }
 
-  const IID& iid_;
-  std::vector<Item> items_;
-  size_t next_;
+  template <class Interface>
+  HRESULT CloneInto(Interface** copy) {
+    if (!copy) return E_POINTER;
+    *copy = nullptr;
+    auto* items = new (std::nothrow) CONNECTDATA[count_ ? count_ : 1];
+    if (!items) return E_OUTOFMEMORY;
+    for (ULONG i = 0; i < count_; ++i) {
+      items[i] = items_[i];
+      items[i].pUnk->AddRef();
+    }
+    return Create(points_, items, count_, next_, reinterpret_cast<void**>(copy));
+  }
+
+  const bool points_;
+  CONNECTDATA* items_;
+  const ULONG count_;
+  ULONG next_;
   LONG refs_ = 1;
 };
 
@@ -119,48 +147,55 @@ HRESULT EventPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (FAILED(sink->QueryInterface(IID_AccessKeepEvents, held.put_void())) &&
       FAILED(sink->QueryInterface(IID_IDispatch, held.put_void())))
     return CONNECT_E_CANNOTCONNECT;
-  try {
-    sinks_.push_back({nextCookie_, std::move(held)});
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  auto* connection = new (std::nothrow) Connection{sinks_, {held.get(), nextCookie_}};
+  if (!connection) return E_OUTOFMEMORY;
+  held.detach();
+  sinks_ = connection;
   *cookie = nextCookie_++;
   return S_OK;
 }
 
 HRESULT EventPoint::Unadvise(DWORD cookie) {
-  for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
-    if (it->cookie != cookie) continue;
+  for (Connection** at = &sinks_; *at; at = &(*at)->next) {
+    if ((*at)->data.dwCookie != cookie) continue;
     // Out of the list before the release: a sink's release may call back into the control.
-    winapp::ComPtr<IUnknown> leaving = std::move(it->sink);
-    sinks_.erase(it);
+    Connection* leaving = *at;
+    *at = leaving->next;
+    leaving->data.pUnk->Release();
+    delete leaving;
     return S_OK;
   }
   return CONNECT_E_NOCONNECTION;
 }
 
+void EventPoint::DisconnectAll() {
+  while (sinks_) Unadvise(sinks_->data.dwCookie);
+}
+
 HRESULT EventPoint::EnumConnections(IEnumConnections** connections) {
   if (!connections) return E_POINTER;
   *connections = nullptr;
-  try {
-    std::vector<CONNECTDATA> items;
-    for (const Connection& c : sinks_) items.push_back({c.sink.get(), c.cookie});
-    *connections = new Enumerator<IEnumConnections, CONNECTDATA>(IID_IEnumConnections, std::move(items));
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+  ULONG count = 0;
+  for (Connection* c = sinks_; c; c = c->next) ++count;
+  auto* items = new (std::nothrow) CONNECTDATA[count ? count : 1];
+  if (!items) return E_OUTOFMEMORY;
+  // Oldest first, as they were advised.
+  ULONG i = count;
+  for (Connection* c = sinks_; c; c = c->next) {
+    items[--i] = c->data;
+    c->data.pUnk->AddRef();
   }
-  return S_OK;
+  return Enumerator::Create(false, items, count, 0, reinterpret_cast<void**>(connections));
 }
 
 HRESULT EnumerateEventPoint(IConnectionPoint* point, IEnumConnectionPoints** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  try {
-    *out = new Enumerator<IEnumConnectionPoints, IConnectionPoint*>(IID_IEnumConnectionPoints, {point});
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-  return S_OK;
+  auto* items = new (std::nothrow) CONNECTDATA[1];
+  if (!items) return E_OUTOFMEMORY;
+  items[0] = {point, 0};
+  point->AddRef();
+  return Enumerator::Create(true, items, 1, 0, reinterpret_cast<void**>(out));
 }
 
 }  // namespace accesskeep

@@ -7,10 +7,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <list>
-
-#include "raii.h"
-
 namespace accesskeep {
 
 class EventPoint final : public IConnectionPoint {
@@ -19,6 +15,7 @@ class EventPoint final : public IConnectionPoint {
   explicit EventPoint(IConnectionPointContainer* owner) : owner_(owner) {}
   EventPoint(const EventPoint&) = delete;
   EventPoint& operator=(const EventPoint&) = delete;
+  ~EventPoint() { DisconnectAll(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
@@ -31,15 +28,15 @@ class EventPoint final : public IConnectionPoint {
   HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
 
   // Lets every sink go (the control is going).
-  void DisconnectAll() { sinks_.clear(); }
+  void DisconnectAll();
 
  private:
   struct Connection {
-    DWORD cookie;
-    winapp::ComPtr<IUnknown> sink;
+    Connection* next;
+    CONNECTDATA data;  // the sink, held, and its cookie
   };
   IConnectionPointContainer* owner_;
-  std::list<Connection> sinks_;
+  Connection* sinks_ = nullptr;
   DWORD nextCookie_ = 1;
 };
 

@@ -775,7 +775,19 @@ TEST_F(Container, QuickActivationMiscStatusAndClassInformation) {
     ASSERT_EQ(got, 1u);
     EXPECT_EQ(data[0].dwCookie, answer.dwEventCookie);
     data[0].pUnk->Release();
+    // Walked again: skipped past, reset, and a copy that goes on where the original stands.
+    EXPECT_EQ(connections->Reset(), S_OK);
+    EXPECT_EQ(connections->Skip(2), S_FALSE);
+    EXPECT_EQ(connections->Next(1, data, &got), S_FALSE);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(connections->Reset(), S_OK);
+    winapp::ComPtr<IEnumConnections> copy;
+    ASSERT_EQ(connections->Clone(copy.put()), S_OK);
     connections.reset();
+    EXPECT_EQ(copy->Next(1, data, nullptr), S_OK);
+    EXPECT_EQ(data[0].dwCookie, answer.dwEventCookie);
+    data[0].pUnk->Release();
+    copy.reset();
     EXPECT_EQ(point->Unadvise(answer.dwEventCookie), S_OK);
     winapp::ComPtr<IConnectionPoint> none;
     EXPECT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, none.put()), CONNECT_E_NOCONNECTION);
