@@ -166,10 +166,12 @@ HRESULT AccessKeep::ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT p
 }
 
 HRESULT AccessKeep::InPlaceDeactivate() {
-  DestroyFaceWindow(std::exchange(window_, nullptr));
   // Out of the member before the call: the container may call back in.
   winapp::ComPtr<IOleInPlaceSite> site(std::move(inPlaceSite_));
-  if (site) site->OnInPlaceDeactivate();
+  if (!site) return S_OK;  // not active
+  // Active in place means a window was made, whether or not it is still there.
+  DestroyFaceWindow(std::exchange(window_, nullptr));
+  site->OnInPlaceDeactivate();
   return S_OK;
 }
 

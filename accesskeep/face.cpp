@@ -12,8 +12,42 @@ constexpr const wchar_t* FaceClassName = L"AccessKeep";
 constexpr const char* LogoResource = "ABOUTLOGO";
 constexpr int HimetricPerInch = 2540;
 
-bool g_classRegistered = false;
-int g_faces = 0;
+// The window class, shared by the control's objects on every thread of the process (the control
+// is apartment-threaded: each thread of a host may hold its own). Registered for the first window
+// and taken away after the last, decided under one lock over the windows made and not yet undone.
+class FaceClass {
+ public:
+  static FaceClass& Instance() {
+    static FaceClass shared;
+    return shared;
+  }
+  bool Reserve() {
+    Locked hold(lock_);
+    if (!registered_) registered_ = Register();
+    if (registered_) ++windows_;
+    return registered_;
+  }
+  void Release() {
+    Locked hold(lock_);
+    if (windows_ > 0 && --windows_ == 0 && registered_) {
+      UnregisterClassW(FaceClassName, ThisModule());
+      registered_ = false;
+    }
+  }
+
+ private:
+  FaceClass() { InitializeCriticalSection(&lock_); }
+  struct Locked {
+    explicit Locked(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+    ~Locked() { LeaveCriticalSection(&cs_); }
+    CRITICAL_SECTION& cs_;
+  };
+  static bool Register();
+
+  CRITICAL_SECTION lock_;
+  bool registered_ = false;
+  int windows_ = 0;
+};
 
 winapp::GdiObject LoadLogo() {
   return winapp::GdiObject(LoadImageA(ThisModule(), LogoResource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -29,7 +63,6 @@ LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_NCCREATE: {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-      ++g_faces;
       break;
     }
     case WM_ERASEBKGND:
@@ -42,7 +75,6 @@ LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     }
     case WM_NCDESTROY:
-      --g_faces;
       if (auto* owner = reinterpret_cast<AccessKeep*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
         owner->WindowDestroyed();
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -51,16 +83,14 @@ LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterFaceClass() {
-  if (g_classRegistered) return true;
+bool FaceClass::Register() {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = FaceProc;
   wc.hInstance = ThisModule();
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.lpszClassName = FaceClassName;
-  g_classRegistered = RegisterClassExW(&wc) != 0;
-  return g_classRegistered;
+  return RegisterClassExW(&wc) != 0;
 }
 
 }  // namespace
@@ -91,12 +121,12 @@ bool DrawFace(HDC dc, const RECT& bounds) {
 }
 
 HWND CreateFaceWindow(HWND parent, const RECT& place, bool visible, AccessKeep* owner) {
-  if (!RegisterFaceClass()) return nullptr;
+  if (!FaceClass::Instance().Reserve()) return nullptr;
   HWND window = CreateWindowExW(0, FaceClassName, L"AccessKeep",
                                 WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0), place.left, place.top,
                                 place.right - place.left, place.bottom - place.top, parent, nullptr, ThisModule(),
                                 owner);
-  if (!window) DestroyFaceWindow(nullptr);
+  if (!window) FaceClass::Instance().Release();
   return window;
 }
 
@@ -106,10 +136,7 @@ void DestroyFaceWindow(HWND window) {
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     DestroyWindow(window);
   }
-  if (g_classRegistered && g_faces == 0) {
-    UnregisterClassW(FaceClassName, ThisModule());
-    g_classRegistered = false;
-  }
+  FaceClass::Instance().Release();
 }
 
 SIZEL PixelsToHimetric(SIZE pixels) {

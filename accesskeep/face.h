@@ -16,8 +16,9 @@ bool DrawFace(HDC dc, const RECT& bounds);
 // The control's window, a child of `parent` at `place`; shown only while the host's form is being
 // designed. `owner` learns through WindowDestroyed when the window goes with its parent.
 HWND CreateFaceWindow(HWND parent, const RECT& place, bool visible, AccessKeep* owner);
-// Destroys the window when there is one. A window class outliving the library would point into
-// unloaded code, so the class goes with the last window.
+// Undoes one CreateFaceWindow that succeeded: destroys the window unless it went with its parent.
+// A window class outliving the library would point into unloaded code, so the class goes with
+// the last window.
 void DestroyFaceWindow(HWND window);
 
 // Sizes in HIMETRIC (0.01 mm), the unit of OLE extents, and in pixels of the screen.

@@ -6,7 +6,9 @@
 
 #include <olectl.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -556,6 +558,38 @@ TEST(LifeCycle, AnyOrderOfSitingClosingAndReleasingLeavesNothingBehind) {
     EXPECT_FALSE(library.WindowClassRegistered()) << "case " << i;
     DestroyWindow(parent);
   }
+}
+
+// The control is apartment-threaded: a host may place controls from several threads at once, and
+// they share the one window class the library registers and takes away.
+TEST(LifeCycle, ControlsOnSeveralThreadsAtOnce) {
+  Library library;
+  std::atomic<int> failures{0};
+  auto placeAndRemove = [&library, &failures] {
+    winapp::ComApartment com;
+    HWND parent = NewFrame();
+    Site site(parent, /*userMode=*/false);
+    for (int round = 0; round < 40; ++round) {
+      winapp::ComPtr<IOleObject> control = library.NewControl();
+      HWND face = nullptr;
+      auto inPlace = As<IOleInPlaceObject>(control.get(), IID_IOleInPlaceObject);
+      if (!control || !inPlace || control->SetClientSite(&site) != S_OK ||
+          control->DoVerb(OLEIVERB_SHOW, nullptr, nullptr, 0, parent, nullptr) != S_OK ||
+          inPlace->GetWindow(&face) != S_OK || !IsWindowVisible(face) || control->Close(OLECLOSE_NOSAVE) != S_OK ||
+          control->SetClientSite(nullptr) != S_OK)
+        ++failures;
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (site.refs != 1 || site.active != 0) ++failures;
+    DestroyWindow(parent);
+  };
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3; ++i) threads.emplace_back(placeAndRemove);
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(library.CanUnloadNow(), S_OK);
+  EXPECT_FALSE(library.WindowClassRegistered());
 }
 
 // --- The face at design time, the extent, what a container reads first ------------------------------
