@@ -192,7 +192,6 @@ class AccessKeep final : public _AccessKeep,
   // control's face while the host's form is being designed (ambient UserMode false).
   HWND window_ = nullptr;
   bool userMode_ = true;
-  LONG frozenEvents_ = 0;
   // Until a container sets it, the logo's own size (read when first asked for, not at creation).
   SIZEL extent_{};
   bool extentSet_ = false;

@@ -330,10 +330,8 @@ HRESULT AccessKeep::OnAmbientPropertyChange(DISPID id) {
   return S_OK;
 }
 
-HRESULT AccessKeep::FreezeEvents(BOOL freeze) {
-  frozenEvents_ += freeze ? 1 : (frozenEvents_ > 0 ? -1 : 0);
-  return S_OK;
-}
+// No events are ever raised, so there are none to hold back.
+HRESULT AccessKeep::FreezeEvents(BOOL) { return S_OK; }
 
 // --- Saving and loading: no properties --------------------------------------------------------
 

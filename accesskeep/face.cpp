@@ -144,9 +144,4 @@ SIZEL PixelsToHimetric(SIZE pixels) {
   return {MulDiv(pixels.cx, HimetricPerInch, perInch.cx), MulDiv(pixels.cy, HimetricPerInch, perInch.cy)};
 }
 
-SIZE HimetricToPixels(SIZEL himetric) {
-  SIZE perInch = ScreenPixelsPerInch();
-  return {MulDiv(himetric.cx, perInch.cx, HimetricPerInch), MulDiv(himetric.cy, perInch.cy, HimetricPerInch)};
-}
-
 }  // namespace accesskeep

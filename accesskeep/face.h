@@ -21,8 +21,7 @@ HWND CreateFaceWindow(HWND parent, const RECT& place, bool visible, AccessKeep* 
 // the last window.
 void DestroyFaceWindow(HWND window);
 
-// Sizes in HIMETRIC (0.01 mm), the unit of OLE extents, and in pixels of the screen.
+// A size in pixels of the screen in HIMETRIC (0.01 mm), the unit of OLE extents.
 SIZEL PixelsToHimetric(SIZE pixels);
-SIZE HimetricToPixels(SIZEL himetric);
 
 }  // namespace accesskeep
