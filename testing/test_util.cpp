@@ -132,6 +132,7 @@ BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
   if (pid == s->pid && lstrcmpA(cls, s->cls) == 0) s->found.push_back(w);
   return TRUE;
 }
+// Callbacks are named functions: a lambda converts to the 64-bit calling convention only.
 BOOL CALLBACK CountChild(HWND, LPARAM n) {
   ++*reinterpret_cast<int*>(n);
   return TRUE;

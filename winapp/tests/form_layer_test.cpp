@@ -41,8 +41,8 @@ struct Handles {
   HICON smallIcon = nullptr;
 };
 
-BOOL CALLBACK CollectChild(HWND w, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+BOOL CALLBACK CollectChild(HWND w, LPARAM l) {
+  reinterpret_cast<std::vector<HWND>*>(l)->push_back(w);
   return TRUE;
 }
 
