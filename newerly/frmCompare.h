@@ -31,8 +31,8 @@ class frmCompare : public winapp::Form {
                "current ones.If you wish to download and install the available updates, simply select "
                "\"Yes, update\""};
   Label Label2{this, "Label2", {2520, 1140, 1335, 255}, "Your PC", winapp::Align::Left, Bold};
-  Label Label3{this, "Label3", {3960, 1140, 1215, 255}, "Available", winapp::Align::Left, Bold};
-  Label Label4{this, "Label4", {5280, 1140, 1440, 255}, "Update Available", winapp::Align::Left, Bold};
+  Label Label3{this, "Label3", {3840, 1140, 1080, 255}, "Available", winapp::Align::Left, Bold};
+  Label Label4{this, "Label4", {5040, 1140, 1680, 255}, "Update Available", winapp::Align::Centre, Bold};
   winapp::Shape Shape1{this, "Shape1", {240, 1440, 6360, 15}, RGB(3, 118, 222)};
 
   Label Label5{this, "Label5", {240, 1560, 2220, 255}, "Quietrail Version:"};
@@ -40,14 +40,14 @@ class frmCompare : public winapp::Form {
   Label Label7{this, "Label7", {240, 2400, 2220, 255}, "Launch Version:"};
   Label Label8{this, "Label8", {240, 2820, 2220, 255}, "Clear Version:"};
 
-  Label lblQuietrailPC{this, "lblQuietrailPC", {2520, 1560, 1335, 375}, ""};
-  Label lblPanelPC{this, "lblPanelPC", {2520, 1980, 1335, 375}, ""};
-  Label lblLaunchPC{this, "lblLaunchPC", {2520, 2400, 1335, 375}, ""};
-  Label lblClearPC{this, "lblClearPC", {2520, 2820, 1335, 375}, ""};
-  Label lblQuietrailAvailable{this, "lblQuietrailAvailable", {3960, 1560, 1215, 375}, ""};
-  Label lblPanelAvailable{this, "lblPanelAvailable", {3960, 1980, 1215, 375}, ""};
-  Label lblLaunchAvailable{this, "lblLaunchAvailable", {3960, 2400, 1215, 375}, ""};
-  Label lblClearAvailable{this, "lblClearAvailable", {3960, 2820, 1215, 375}, ""};
+  Label lblQuietrailPC{this, "lblQuietrailPC", {2520, 1560, 1200, 375}, ""};
+  Label lblPanelPC{this, "lblPanelPC", {2520, 1980, 1200, 375}, ""};
+  Label lblLaunchPC{this, "lblLaunchPC", {2520, 2400, 1200, 375}, ""};
+  Label lblClearPC{this, "lblClearPC", {2520, 2820, 1200, 375}, ""};
+  Label lblQuietrailAvailable{this, "lblQuietrailAvailable", {3840, 1560, 1080, 375}, ""};
+  Label lblPanelAvailable{this, "lblPanelAvailable", {3840, 1980, 1080, 375}, ""};
+  Label lblLaunchAvailable{this, "lblLaunchAvailable", {3840, 2400, 1080, 375}, ""};
+  Label lblClearAvailable{this, "lblClearAvailable", {3840, 2820, 1080, 375}, ""};
 
   Picture xQuietrail{this, "xQuietrail", {5760, 1545, 240, 240}, "CROSSPIC"};
   Picture xPanel{this, "xPanel", {5760, 1965, 240, 240}, "CROSSPIC"};
