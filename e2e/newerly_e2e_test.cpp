@@ -3,6 +3,8 @@
 // from outside, its message boxes answered as a user answers them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "message_boxes.h"
 #include "newerly_files.h"
 #include "programs.h"
@@ -153,6 +155,69 @@ TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
   e2e::Click(e2e::Control(compare, "Command1"));
   EXPECT_TRUE(run.WaitForEnd());
   for (const char* p : Installed) EXPECT_EQ(RunInstalled(p), 42u) << p;
+}
+
+// The release program against its own fixed update folder over HTTPS. newerly/tests/
+// https_check.sh runs these (as root): it maps the folder's host to this machine, serves the
+// folder QR_HTTPS_SERVE_DIR on port 443 with a certificate from a test root, and runs the second
+// case after taking that root out of the host's store again. Anywhere else they are skipped.
+class ReleaseOverHttps : public UpdateProgram {
+ protected:
+  void SetUp() override {
+    const char* serve = std::getenv("QR_HTTPS_SERVE_DIR");
+    if (!serve) GTEST_SKIP() << "run by newerly/tests/https_check.sh";
+    UpdateProgram::SetUp();
+    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\newerly.exe", dir.path()));
+    // The host's folder as this Windows process sees it: drive Z: is the host's root.
+    folder = "Z:" + std::string(serve);
+    for (char& c : folder)
+      if (c == '/') c = '\\';
+    folder += UpdateFolderPath();
+    for (char& c : folder)
+      if (c == '/') c = '\\';
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  std::string folder;
+};
+
+TEST_F(ReleaseOverHttps, WithTheHostTrustedTheReleaseProgramUpdatesFromItsFixedFolder) {
+  Offer offer;
+  offer.panel = "1.15";
+  ASSERT_TRUE(testutil::WriteWholeFile(folder + "available.ini", Available(offer)));
+  ASSERT_TRUE(testutil::WriteWholeFile(folder + "panel_new.exe", New("panel.exe")));
+  e2e::Program run(dir.path(), "newerly.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  HWND compare = WaitForWindow(run, "frmCompare");
+  ASSERT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
+  EXPECT_TRUE(IsWindowVisible(e2e::Control(compare, "tickPanel")));
+  e2e::Click(e2e::Control(compare, "Command2"));
+  ASSERT_TRUE(run.WaitForEnd(std::chrono::seconds(60)));
+  auto seen = boxes.Seen();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.14"));
+  EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+}
+
+TEST_F(ReleaseOverHttps, WithoutTrustInTheServerNothingIsFetched) {
+  if (!std::getenv("QR_HTTPS_UNTRUSTED")) GTEST_SKIP() << "runs once the test root is gone";
+  Offer offer;
+  offer.panel = "1.15";
+  ASSERT_TRUE(testutil::WriteWholeFile(folder + "available.ini", Available(offer)));
+  e2e::Program run(dir.path(), "newerly.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(testutil::PumpUntil([&] { return boxes.Count() > 0 || run.Window("frmCompare"); }, std::chrono::seconds(60)));
+  ASSERT_EQ(boxes.Count(), 1u) << "the list was fetched from an untrusted server";
+  EXPECT_EQ(boxes.Seen()[0].text, "Unable to download latest version list - 02");
+  EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+  EXPECT_FALSE(run.Window("frmCompare"));
 }
 
 TEST(UpdateProgramBuild, TheProgramFolderHoldsItAlsoAsUpdateExe) {
