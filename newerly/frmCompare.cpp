@@ -11,7 +11,8 @@ const char* const VersionKeys[4] = {"QuietVer", "PanelVer", "LaunchVer", "ClearV
 }
 
 frmCompare::frmCompare(frmUpdate& update, std::string folder)
-    : Form({.name = "frmCompare", .caption = "Quietrail Update Checker", .client = {6840, 4200}}),
+    : Form({.name = "frmCompare", .caption = "Quietrail Update Checker", .client = {6840, 4200},
+            .defaultButton = "Command1"}),
       update_(update), folder_(std::move(folder)) {
   for (Picture* tick : {&tickQuietrail, &tickPanel, &tickLaunch, &tickClear}) tick->SetVisible(false);
   Command2.SetEnabled(false);
@@ -59,7 +60,7 @@ void frmCompare::Form_Load() {
   ParseFixedPoint4(lblClearAvailable.Text(), ClearAvailable);
   ParseVersionNumber(ClearPC, clearInstalled);
 
-  SetDefaultButton(Command1);
+  SetDefaultButton("Command1");
   bool update[4] = {IsNewerText(QuietrailAvailable, QuietrailPC), IsNewerText(PanelAvailable, PanelPC),
                     IsNewerText(LaunchAvailable, LaunchPC), IsNewerNumber(ClearAvailable, clearInstalled)};
   for (int i = 0; i < 4; ++i) ShowRow(i, update[i]);
@@ -73,21 +74,7 @@ void frmCompare::ShowRow(int row, bool update) {
   tick[row]->SetVisible(update);
   if (!update) return;
   Command2.SetEnabled(true);
-  SetDefaultButton(Command2);
-}
-
-// The default button answers Enter and wears the heavier frame.
-void frmCompare::SetDefaultButton(Button& button) {
-  default_ = &button;
-  for (Button* b : {&Command1, &Command2})
-    if (b->hwnd())
-      SendMessageA(b->hwnd(), BM_SETSTYLE, b == &button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-}
-
-bool frmCompare::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-  if (msg != DM_GETDEFID || !default_) return false;
-  result = MAKELRESULT(ControlId(default_->Name()), DC_HASDEFID);
-  return true;
+  SetDefaultButton("Command2");
 }
 
 void frmCompare::Command1_Click() {

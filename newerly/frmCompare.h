@@ -19,7 +19,6 @@ class frmCompare : public winapp::Form {
  protected:
   void Form_Load() override;
   void Form_Close() override { Command1_Click(); }
-  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   using Label = winapp::Label;
@@ -70,10 +69,8 @@ class frmCompare : public winapp::Form {
   long long ClearAvailable = 0;  // ten-thousandths
   short TotalSizeKB_ = 0;
   bool rowUpdate_[4] = {};
-  winapp::Button* default_ = nullptr;
 
   std::string ReadIniValue(const std::string& path, const char* key) const;
-  void SetDefaultButton(winapp::Button& button);
   void ShowRow(int row, bool update);
   void Command1_Click();
   void Command2_Click();

@@ -9,7 +9,8 @@
 using namespace winapp;
 
 frmMain::frmMain(frmCompare& compare, std::string folder, std::string baseUrl)
-    : Form({.name = "frmMain", .caption = "Quietrail Update Checker", .client = {6000, 4080}}),
+    : Form({.name = "frmMain", .caption = "Quietrail Update Checker", .client = {6000, 4080},
+            .defaultButton = "Command1"}),
       compare_(compare), folder_(std::move(folder)), baseUrl_(std::move(baseUrl)) {}
 
 bool frmMain::IsWebConnected(std::string& ConnType) {
