@@ -1,7 +1,7 @@
 #include "codec.h"
 
 #include "fault.h"
-#include "text.h"
+#include "values.h"
 
 namespace accesskeep {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "text.h"
+#include "values.h"
 
 namespace core {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "text.h"
+#include "values.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

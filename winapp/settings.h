@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "exclusion.h"
-#include "text.h"
+#include "values.h"
 
 namespace winapp {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "text.h"
+#include "values.h"
 
 namespace winapp {
 
@@ -30,7 +30,7 @@ std::string CommandTextOf(const char* commandLine);
 // program folder as working directory, shown normally. The result is not examined.
 void StartProgram(HWND owner, const char* file, const char* parameters);
 
-// The shared text rules (core/text.h).
+// The shared text rules (core/values.h).
 using core::ParseNumber;
 using core::TrimSpaces;
 

@@ -1,4 +1,4 @@
-#include "text.h"
+#include "values.h"
 
 #include <cmath>
 #include <cstdlib>
