@@ -161,6 +161,86 @@ inline std::vector<uint8_t> Bmp(const Canvas& c, Rgba back) {
   return v;
 }
 
+// An 8-bit BMP of the canvas laid over a solid background: a third of the 24-bit file, for the
+// large pictures. A picture of at most 256 colours keeps them exactly; otherwise the palette is
+// the 256 most used colours at 4 bits a channel (each the average of what falls there), and
+// every pixel takes the nearest.
+inline std::vector<uint8_t> Bmp8(const Canvas& c, Rgba back) {
+  struct Rgb {
+    int r, g, b;
+  };
+  std::vector<Rgb> pixels;
+  pixels.reserve(static_cast<size_t>(c.w()) * c.h());
+  for (int y = 0; y < c.h(); ++y)
+    for (int x = 0; x < c.w(); ++x) {
+      const Rgba& p = c.at(x, y);
+      pixels.push_back({Byte(p.r * p.a + back.r * (1 - p.a)), Byte(p.g * p.a + back.g * (1 - p.a)),
+                        Byte(p.b * p.a + back.b * (1 - p.a))});
+    }
+  auto key = [](const Rgb& p) { return (p.r << 16) | (p.g << 8) | p.b; };
+  std::vector<int> distinct;
+  for (const Rgb& p : pixels) distinct.push_back(key(p));
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  std::vector<Rgb> palette;
+  if (distinct.size() <= 256) {
+    for (int k : distinct) palette.push_back({k >> 16, (k >> 8) & 255, k & 255});
+  } else {
+    struct Bucket {
+      long n = 0, r = 0, g = 0, b = 0;
+    };
+    std::vector<Bucket> buckets(4096);
+    for (const Rgb& p : pixels) {
+      Bucket& q = buckets[static_cast<size_t>((p.r >> 4) << 8 | (p.g >> 4) << 4 | (p.b >> 4))];
+      ++q.n, q.r += p.r, q.g += p.g, q.b += p.b;
+    }
+    std::sort(buckets.begin(), buckets.end(), [](const Bucket& a, const Bucket& b) { return a.n > b.n; });
+    for (size_t i = 0; i < 256 && buckets[i].n; ++i)
+      palette.push_back({static_cast<int>(buckets[i].r / buckets[i].n), static_cast<int>(buckets[i].g / buckets[i].n),
+                         static_cast<int>(buckets[i].b / buckets[i].n)});
+  }
+  auto nearest = [&](const Rgb& p) {
+    size_t best = 0;
+    long bestDistance = -1;
+    for (size_t i = 0; i < palette.size(); ++i) {
+      long dr = p.r - palette[i].r, dg = p.g - palette[i].g, db = p.b - palette[i].b;
+      long d = dr * dr + dg * dg + db * db;
+      if (bestDistance < 0 || d < bestDistance) bestDistance = d, best = i;
+    }
+    return static_cast<uint8_t>(best);
+  };
+  const int stride = (c.w() + 3) & ~3;
+  const uint32_t offset = 54 + 4 * static_cast<uint32_t>(palette.size());
+  std::vector<uint8_t> v;
+  v.push_back('B');
+  v.push_back('M');
+  Put32(v, offset + stride * c.h());
+  Put32(v, 0);
+  Put32(v, offset);
+  Put32(v, 40);
+  Put32(v, c.w());
+  Put32(v, c.h());
+  Put16(v, 1);
+  Put16(v, 8);
+  Put32(v, 0);
+  Put32(v, stride * c.h());
+  Put32(v, 0);
+  Put32(v, 0);
+  Put32(v, static_cast<uint32_t>(palette.size()));
+  Put32(v, 0);
+  for (const Rgb& p : palette) {
+    v.push_back(static_cast<uint8_t>(p.b));
+    v.push_back(static_cast<uint8_t>(p.g));
+    v.push_back(static_cast<uint8_t>(p.r));
+    v.push_back(0);
+  }
+  for (int y = c.h() - 1; y >= 0; --y) {
+    for (int x = 0; x < c.w(); ++x) v.push_back(nearest(pixels[static_cast<size_t>(y) * c.w() + x]));
+    for (int pad = c.w(); pad < stride; ++pad) v.push_back(0);
+  }
+  return v;
+}
+
 // One 32-bit image of an icon file: the colour rows with alpha, then the AND mask.
 inline std::vector<uint8_t> IconImage(const Canvas& c) {
   std::vector<uint8_t> v;
