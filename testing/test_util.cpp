@@ -132,9 +132,14 @@ BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
   if (pid == s->pid && lstrcmpA(cls, s->cls) == 0) s->found.push_back(w);
   return TRUE;
 }
+// Callbacks are named functions: a lambda converts to the 64-bit calling convention only.
+BOOL CALLBACK CountChild(HWND, LPARAM n) {
+  ++*reinterpret_cast<int*>(n);
+  return TRUE;
+}
 BOOL CALLBACK CountWindow(HWND w, LPARAM lp) {
   ++*reinterpret_cast<int*>(lp);
-  EnumChildWindows(w, [](HWND, LPARAM n) -> BOOL { return ++*reinterpret_cast<int*>(n), TRUE; }, lp);
+  EnumChildWindows(w, CountChild, lp);
   return TRUE;
 }
 // An entry of the GDI handle table that the process environment block points to (the same

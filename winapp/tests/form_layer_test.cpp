@@ -41,12 +41,15 @@ struct Handles {
   HICON smallIcon = nullptr;
 };
 
+BOOL CALLBACK CollectChild(HWND w, LPARAM l) {
+  reinterpret_cast<std::vector<HWND>*>(l)->push_back(w);
+  return TRUE;
+}
+
 Handles HandlesOf(const Form& f) {
   Handles h;
   h.windows.push_back(f.hwnd());
-  EnumChildWindows(
-      f.hwnd(), [](HWND w, LPARAM l) { return reinterpret_cast<std::vector<HWND>*>(l)->push_back(w), TRUE; },
-      reinterpret_cast<LPARAM>(&h.windows));
+  EnumChildWindows(f.hwnd(), CollectChild, reinterpret_cast<LPARAM>(&h.windows));
   h.gdi.push_back(reinterpret_cast<HGDIOBJ>(SendMessageA(ChildNamed(f.hwnd(), "Label2"), WM_GETFONT, 0, 0)));
   h.gdi.push_back(reinterpret_cast<HGDIOBJ>(SendMessageA(ChildNamed(f.hwnd(), "Label3"), WM_GETFONT, 0, 0)));
   h.gdi.push_back(reinterpret_cast<HGDIOBJ>(SendMessageA(ChildNamed(f.hwnd(), "Picture1"), STM_GETIMAGE, IMAGE_BITMAP, 0)));
