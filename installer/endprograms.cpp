@@ -78,26 +78,44 @@ WPARAM CommandOf(const char* name) {
   return 1000 + hash % 30000u;
 }
 
-BOOL CALLBACK AskToClose(HWND window, LPARAM lp) {
-  auto* pid = reinterpret_cast<const DWORD*>(lp);
+struct Asking {
+  DWORD pid;
+  HWND tray;                  // the tray's own window, when the program is the tray
+  std::vector<HWND> visible;  // the windows a user could close
+};
+
+BOOL CALLBACK CollectWindows(HWND window, LPARAM lp) {
+  auto* asking = reinterpret_cast<Asking*>(lp);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != *pid) return TRUE;
+  if (owner != asking->pid) return TRUE;
   wchar_t cls[64] = {};
   GetClassNameW(window, cls, 64);
-  // The tray window ends through its own "Exit", which takes its icon out of the notification
-  // area first; any other window is closed as its title bar would close it.
   if (wcscmp(cls, L"FrmSysTray") == 0)
-    PostMessageW(window, WM_COMMAND, CommandOf("mExit"), 0);
-  else
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    asking->tray = window;
+  else if (IsWindowVisible(window))
+    asking->visible.push_back(window);
   return TRUE;
+}
+
+// The tray ends through its own "Exit" alone, which takes its icon out of the notification area
+// first; any other program is asked as its title bar would ask it. Hidden windows (the program's
+// own helpers, the system's input windows) are left alone: closing one could stop the program
+// from ending cleanly.
+void AskToEnd(DWORD pid) {
+  Asking asking{pid, nullptr, {}};
+  EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&asking));
+  if (asking.tray) {
+    PostMessageW(asking.tray, WM_COMMAND, CommandOf("mExit"), 0);
+    return;
+  }
+  for (HWND window : asking.visible) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 bool EndProgramsIn(const std::wstring& folderPath, DWORD graceMs) {
   const std::wstring folder = WithoutTrailingSlash(FullPath(folderPath));
   std::vector<Running> running = ProgramsIn(folder);
-  for (const Running& r : running) EnumWindows(AskToClose, reinterpret_cast<LPARAM>(&r.pid));
+  for (const Running& r : running) AskToEnd(r.pid);
 
   bool allEnded = true;
   const DWORD start = GetTickCount();

@@ -4,8 +4,8 @@
 //   EndPrograms.*  the helper that ends running programs, before anything is installed
 //   Installed.*    after the first silent installation
 //   Upgraded.*     after a second silent installation over the first
-// The same binary, started with --linger or --stubborn, is the stand-in program that the
-// EndPrograms checks end.
+// The same binary, started with --linger, --stubborn or --window, is the stand-in program that
+// the EndPrograms checks end.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -146,23 +146,26 @@ std::string ThisProgram() {
   return path;
 }
 
-// The stand-in's window: the tray's class name, so that it is asked to end the way the tray is.
-int Linger(bool stubborn) {
-  static bool ignoreClose;
-  ignoreClose = stubborn;
+// The stand-in program: a hidden window of the tray's class that ends on the tray's "Exit"
+// (--linger) or on nothing (--stubborn), or a visible window of another class that ends when
+// closed (--window).
+int Linger(const std::string& mode) {
+  static bool ignoreAll;
+  ignoreAll = mode == "--stubborn";
+  const bool tray = mode != "--window";
   WNDCLASSA wc{};
-  wc.lpszClassName = "FrmSysTray";
+  wc.lpszClassName = tray ? "FrmSysTray" : "frmMain";
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpfnWndProc = [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if ((msg == WM_CLOSE || msg == WM_COMMAND) && !ignoreClose) {
-      PostQuitMessage(0);
+    if (msg == WM_CLOSE || msg == WM_COMMAND) {
+      if (!ignoreAll) PostQuitMessage(0);
       return 0;
     }
-    if (msg == WM_CLOSE) return 0;
     return DefWindowProcA(w, msg, wp, lp);
   };
   RegisterClassA(&wc);
-  CreateWindowExA(0, wc.lpszClassName, "stand-in", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+  CreateWindowExA(0, wc.lpszClassName, "stand-in", WS_POPUP | (tray ? 0 : WS_VISIBLE), 0, 0, 50, 50, nullptr, nullptr,
+                  wc.hInstance, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;
@@ -182,6 +185,7 @@ TEST(EndPrograms, EndsWhatRunsFromTheFolderAndNothingElse) {
   const Case cases[] = {
       {"--linger", false, false, 0},
       {"--stubborn", false, false, 1},
+      {"--window", false, false, 0},
       {"--linger", true, false, 0},
       {"--linger", false, true, 0},
       {"--linger", true, true, 0},
@@ -194,9 +198,10 @@ TEST(EndPrograms, EndsWhatRunsFromTheFolderAndNothingElse) {
     Started inside = Start(installed / "tray.exe", c.mode);
     Started outside = Start(elsewhere / "tray.exe", "--linger");
     ASSERT_TRUE(inside.process && outside.process) << "case " << i;
-    // Asked only once its window is there, as a tray that has started up would be.
+    // Asked only once its window is there, as a program that has started up would be.
+    const char* cls = std::string(c.mode) == "--window" ? "frmMain" : "FrmSysTray";
     ASSERT_TRUE(testutil::PumpUntil([&] {
-      return !testutil::TopWindows("FrmSysTray", inside.pid).empty() &&
+      return !testutil::TopWindows(cls, inside.pid).empty() &&
              !testutil::TopWindows("FrmSysTray", outside.pid).empty();
     })) << "case " << i;
 
@@ -391,8 +396,9 @@ TEST(Upgraded, ProgramsReplacedNothingOfTheOldOneRunning) {
 }
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string(argv[1]) == "--linger") return Linger(false);
-  if (argc == 2 && std::string(argv[1]) == "--stubborn") return Linger(true);
+  if (argc == 2 && (std::string(argv[1]) == "--linger" || std::string(argv[1]) == "--stubborn" ||
+                    std::string(argv[1]) == "--window"))
+    return Linger(argv[1]);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

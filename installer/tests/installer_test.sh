@@ -39,8 +39,9 @@ start_wine_session
 
 # The registry (the user's keys and the machine's classes) and the file system, as text that
 # can be compared. Left out: what Wine changes by itself as programs run (window positions,
-# console settings, the shell's own bookkeeping) and the temporary folders (the uninstaller runs
-# from a copy there that the system removes at the next start).
+# console settings, the shell's own bookkeeping), the temporary folders (the uninstaller runs
+# from a copy there that the system removes at the next start), and the browser's cache and
+# history stores, which the clearing run that the start-up entry starts opens.
 volatile_keys='^\[HKEY_CURRENT_USER\\(Console|Software\\Wine|Software\\Microsoft\\Windows\\CurrentVersion\\Explorer)'
 snapshot() {
   local name=$1 key file
@@ -52,7 +53,8 @@ snapshot() {
     iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' |
       VOLATILE=$volatile_keys awk '/^\[/ { keep = ($0 !~ ENVIRON["VOLATILE"]) } keep' >>"$work/$name.reg"
   done
-  (cd "$prefix/drive_c" && find . -path '*/Temp' -prune -o -print | sort) >"$work/$name.files"
+  (cd "$prefix/drive_c" && find . \( -path '*/Temp' -o -path '*/Microsoft/Windows/INetCache' -o -path '*/Microsoft/Windows/INetCookies' \
+    -o -path '*/Microsoft/Windows/History' \) -prune -o -print | sort) >"$work/$name.files"
 }
 winepath_w() { "$WINE" winepath -w "$1" 2>/dev/null </dev/null | tr -d '\r'; }
 
