@@ -8,6 +8,7 @@
 ;   PROGRAMS_NSH    the list of programs found in the program folder (installer/programs.cmake)
 ;   ENDPROGRAMS     the helper that ends programs running from the installation folder
 ;   ICON            the program icon               OUTFILE      where the setup program goes
+;   SIDE_PICTURE    the finish page's side picture (tools/installerart.cpp)
 ;   NSIS_TARGET     amd64-unicode for the 64-bit set, x86-unicode for the 32-bit one
 
 Unicode true
@@ -52,6 +53,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${SIDE_PICTURE}"
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_DIRECTORY
