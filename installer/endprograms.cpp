@@ -1,5 +1,7 @@
-// endprograms.exe FOLDER: ends every program that runs from FOLDER, so that the setup program
-// and the uninstaller never replace or delete a file that is in use. The tray icon is the one
+// endprograms.exe FOLDER [NAME...]: ends every program that runs from FOLDER (only those with
+// one of the file NAMEs, when given), so that the setup program and the uninstaller never replace
+// or delete a file that is in use. The setup program names the programs of its set: a folder
+// chosen for the installation may hold other programs too, which are none of its business. The tray icon is the one
 // that normally runs; a control panel or a clearing run may too.
 //
 // Each program is first asked to close (the tray through its menu's "Exit", any other through
@@ -45,7 +47,20 @@ std::wstring WithoutTrailingSlash(std::wstring path) {
 
 bool SameFolder(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
 
-std::vector<Running> ProgramsIn(const std::wstring& folder) {
+std::wstring FileNameOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool Wanted(const std::wstring& image, const std::vector<std::wstring>& names) {
+  if (names.empty()) return true;
+  const std::wstring name = FileNameOf(image);
+  for (const std::wstring& n : names)
+    if (lstrcmpiW(n.c_str(), name.c_str()) == 0) return true;
+  return false;
+}
+
+std::vector<Running> ProgramsIn(const std::wstring& folder, const std::vector<std::wstring>& names) {
   std::vector<Running> found;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return found;
@@ -61,7 +76,8 @@ std::vector<Running> ProgramsIn(const std::wstring& folder) {
     if (!process) continue;
     wchar_t image[MAX_PATH * 2];
     DWORD size = GetModuleFileNameExW(process, nullptr, image, MAX_PATH * 2);
-    if (size && SameFolder(FullPath(FolderOf(std::wstring(image, size))), folder)) {
+    std::wstring path(image, size);
+    if (size && SameFolder(FullPath(FolderOf(path)), folder) && Wanted(path, names)) {
       found.push_back({entry.th32ProcessID, process});
       continue;
     }
@@ -112,9 +128,9 @@ void AskToEnd(DWORD pid) {
   for (HWND window : asking.visible) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-bool EndProgramsIn(const std::wstring& folderPath, DWORD graceMs) {
+bool EndProgramsIn(const std::wstring& folderPath, const std::vector<std::wstring>& names, DWORD graceMs) {
   const std::wstring folder = WithoutTrailingSlash(FullPath(folderPath));
-  std::vector<Running> running = ProgramsIn(folder);
+  std::vector<Running> running = ProgramsIn(folder, names);
   for (const Running& r : running) AskToEnd(r.pid);
 
   bool allEnded = true;
@@ -130,7 +146,7 @@ bool EndProgramsIn(const std::wstring& folderPath, DWORD graceMs) {
   }
   // A program of the folder may have started another one meanwhile (the launcher starts the
   // tray and a clearing run): whatever runs now is ended outright.
-  for (const Running& r : ProgramsIn(folder)) {
+  for (const Running& r : ProgramsIn(folder, names)) {
     TerminateProcess(r.process, 1);
     if (WaitForSingleObject(r.process, 5000) != WAIT_OBJECT_0) allEnded = false;
     CloseHandle(r.process);
@@ -141,11 +157,11 @@ bool EndProgramsIn(const std::wstring& folderPath, DWORD graceMs) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) return 2;
+  if (argc < 2) return 2;
   // A quoted folder with a trailing backslash ("C:\Folder\") reaches us with a quote at its end:
   // the backslash escapes it. No path holds a quote.
   std::wstring folder = argv[1];
   while (!folder.empty() && folder.back() == L'"') folder.pop_back();
   if (folder.empty()) return 2;
-  return EndProgramsIn(folder, 4000) ? 0 : 1;
+  return EndProgramsIn(folder, std::vector<std::wstring>(argv + 2, argv + argc), 4000) ? 0 : 1;
 }

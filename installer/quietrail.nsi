@@ -78,6 +78,10 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 !macro QR_REMOVE_PROGRAM name
   Delete "$INSTDIR\${name}"
 !macroend
+; Appends the name to the arguments of endprograms.exe in $R9.
+!macro QR_PROGRAM_ARGUMENT name
+  StrCpy $R9 '$R9 "${name}"'
+!macroend
 ; Sets $4 to 1 when a program file that is there cannot be opened for writing (in use, read-only).
 !macro QR_CHECK_PROGRAM name
   ${If} ${FileExists} "$INSTDIR\${name}"
@@ -91,13 +95,17 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
   ${EndIf}
 !macroend
 
-; Ends every program running from the installation folder (the tray icon above all), so that no
-; program file is replaced or deleted while in use. Stops with a message when one will not end.
+; Ends the programs of the set running from the installation folder (the tray icon above all),
+; so that no program file is replaced or deleted while in use. Stops with a message when one will
+; not end.
 !macro EndRunningPrograms un
   ${If} ${FileExists} "$INSTDIR\*.*"
     InitPluginsDir
     File "/oname=$PLUGINSDIR\endprograms.exe" "${ENDPROGRAMS}"
-    ExecWait '"$PLUGINSDIR\endprograms.exe" "$INSTDIR"' $0
+    StrCpy $R9 ""
+    !insertmacro QR_FOR_EACH_PROGRAM QR_PROGRAM_ARGUMENT
+    ; "\." keeps a trailing backslash (a drive's root) from escaping the closing quote.
+    ExecWait '"$PLUGINSDIR\endprograms.exe" "$INSTDIR\."$R9' $0
     Delete "$PLUGINSDIR\endprograms.exe"
     ${If} $0 != 0
       MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is still running from $INSTDIR and could not be closed.$\r$\n$\r$\nClose it and run ${un}again. Nothing has been changed." /SD IDOK
@@ -248,6 +256,7 @@ Section "Uninstall"
   Delete "$INSTDIR\available.ini"
   Delete "$INSTDIR\quietrail.ini.new"
   Delete "$INSTDIR\exclude.ini.new"
+  Delete "$INSTDIR\library.ini.new"
   Delete "$INSTDIR\upd*.tmp"
   Delete "$INSTDIR\setup.probe"
   Delete "$INSTDIR\uninstall.exe"

@@ -177,18 +177,21 @@ int Linger(const std::string& mode) {
 
 TEST(EndPrograms, EndsWhatRunsFromTheFolderAndNothingElse) {
   struct Case {
-    const char* mode;           // how the stand-in in the folder behaves
-    bool trailingSlash;         // the folder named with a trailing backslash
-    bool upperCase;             // the folder named in other letter case
-    DWORD expectedExit;         // 0: it ended when asked; 1: it was ended outright
+    const char* mode;    // how the stand-in tray.exe in the folder behaves
+    bool trailingSlash;  // the folder named with a trailing backslash
+    bool upperCase;      // the folder named in other letter case
+    const char* names;   // the programs named after the folder
+    DWORD expectedExit;  // 0: it ended when asked; 1: it was ended outright; STILL_ACTIVE: left
   };
   const Case cases[] = {
-      {"--linger", false, false, 0},
-      {"--stubborn", false, false, 1},
-      {"--window", false, false, 0},
-      {"--linger", true, false, 0},
-      {"--linger", false, true, 0},
-      {"--linger", true, true, 0},
+      {"--linger", false, false, "", 0},
+      {"--stubborn", false, false, "", 1},
+      {"--window", false, false, "", 0},
+      {"--linger", true, false, "", 0},
+      {"--linger", false, true, "", 0},
+      {"--linger", true, true, "", 0},
+      {"--linger", false, false, " clear.exe TRAY.EXE", 0},
+      {"--linger", false, false, " clear.exe panel.exe", STILL_ACTIVE},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
@@ -208,13 +211,16 @@ TEST(EndPrograms, EndsWhatRunsFromTheFolderAndNothingElse) {
     std::string folder = installed.path();
     if (c.upperCase) CharUpperA(folder.data());
     if (c.trailingSlash) folder += "\\";
-    EXPECT_EQ(0u, RunToEnd(EndProgramsHelper(), "\"" + folder + "\"")) << "case " << i;
+    EXPECT_EQ(0u, RunToEnd(EndProgramsHelper(), "\"" + folder + "\"" + c.names)) << "case " << i;
 
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(inside.process.get(), 0)) << "case " << i;
+    if (c.expectedExit != STILL_ACTIVE)
+      EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(inside.process.get(), 0)) << "case " << i;
     EXPECT_EQ(c.expectedExit, ExitCodeOf(inside.process.get())) << "case " << i;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(outside.process.get(), 0)) << "case " << i << ": another folder's program";
-    TerminateProcess(outside.process.get(), 0);
-    WaitForSingleObject(outside.process.get(), 5000);
+    for (HANDLE process : {inside.process.get(), outside.process.get()}) {
+      TerminateProcess(process, 0);
+      WaitForSingleObject(process, 5000);
+    }
   }
 }
 
@@ -381,6 +387,18 @@ TEST(Installed, StartsAtLogOn) {
                                   std::chrono::seconds(30)))
       << "no clearing run";
   // The tray stays running: the next installation has to end it.
+}
+
+// A first start of the control panel greets the user: the installed user database has the
+// welcome still to come.
+TEST(Installed, PanelOpensWithTheWelcome) {
+  if (!InSet("panel.exe")) GTEST_SKIP() << "no panel.exe in the set";
+  Started panel = Start(Installed("panel.exe"), "", InstallFolder());
+  ASSERT_TRUE(panel.process);
+  EXPECT_TRUE(testutil::PumpUntil([&] { return !testutil::TopWindows("frmWelcome", panel.pid).empty(); },
+                                  std::chrono::seconds(30)))
+      << "no welcome window";
+  // The panel stays open: the next installation has to end it.
 }
 
 // ---- After the second installation ----
