@@ -133,12 +133,15 @@ DWORD RunToEnd(const std::string& image, const std::string& arguments) {
   return ExitCodeOf(run.process.get());
 }
 
-std::string EndProgramsHelper() {
-  const char* path = std::getenv("QR_ENDPROGRAMS");
+// A file of the build, named by its Unix path in an environment variable.
+std::string BuildFile(const char* variable) {
+  const char* path = std::getenv(variable);
   std::string windows = std::string("Z:") + (path ? path : "");
   std::replace(windows.begin(), windows.end(), '/', '\\');
   return windows;
 }
+
+std::string EndProgramsHelper() { return BuildFile("QR_ENDPROGRAMS"); }
 
 std::string ThisProgram() {
   char path[MAX_PATH] = {};
@@ -230,6 +233,33 @@ TEST(EndPrograms, NothingRunningAndBadCommandLines) {
   EXPECT_EQ(0u, RunToEnd(EndProgramsHelper(), "\"" + empty / "missing" + "\""));
   EXPECT_EQ(2u, RunToEnd(EndProgramsHelper(), ""));
   EXPECT_EQ(2u, RunToEnd(EndProgramsHelper(), "\"\""));
+}
+
+// ---- The setup program itself ----
+
+TEST(Setup, CarriesTheProgramIconAndAVersion) {
+  const std::string setup = BuildFile("QR_SETUP");
+  EXPECT_GE(ExtractIconExA(setup.c_str(), -1, nullptr, nullptr, 0), 1u);
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeA(setup.c_str(), &handle);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(setup.c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(MAKELONG(14, 1), fixed->dwFileVersionMS);
+  struct Case {
+    const char* key;
+    const char* value;
+  };
+  const Case cases[] = {{"ProductName", "Quietrail 2003"}, {"FileVersion", "1.14"}, {"ProductVersion", "1.14"}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    char* text = nullptr;
+    std::string key = std::string("\\StringFileInfo\\040904b0\\") + cases[i].key;
+    ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length)) << "case " << i;
+    EXPECT_STREQ(cases[i].value, text) << "case " << i;
+  }
 }
 
 // ---- After the first installation ----

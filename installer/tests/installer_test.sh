@@ -16,7 +16,7 @@ fi
 export WINEPREFIX=$prefix
 # No menu entries on the host for the shortcuts the setup program makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export QR_ENDPROGRAMS=$helper
+export QR_ENDPROGRAMS=$helper QR_SETUP=$setup
 work=$prefix-work
 failures=0
 fail() {
@@ -69,8 +69,9 @@ run_setup() {
   echo "$rc"
 }
 
-# The helper that ends running programs, on stand-ins of the checks' own.
-run_checks 'EndPrograms.*'
+# The setup program's resources, and the helper that ends running programs, on stand-ins of the
+# checks' own.
+run_checks 'Setup.*:EndPrograms.*'
 
 # Settle what the first programs of a prefix change by themselves, then take the "before".
 "$WINE" reg export HKEY_CURRENT_USER "$(winepath_w "$work/warmup.reg")" /y >/dev/null 2>&1 </dev/null || true
