@@ -1,0 +1,285 @@
+; Setup program of Quietrail 2003: installs, upgrades and uninstalls the programs for the current
+; user, without administrator rights, into a folder the user can write (the programs write their
+; own files there, and the update checker replaces programs there).
+;
+; The build passes (makensis -D...):
+;   QR_VERSION      version text, e.g. 1.14        QR_VERSION4  the same in four parts
+;   PROGRAM_DIR     the laid-out program folder    FRESH_DIR    a fresh installation's files
+;   PROGRAMS_NSH    the list of programs found in the program folder (installer/programs.cmake)
+;   ENDPROGRAMS     the helper that ends programs running from the installation folder
+;   ICON            the program icon               OUTFILE      where the setup program goes
+;   SIDE_PICTURE    the finish page's side picture (tools/installerart.cpp)
+;   NSIS_TARGET     amd64-unicode for the 64-bit set, x86-unicode for the 32-bit one
+
+Unicode true
+Target ${NSIS_TARGET}
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+ManifestDPIAware true
+
+!define PRODUCT "Quietrail 2003"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_VALUE "${PRODUCT}"
+!define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
+!define LAUNCH_TOKEN "K4T9B3"
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include "${PROGRAMS_NSH}"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+; Where an earlier installation lies, an upgrade goes; otherwise into the user's own programs.
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${QR_VERSION}"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+; A file that cannot be written stops the installation; skipping it would leave a mixed set.
+AllowSkipFiles off
+
+VIProductVersion "${QR_VERSION4}"
+VIFileVersion "${QR_VERSION4}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "Quietrail"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${QR_VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${QR_VERSION}"
+VIAddVersionKey /LANG=1033 "InternalName" "setup"
+VIAddVersionKey /LANG=1033 "OriginalFilename" "Quietrail2003Setup.exe"
+VIAddVersionKey /LANG=1033 "LegalCopyright" ""
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${SIDE_PICTURE}"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!if /FileExists "${PROGRAM_DIR}/panel.exe"
+  ; Opening the control panel rather than the launcher: a launcher run would clear the user's
+  ; traces before the user has chosen what to clear.
+  !define MUI_FINISHPAGE_RUN "$INSTDIR\panel.exe"
+  !define MUI_FINISHPAGE_RUN_TEXT "Open the ${PRODUCT} control panel"
+!endif
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; What is done to each program of the set (QR_FOR_EACH_PROGRAM, from PROGRAMS_NSH).
+!macro QR_INSTALL_PROGRAM name
+  File "${PROGRAM_DIR}/${name}"
+!macroend
+!macro QR_REMOVE_PROGRAM name
+  Delete "$INSTDIR\${name}"
+!macroend
+; Appends the name to the arguments of endprograms.exe in $R9.
+!macro QR_PROGRAM_ARGUMENT name
+  StrCpy $R9 '$R9 "${name}"'
+!macroend
+; Sets $4 to 1 when a program file that is there cannot be opened for writing (in use, read-only).
+!macro QR_CHECK_PROGRAM name
+  ${If} ${FileExists} "$INSTDIR\${name}"
+    ClearErrors
+    FileOpen $0 "$INSTDIR\${name}" a
+    ${If} ${Errors}
+      StrCpy $4 1
+    ${Else}
+      FileClose $0
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Ends the programs of the set running from the installation folder (the tray icon above all),
+; so that no program file is replaced or deleted while in use. Stops with a message when one will
+; not end.
+!macro EndRunningPrograms un
+  ${If} ${FileExists} "$INSTDIR\*.*"
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\endprograms.exe" "${ENDPROGRAMS}"
+    StrCpy $R9 ""
+    !insertmacro QR_FOR_EACH_PROGRAM QR_PROGRAM_ARGUMENT
+    ; "\." keeps a trailing backslash (a drive's root) from escaping the closing quote.
+    ExecWait '"$PLUGINSDIR\endprograms.exe" "$INSTDIR\."$R9' $0
+    Delete "$PLUGINSDIR\endprograms.exe"
+    ${If} $0 != 0
+      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is still running from $INSTDIR and could not be closed.$\r$\n$\r$\nClose it and run ${un}again. Nothing has been changed." /SD IDOK
+      SetErrorLevel 3
+      Quit
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; A folder named with /D= that Setup cannot use would silently be replaced by the default one:
+; Setup drops it before this runs. The command line as given still names it, and a folder other
+; than the one asked for is no place to install.
+Function .onInit
+  System::Call 'kernel32::GetCommandLineW() t .r1'
+  StrLen $2 $1
+  StrCpy $3 0
+  ${DoWhile} $3 < $2
+    StrCpy $4 $1 4 $3
+    ${If} $4 S== " /D="
+      IntOp $3 $3 + 4
+      StrCpy $5 $1 "" $3
+      ; The folder as Setup keeps it: without a trailing backslash.
+      ${DoWhile} $5 != ""
+        StrCpy $6 $5 1 -1
+        ${IfThen} $6 != "\" ${|} ${ExitDo} ${|}
+        StrCpy $5 $5 -1
+      ${Loop}
+      ${If} $5 != $INSTDIR
+        MessageBox MB_OK|MB_ICONSTOP "Setup cannot install into the folder$\r$\n$5$\r$\n$\r$\nChoose a folder of your own, such as one in your user profile, and run Setup again. Nothing has been installed." /SD IDOK
+        SetErrorLevel 2
+        Quit
+      ${EndIf}
+      ${ExitDo}
+    ${EndIf}
+    IntOp $3 $3 + 1
+  ${Loop}
+FunctionEnd
+
+Section "Install"
+  SetShellVarContext current
+
+  ; The folder must take files before anything is touched: a clear message and nothing half
+  ; installed otherwise. A folder made here for nothing is taken away again.
+  StrCpy $1 0
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    StrCpy $1 1
+  ${EndIf}
+  ClearErrors
+  CreateDirectory "$INSTDIR"
+  FileOpen $0 "$INSTDIR\setup.probe" w
+  ${If} ${Errors}
+    ${If} $1 == 1
+      RMDir "$INSTDIR"
+    ${EndIf}
+    MessageBox MB_OK|MB_ICONSTOP "Setup cannot write to the folder$\r$\n$INSTDIR$\r$\n$\r$\nChoose a folder of your own, such as one in your user profile, and run Setup again. Nothing has been installed." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  FileClose $0
+  Delete "$INSTDIR\setup.probe"
+
+  !insertmacro EndRunningPrograms "Setup "
+
+  ; Every program file already there must be replaceable before the first one is replaced.
+  StrCpy $4 0
+  !insertmacro QR_FOR_EACH_PROGRAM QR_CHECK_PROGRAM
+  ${If} $4 == 1
+    MessageBox MB_OK|MB_ICONSTOP "Setup cannot replace the program files in$\r$\n$INSTDIR$\r$\n$\r$\nThey may be in use or read-only. Close every program of ${PRODUCT} and run Setup again. Nothing has been changed." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+
+  SetOutPath "$INSTDIR"
+  SetOverwrite on
+  !insertmacro QR_FOR_EACH_PROGRAM QR_INSTALL_PROGRAM
+  ; The installed versions, for the update checker: those of the programs just installed.
+  File "${FRESH_DIR}/library.ini"
+  ; The user's own files are laid down only where they are missing: an upgrade keeps them.
+  SetOverwrite off
+  File "${FRESH_DIR}/panel.dll"
+  File "${FRESH_DIR}/quietrail.ini"
+  File "${FRESH_DIR}/exclude.ini"
+  SetOverwrite on
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+!if /FileExists "${PROGRAM_DIR}/accesskeep.ocx"
+  ; The control registers itself: the machine's classes where allowed, else the user's own.
+  ; The panel also finds it unregistered, beside itself, so a failure here is no reason to stop.
+  ClearErrors
+  RegDLL "$INSTDIR\accesskeep.ocx"
+  ${If} ${Errors}
+    DetailPrint "The login control could not be registered; the control panel loads it from $INSTDIR."
+  ${EndIf}
+!endif
+
+!if /FileExists "${PROGRAM_DIR}/launch.exe"
+  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\launch.exe"'
+!endif
+
+  ; Shortcuts start in the program folder, as the programs start one another.
+  CreateDirectory "${MENU_FOLDER}"
+!if /FileExists "${PROGRAM_DIR}/panel.exe"
+  CreateShortcut "${MENU_FOLDER}\${PRODUCT} Control Panel.lnk" "$INSTDIR\panel.exe" "" "$INSTDIR\panel.exe" 0
+!endif
+!if /FileExists "${PROGRAM_DIR}/clear.exe"
+  CreateShortcut "${MENU_FOLDER}\Clear Now.lnk" "$INSTDIR\clear.exe" "${LAUNCH_TOKEN}" "$INSTDIR\clear.exe" 0
+!endif
+!if /FileExists "${PROGRAM_DIR}/update.exe"
+  CreateShortcut "${MENU_FOLDER}\Check for Updates.lnk" "$INSTDIR\update.exe" "" "$INSTDIR\update.exe" 0
+!endif
+  CreateShortcut "${MENU_FOLDER}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\uninstall.exe" "" "$INSTDIR\uninstall.exe" 0
+
+  ; The entry of the user's installed-programs list.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${QR_VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Comments" "Privacy cleaner: clears browsing and recent-document traces"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $2 $3
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext current
+
+  !insertmacro EndRunningPrograms "the uninstaller "
+
+!if /FileExists "${PROGRAM_DIR}/accesskeep.ocx"
+  ; The control removes its own entries, wherever registration put them.
+  ${If} ${FileExists} "$INSTDIR\accesskeep.ocx"
+    UnRegDLL "$INSTDIR\accesskeep.ocx"
+  ${EndIf}
+!endif
+
+  !insertmacro QR_FOR_EACH_PROGRAM QR_REMOVE_PROGRAM
+  ; What the programs and the installer keep in the folder: settings, exclusion list, user
+  ; database, versions, the update checker's list, and files left by an interrupted write.
+  Delete "$INSTDIR\quietrail.ini"
+  Delete "$INSTDIR\exclude.ini"
+  Delete "$INSTDIR\panel.dll"
+  Delete "$INSTDIR\library.ini"
+  Delete "$INSTDIR\available.ini"
+  Delete "$INSTDIR\quietrail.ini.new"
+  Delete "$INSTDIR\exclude.ini.new"
+  Delete "$INSTDIR\library.ini.new"
+  Delete "$INSTDIR\upd*.tmp"
+  Delete "$INSTDIR\setup.probe"
+  Delete "$INSTDIR\uninstall.exe"
+  ; Only when empty: files the user put there stay.
+  RMDir "$INSTDIR"
+  ; The user's own programs folder, made for this installation where the system had none yet,
+  ; goes too when nothing else lies there; the system makes it again when it is wanted.
+  ${If} $INSTDIR == "$LOCALAPPDATA\Programs\${PRODUCT}"
+    RMDir "$LOCALAPPDATA\Programs"
+  ${EndIf}
+
+  Delete "${MENU_FOLDER}\${PRODUCT} Control Panel.lnk"
+  Delete "${MENU_FOLDER}\Clear Now.lnk"
+  Delete "${MENU_FOLDER}\Check for Updates.lnk"
+  Delete "${MENU_FOLDER}\Uninstall ${PRODUCT}.lnk"
+  RMDir "${MENU_FOLDER}"
+
+  ; The start-up entry is ours only while it starts this installation's launcher.
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  ${If} $0 == '"$INSTDIR\launch.exe"'
+    DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  ${EndIf}
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; Likewise the list of the user's installed programs, when ours was its only entry.
+  DeleteRegKey /ifempty HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+SectionEnd
