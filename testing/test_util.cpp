@@ -92,14 +92,20 @@ void PumpFor(std::chrono::milliseconds span) {
   PumpUntil([&] { return std::chrono::steady_clock::now() >= end; }, span + std::chrono::seconds(1));
 }
 
-std::string ProgramFolder() {
-  const char* unix = std::getenv("QR_PROGRAM_DIR");
+namespace {
+// A Unix folder the build passes in an environment variable, as a Windows path.
+std::string FolderFromEnvironment(const char* variable) {
+  const char* unix = std::getenv(variable);
   if (!unix || !*unix) return {};
   std::string path = std::string("Z:") + unix;
   for (char& c : path)
     if (c == '/') c = '\\';
   return path;
 }
+}  // namespace
+
+std::string ProgramFolder() { return FolderFromEnvironment("QR_PROGRAM_DIR"); }
+std::string FreshFolder() { return FolderFromEnvironment("QR_FRESH_DIR"); }
 
 std::string TextOf(HWND w) {
   char buf[4096] = {};

@@ -37,6 +37,8 @@ void PumpFor(std::chrono::milliseconds span);
 
 // The built program folder (the build passes its Unix path in QR_PROGRAM_DIR).
 std::string ProgramFolder();
+// The build's copies of a fresh installation's files (QR_FRESH_DIR).
+std::string FreshFolder();
 
 // Window text of a window.
 std::string TextOf(HWND w);
