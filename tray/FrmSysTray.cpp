@@ -6,8 +6,6 @@
 
 using namespace winapp;
 
-constexpr const char* LaunchToken = "K4T9B3";
-
 std::string NotificationName(int number, bool* reported) {
   static const char* const names[] = {"MOUSEMOVE",   "LBUTTONDOWN", "LBUTTONUP",     nullptr,
                                       "RBUTTONDOWN", "RBUTTONUP",   "RBUTTONDBLCLK", "MBUTTONDOWN",

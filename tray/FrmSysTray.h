@@ -13,6 +13,9 @@
 
 #include "form.h"
 
+// The one argument text that lets the icon in, compared whole and case-sensitively.
+constexpr const char* LaunchToken = "K4T9B3";
+
 // The first version of the ANSI record: everything up to and including the 64-character tip.
 constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 #ifndef _WIN64

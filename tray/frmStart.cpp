@@ -14,8 +14,7 @@ frmStart::frmStart(FrmSysTray& sysTray, std::string commandText)
 
 void frmStart::Form_Load() {
   Hide();
-  // Only the exact token, in its own letter case, lets the icon in.
-  if (commandText_ != "K4T9B3") {
+  if (commandText_ != LaunchToken) {
     Unload();
     winapp::app::End();
     return;

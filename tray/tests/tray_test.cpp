@@ -2,7 +2,6 @@
 // the pop-up menu's items, and the tip field.
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -36,13 +35,6 @@ class SysTray : public ::testing::Test {
   FrmSysTray form;
   std::vector<std::string> clicks;
 };
-
-TEST(TrayRecord, IsTheFirstVersionUpToTheTip) {
-  EXPECT_EQ(TrayRecordSize, offsetof(NOTIFYICONDATAA, szTip) + 64);
-#ifndef _WIN64
-  EXPECT_EQ(TrayRecordSize, 88u);
-#endif
-}
 
 TEST(NotificationNames, FollowTheMouseMessages) {
   struct Case {
