@@ -199,3 +199,22 @@ TEST_F(TrayProgram, TheShellGetsTheIconWithItsTipAndExitTakesItAway) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TrayProgram, ClosingItsWindowFromOutsideEndsItAsExitDoes) {
+  NotificationAreaStandIn area;
+  ASSERT_TRUE(area.First()) << "the shell would not reach the stand-in";
+  e2e::Program tray(dir.path(), "tray.exe", Token);
+  HWND w = e2e::WaitForTrayWindow(tray.Id());
+  ASSERT_TRUE(w);
+  ASSERT_TRUE(testutil::PumpUntil([&] { return !g_requests.empty(); }));
+  PostMessageA(w, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(tray.WaitForEnd());
+  testutil::PumpFor(std::chrono::milliseconds(100));
+  ASSERT_EQ(g_requests.size(), 2u);
+  EXPECT_EQ(g_requests[1].message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(g_requests[1].owner, w);
+}
+
+}  // namespace

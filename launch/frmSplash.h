@@ -22,4 +22,7 @@ class frmSplash : public winapp::Form {
 
   frmError& error_;
   void Timer1_Timer();
+  // Alt+F4 on the splash would leave the hidden start window running with nothing to end it:
+  // the splash stays until its timer ends it, moments later.
+  void Form_Close() override {}
 };

@@ -48,6 +48,9 @@ class FrmSysTray : public winapp::Form {
 
  protected:
   void Form_Load() override;
+  // Asked to close from outside (a task manager's polite end): as Exit, rather than leaving the
+  // hidden start window running with the icon dead.
+  void Form_Close() override { mExit_Click(); }
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
