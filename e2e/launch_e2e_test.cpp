@@ -164,7 +164,8 @@ TEST_F(LaunchProgram, MissingSettingsAreReportedAndNothingStarts) {
   EXPECT_STRCASEEQ(cls, "Button");
   EXPECT_EQ(launch.Window("frmStart"), nullptr);
   EXPECT_TRUE(launch.Running());  // waits for OK
-  e2e::Click(ok);
+  // Enter answers the OK button.
+  PostMessageA(ok, WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_TRUE(launch.WaitForEnd());
   EXPECT_EQ(launch.ExitCode(), 0u);
   EXPECT_TRUE(e2e::Starts(dir.path()).empty());

@@ -6,22 +6,19 @@ namespace launch {
 
 using winapp::Pixels;
 
-BackPicture::~BackPicture() { Destroyed(); }
-
 void BackPicture::Create(HWND) {
-  if (!bitmap_)
-    bitmap_ = static_cast<HBITMAP>(LoadImageA(winapp::app::ResourceModule(), resource_, IMAGE_BITMAP, 0, 0, 0));
+  if (!bitmap_) bitmap_.reset(LoadImageA(winapp::app::ResourceModule(), resource_, IMAGE_BITMAP, 0, 0, 0));
 }
 
 void BackPicture::Destroyed() {
   Control::Destroyed();
-  if (bitmap_) DeleteObject(std::exchange(bitmap_, nullptr));
+  bitmap_.reset();
 }
 
 void BackPicture::PaintOnForm(HDC dc) {
   if (!bitmap_ || !visible_) return;
   winapp::MemDc mem(CreateCompatibleDC(dc));
-  winapp::Selected keep(mem.get(), bitmap_);
+  winapp::Selected keep(mem.get(), bitmap_.get());
   BitBlt(dc, Pixels(place_.left), Pixels(place_.top), Pixels(place_.width), Pixels(place_.height), mem.get(), 0, 0,
          SRCCOPY);
 }

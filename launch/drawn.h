@@ -3,6 +3,7 @@
 #pragma once
 
 #include "form.h"
+#include "raii.h"
 
 namespace launch {
 
@@ -11,8 +12,8 @@ class BackPicture : public winapp::Control {
  public:
   BackPicture(winapp::Form* form, const char* name, winapp::Twips place, const char* bitmapResource)
       : Control(form, name, place), resource_(bitmapResource) {}
-  ~BackPicture() override;
-  bool HasPicture() const { return bitmap_ != nullptr; }
+  ~BackPicture() override { Release(); }
+  bool HasPicture() const { return static_cast<bool>(bitmap_); }
 
  protected:
   void Create(HWND parent) override;
@@ -21,7 +22,7 @@ class BackPicture : public winapp::Control {
 
  private:
   const char* resource_;
-  HBITMAP bitmap_ = nullptr;
+  winapp::GdiObject bitmap_;
 };
 
 // A rectangle outline one pixel wide along the edges of the control's place.
@@ -29,6 +30,7 @@ class OutlineShape : public winapp::Control {
  public:
   OutlineShape(winapp::Form* form, const char* name, winapp::Twips place, COLORREF border)
       : Control(form, name, place), border_(border) {}
+  ~OutlineShape() override { Release(); }
   COLORREF BorderColour() const { return border_; }
 
  protected:

@@ -6,7 +6,13 @@
 
 class frmError : public winapp::Form {
  public:
-  frmError() : Form({.name = "frmError", .caption = "Error", .client = {4680, 1695}}) {}
+  // Enter and Esc both answer the one button, as in a message box.
+  frmError()
+      : Form({.name = "frmError",
+              .caption = "Error",
+              .client = {4680, 1695},
+              .defaultButton = "Command1",
+              .cancelButton = "Command1"}) {}
 
   void SetMessage(const std::string& text) { Label1.SetText(text); }
 
