@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <sstream>
 
-#include "form.h"
 #include "system.h"
 #include "test_util.h"
 
@@ -44,28 +43,7 @@ DWORD Program::ExitCode() const {
   return code;
 }
 
-namespace {
-struct WindowSearch {
-  DWORD pid;
-  const char* cls;
-  std::vector<HWND> found;
-};
-BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
-  auto* s = reinterpret_cast<WindowSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[128] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid == s->pid && lstrcmpA(cls, s->cls) == 0) s->found.push_back(w);
-  return TRUE;
-}
-}  // namespace
-
-std::vector<HWND> Program::Windows(const char* formName) const {
-  WindowSearch search{id_, formName, {}};
-  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+std::vector<HWND> Program::Windows(const char* formName) const { return testutil::TopWindows(formName, id_); }
 
 HWND Program::Window(const char* formName) const {
   auto all = Windows(formName);
@@ -98,7 +76,7 @@ bool WaitForStarts(const std::string& folder, size_t count, std::chrono::millise
   return testutil::PumpUntil([&] { return Starts(folder).size() >= count; }, deadline);
 }
 
-HWND Control(HWND form, const char* name) { return GetDlgItem(form, winapp::ControlId(name)); }
+HWND Control(HWND form, const char* name) { return testutil::ChildNamed(form, name); }
 
 void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
