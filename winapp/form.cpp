@@ -695,6 +695,13 @@ Control* Form::Find(std::string_view name) const {
 
 Control* Form::Named(const char* name) const { return name ? Find(name) : nullptr; }
 
+void Form::SetDefaultButton(const char* name) {
+  desc_.defaultButton = name;
+  for (Control* c : controls_)
+    if (c->hwnd() && dynamic_cast<Button*>(c))
+      SendMessageA(c->hwnd(), BM_SETSTYLE, name && std::string_view(name) == c->Name() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
 bool Form::PressNamed(const char* name) {
   Control* c = Named(name);
   if (!c || (c->hwnd() && (!IsWindowVisible(c->hwnd()) || !IsWindowEnabled(c->hwnd())))) return false;
