@@ -1,5 +1,9 @@
 #include "programs.h"
 
+#include <algorithm>
+#include <sstream>
+
+#include "system.h"
 #include "test_util.h"
 
 namespace e2e {
@@ -44,6 +48,32 @@ std::vector<HWND> Program::Windows(const char* formName) const { return testutil
 HWND Program::Window(const char* formName) const {
   auto all = Windows(formName);
   return all.empty() ? nullptr : all.front();
+}
+
+bool CopyStandIn(const std::string& folder, const std::string& name) {
+  return testutil::CopyInto(winapp::ProgramFolder() + "\\standin.exe", folder, name);
+}
+
+std::vector<Start> Starts(const std::string& folder) {
+  std::vector<Start> starts;
+  std::istringstream lines(testutil::ReadWholeFile(folder + "\\started.txt"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+      fields.push_back(line.substr(from, tab - from));
+    fields.push_back(line.substr(from));
+    if (fields.size() != 4) continue;
+    starts.push_back({fields[0], fields[1], fields[2], std::stoull(fields[3])});
+  }
+  std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.created < b.created; });
+  return starts;
+}
+
+bool WaitForStarts(const std::string& folder, size_t count, std::chrono::milliseconds deadline) {
+  return testutil::PumpUntil([&] { return Starts(folder).size() >= count; }, deadline);
 }
 
 HWND Control(HWND form, const char* name) { return testutil::ChildNamed(form, name); }

@@ -34,6 +34,22 @@ class Program {
   DWORD id_ = 0;
 };
 
+// What the recording stand-in (standin.exe) wrote when started under a program's name.
+struct Start {
+  std::string program;    // its file name
+  std::string arguments;  // its argument text
+  std::string directory;  // its working directory
+  unsigned long long created = 0;
+};
+
+// Copies the stand-in into `folder` under `name`.
+bool CopyStandIn(const std::string& folder, const std::string& name);
+// The starts recorded in `folder`, in the order the processes were created.
+std::vector<Start> Starts(const std::string& folder);
+// Waits, pumping messages, until `count` starts are recorded.
+bool WaitForStarts(const std::string& folder, size_t count,
+                   std::chrono::milliseconds deadline = std::chrono::seconds(20));
+
 // A control of a window, by its name.
 HWND Control(HWND form, const char* name);
 

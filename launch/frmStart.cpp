@@ -1,0 +1,62 @@
+#include "frmStart.h"
+
+#include "frmError.h"
+#include "frmSplash.h"
+#include "launch.h"
+#include "settings.h"
+#include "system.h"
+
+using namespace winapp;
+
+frmStart::frmStart(frmSplash& splash, frmError& error)
+    : Form({.name = "frmStart",
+            .caption = "Quietrail 2003",
+            .client = {1, 1},
+            .border = Border::NoBorder,
+            .centred = false,
+            .showInTaskbar = false}),
+      splash_(splash), error_(error) {}
+
+void frmStart::ReadSettingsKey() { IniValue = ReadIniValue(InProgramFolder(SettingsFileName), "Settings", IniKey.c_str()); }
+
+void frmStart::ReadLaunchKey() { IniValue = ReadIniValue(InProgramFolder(SettingsFileName), "Launch", IniKey.c_str()); }
+
+void frmStart::Form_Load() {
+  Hide();
+  SetWindowPos(hwnd(), nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  if (!FileExists(InProgramFolder(SettingsFileName))) {
+    error_.Load();
+    error_.SetMessage(launch::SettingsMissingMessage());
+    error_.Show();
+    Unload();
+    return;
+  }
+
+  IniKey = "Startup";
+  ReadSettingsKey();
+  Startup = FlagValue(IniValue);
+  // Only 1 carries on. Any other value ends the program as 0 does: going on with neither branch
+  // would leave an unseen process running with nothing to end it.
+  if (Startup != 1) {
+    Unload();
+    app::End();
+    return;
+  }
+
+  IniKey = "Tray";
+  ReadLaunchKey();
+  Tray = FlagValue(IniValue);
+  if (Tray == 1) StartProgram(hwnd(), "tray.exe", launch::LaunchToken);
+
+  IniKey = "Splash";
+  ReadLaunchKey();
+  Splash = FlagValue(IniValue);
+  if (Splash == 1) {
+    // The splash's timer carries on from here; this window stays loaded, hidden.
+    splash_.Show();
+    return;
+  }
+  // 0, and any other value likewise: the clearing run starts at once rather than never.
+  if (!launch::StartClearingRun(hwnd(), error_)) Unload();
+}

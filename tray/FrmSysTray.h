@@ -1,0 +1,82 @@
+// The window that owns the notification-area icon. It is never visible: the platform tells it of
+// every icon event as a mouse move whose x carries the mouse message, and a right-button release
+// opens its pop-up menu, whose items start the other programs.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "form.h"
+
+// The one argument text that lets the icon in, compared whole and case-sensitively.
+constexpr const char* LaunchToken = "K4T9B3";
+
+// The first version of the ANSI record: everything up to and including the 64-character tip.
+constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
+#ifndef _WIN64
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the 32-bit record of the first version is 88 bytes");
+#endif
+constexpr int TipLength = 64;
+constexpr UINT TrayIconId = 1;
+constexpr UINT TrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
+constexpr UINT TrayCallbackMessage = WM_MOUSEMOVE;             // 512
+
+// The name an icon event is reported under: the mouse message's own name, none for a left
+// double-click, and "OTHER....: " with the number for anything else.
+std::string NotificationName(int number, bool* reported = nullptr);
+
+class FrmSysTray : public winapp::Form {
+ public:
+  FrmSysTray();
+  ~FrmSysTray() override;
+
+  // Write-only: the tip for the next notification call.
+  void Tooltip(std::string_view text);
+  // Raised for every decoded icon event; nothing in the system listens, tests may.
+  std::function<void(const std::string& ClickWhat)> Click;
+
+  // For tests and the menu's own use.
+  const NOTIFYICONDATAA& Record() const { return nid_; }
+  HMENU PopupMenu() const { return mPopupMenu_; }
+  HICON Icon() const { return icon_; }
+  static int MenuId(const char* itemName) { return winapp::ControlId(itemName); }
+
+ protected:
+  void Form_Load() override;
+  // Asked to close from outside (a task manager's polite end): as Exit, rather than leaving the
+  // hidden start window running with the icon dead.
+  void Form_Close() override { mExit_Click(); }
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+ private:
+  NOTIFYICONDATAA nid_{};
+  char tip_[TipLength] = {};
+  HICON icon_ = nullptr;
+  HMENU menuBar_ = nullptr;
+  HMENU mPopupMenu_ = nullptr;
+  UINT taskbarCreated_ = 0;
+
+  // mPopupMenu's items in order; separators have no handler.
+  struct MenuItem {
+    const char* name;
+    const char* caption;
+    void (FrmSysTray::*click)();
+  };
+  static const std::vector<MenuItem>& MenuItems();
+
+  void TrayNotify(DWORD message);
+  void Form_MouseMove(LPARAM lp);
+  void ShowPopupMenu();
+  bool MenuCommand(int id);
+
+  void mAbout_Click();
+  void mSettings_Click();
+  void mClearNow_Click();
+  void mCheckforUpdates_Click();
+  void mExit_Click();
+};
