@@ -3,14 +3,14 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$here/build}
 PROGRAM_DIR=$BUILD_DIR/program
 export BUILD_DIR PROGRAM_DIR
-# Wine's 64-bit loader, called directly: /usr/bin/wine picks the 32-bit one whenever wine32 is
-# installed, and our machines cannot run 32-bit code.
+# Wine's 64-bit loader, called directly: /usr/bin/wine picks the 32-bit one whenever the 32-bit
+# Wine package is installed, and our machines cannot run 32-bit code.
 export WINE=/usr/lib/wine/wine64
 export WINEPREFIX=$BUILD_DIR/wine WINEARCH=win64 WINELOADER=$WINE WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Debian packages the build, the tests and the programs need.
-# No i386 architecture and no wine32: only the 64-bit set runs here; the 32-bit one is cross-built.
+# No i386 architecture and no 32-bit Wine: only the 64-bit set runs here; the 32-bit one is cross-built.
 PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
           libwine-dev fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils
           openssl ca-certificates nsis)
