@@ -1,0 +1,90 @@
+// What every window of the panel shares: its push button, its login control, and the dialog
+// behaviour of the keyboard and the title bar.
+#pragma once
+
+#include <string>
+
+#include "comhost.h"
+#include "form.h"
+
+// Every push button of the panel. One name, so that the skinned button takes the place of the
+// plain one in a single line.
+using CmdButton = winapp::Button;
+
+// Sets a button's look State (1: the one that stands out) where the button knows one.
+template <class B>
+void SetButtonState(B& button, int state) {
+  if constexpr (requires { button.SetState(state); }) button.SetState(state);
+}
+
+// The login control as the panel places it on a window: created with its window, released with
+// it, and always asked about the user "default" in the program folder's user database.
+class LoginControl {
+ public:
+  explicit LoginControl(const std::string& folder) : folder_(folder) {}
+
+  // The registered control, or accesskeep.ocx of the program folder.
+  bool Create();
+  void Release() { client_.Release(); }
+  bool Created() const { return client_.Created(); }
+
+  std::string DatabasePath() const { return folder_ + "\\panel.dll"; }
+
+  // The stored text of a setting of "default"; a failed call reads as an empty text.
+  std::string RetrieveSetting(const char* setting);
+  // The control's status; a call that fails outright answers its error code.
+  long StoreSetting(const char* setting, const char* value);
+  long ValidateUser(const std::string& password);
+  long ChangePassword(const std::string& password);
+
+ private:
+  std::string folder_;
+  winapp::AccessKeepClient client_;
+};
+
+// A window of the panel: Enter and Esc reach OK and Cancel, and the title bar's close button
+// acts as Cancel, so that no window it disabled is ever left behind disabled.
+class PanelForm : public winapp::Form {
+ public:
+  using Form::Form;
+
+ protected:
+  virtual void Default_Action() {}
+  virtual void Cancel_Action() {}
+  void Form_Close() override { Cancel_Action(); }
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  // The control that has the keyboard focus whenever the window gets it.
+  void SetFirstFocus(winapp::Control& control) { firstFocus_ = &control; }
+
+ private:
+  winapp::Control* firstFocus_ = nullptr;
+};
+
+// The multi-line box of a list edited as one text. Its lines wrap at its width while the text is
+// short; a long text stands on one line with a horizontal scroll bar instead, since the edit
+// control takes time growing with the square of a long paragraph's length to wrap it (seconds
+// at a few thousand entries, minutes beyond).
+class ListTextBox : public winapp::TextControl {
+ public:
+  using TextControl::TextControl;
+  static constexpr size_t LongestWrapped = 4096;
+  void SetText(std::string_view text);
+  bool Wraps() const { return wrap_; }
+  static std::string Showable(std::string_view text);
+
+ protected:
+  void Create(HWND parent) override;
+
+ private:
+  bool wrap_ = true;
+  HWND parent_ = nullptr;
+};
+
+// A framed group of controls with its heading in the frame.
+class Frame : public winapp::TextControl {
+ public:
+  using TextControl::TextControl;
+
+ protected:
+  void Create(HWND parent) override;
+};
