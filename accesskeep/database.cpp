@@ -126,8 +126,13 @@ bool FindUser(const std::wstring& ini, const std::wstring& name, short count) {
   return false;
 }
 
+std::wstring FileForm(std::wstring_view text) { return Wide(Ansi(text)); }
+
 bool SameProfileName(std::wstring_view a, std::wstring_view b) {
-  return Upper(TrimProfileBlanks(a)) == Upper(TrimProfileBlanks(b));
+  // Judged by what reaches the file: the ANSI conversion maps characters outside the code page
+  // onto near ones ("\uFF30swd" is written as "Pswd"), so the wide texts alone would let such a
+  // name through to the section or key it names.
+  return Upper(TrimProfileBlanks(FileForm(a))) == Upper(TrimProfileBlanks(FileForm(b)));
 }
 
 bool FindSectionOwner(const std::wstring& ini, const std::wstring& name, short count) {

@@ -52,7 +52,10 @@ bool FindUser(const std::wstring& ini, const std::wstring& name, short count);
 // would take over that user's password and settings.
 bool FindSectionOwner(const std::wstring& ini, const std::wstring& name, short count);
 
-// Profile keys and sections as the profile functions compare them.
+// The text as the file holds it once written: converted to the ANSI code page and read back.
+std::wstring FileForm(std::wstring_view text);
+
+// Profile keys and sections as the profile functions compare them, in the form the file holds.
 bool SameProfileName(std::wstring_view a, std::wstring_view b);
 
 std::string Ansi(std::wstring_view text);

@@ -13,7 +13,9 @@ frmAbout::frmAbout()
             .border = winapp::Border::FixedDialog,
             .centred = true,
             .back = AboutBackColour,
-            .icon = nullptr}) {}
+            .icon = nullptr,
+            .defaultButton = "Command1",
+            .cancelButton = "Command1"}) {}
 
 void frmAbout::Command1_Click() { Unload(); }
 
@@ -25,10 +27,5 @@ void ShowAboutBox() {
 }
 
 bool AboutBoxOpen() { return g_about && g_about->Loaded(); }
-
-void DiscardAboutBox() {
-  delete g_about;
-  g_about = nullptr;
-}
 
 }  // namespace accesskeep

@@ -27,7 +27,5 @@ class frmAbout : public winapp::Form {
 // open, brings the same window forward.
 void ShowAboutBox();
 bool AboutBoxOpen();
-// Destroys the box, open or not (the library is being unloaded).
-void DiscardAboutBox();
 
 }  // namespace accesskeep

@@ -90,23 +90,9 @@ HRESULT LoadTypeInfo(REFGUID guid, ITypeInfo** info) {
 
 using namespace accesskeep;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      // The about box runs in its host's message loop, which is not ours to end.
-      winapp::app::SetEndWithLastForm(false);
-      break;
-    case DLL_PROCESS_DETACH:
-      // Unloaded while the process goes on (FreeLibrary): no window of ours may outlive the code.
-      // At the process's end Windows takes the windows down itself.
-      if (!reserved) {
-        DiscardAboutBox();
-        ForgetWindowClasses();
-      }
-      break;
-  }
-  return TRUE;
-}
+// Nothing here touches a window: the loader's lock is held. The form layer keeps the library in
+// memory once it has shown a window, and the host's message loop stays the host's.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;

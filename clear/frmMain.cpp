@@ -131,6 +131,12 @@ std::string frmMain::CopyAnsiString(const char* address) {
   return text;
 }
 
+// The cache walk works on the platform's own record; on 32-bit Windows it is the 80-byte record
+// the cache functions have always filled.
+#ifndef _WIN64
+static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry record");
+#endif
+
 void frmMain::FillCacheList() {
   List1.Clear();
   // One block per entry, sized exactly by a probe and freed before the next entry is fetched.

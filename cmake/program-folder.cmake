@@ -1,23 +1,22 @@
-# The files a fresh installation holds beside the programs. Laid down once: a rebuild keeps what
-# the user has changed since.
-function(lay_down name)
-  set(path ${PROGRAM_DIR}/${name})
-  if(NOT EXISTS ${path})
-    if(ARGN)
-      string(REPLACE ";" "\r\n" text "${ARGN}")
-      file(WRITE ${path} "${text}\r\n")
-    else()
-      file(WRITE ${path} "")
-    endif()
+# The files a fresh installation holds beside the programs. Each is written into build/fresh on
+# every configure (the installer and the tests take them from there) and laid down in the program
+# folder once: a rebuild keeps what the user has changed since.
+set(FRESH_DIR ${CMAKE_BINARY_DIR}/fresh)
+file(MAKE_DIRECTORY ${FRESH_DIR})
+
+# lay_down(NAME CONTENT): CONTENT is the file's text as it stands, "\r\n" line ends included. A
+# named parameter keeps the text whole (a ";" in it would split an ARGN list).
+function(lay_down name content)
+  file(WRITE ${FRESH_DIR}/${name} "${content}")
+  if(NOT EXISTS ${PROGRAM_DIR}/${name})
+    file(COPY ${FRESH_DIR}/${name} DESTINATION ${PROGRAM_DIR})
   endif()
 endfunction()
 
 # The user database with its one user, "default", no password and the welcome still to come.
-lay_down(panel.dll "[General]" "Version=2" "" "[Users]" "count=1" "1=default" ""
-         "[default]" "login=0" "ShowWelcome=0")
+lay_down(panel.dll "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=0\r\n")
 # The installed versions, for the update checker.
-lay_down(library.ini "[WIN]" "QuietVer=1.14" "PanelVer=1.14" "LaunchVer=1.14" "ClearVer=1.14")
-# The settings as a first run writes them.
-lay_down(quietrail.ini "; Quietrail INI File" "" "[Settings]" "History=0" "TmpInt=0" "Cookies=0"
-         "Recent=0" "URL=0" "Startup=1" "ClearDialog=1" "" "[Launch]" "Splash=1" "Tray=1")
-lay_down(exclude.ini)
+lay_down(library.ini "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\n")
+# The settings as a first run writes them (winapp's FirstRunSettingsText; a test compares them).
+lay_down(quietrail.ini "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=0\r\nTmpInt=0\r\nCookies=0\r\nRecent=0\r\nURL=0\r\nStartup=1\r\nClearDialog=1\r\n\r\n[Launch]\r\nSplash=1\r\nTray=1\r\n")
+lay_down(exclude.ini "")

@@ -4,7 +4,7 @@ function(add_wine_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/testbin)
   add_test(NAME ${name} COMMAND ${name} ${ARGN})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "WINEPREFIX=${WINE_PREFIX};QR_PROGRAM_DIR=${PROGRAM_DIR}"
+    ENVIRONMENT "WINEPREFIX=${WINE_PREFIX};QR_PROGRAM_DIR=${PROGRAM_DIR};QR_FRESH_DIR=${FRESH_DIR}"
     TIMEOUT 900)
 endfunction()
 

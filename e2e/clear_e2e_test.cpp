@@ -95,7 +95,8 @@ TEST_F(ClearProgram, WithoutTheExactTokenNothingHappens) {
   SeedEverything();
   cleartest::WriteSettings(dir.path(), "1", "1", "1", "1", "1");
   auto before = CacheLeft();
-  const char* arguments[] = {"", "k4t9b3", "K4T9B3 ", "\"K4T9B3\""};
+  // Raw argument text after the program path and its one separating blank.
+  const char* arguments[] = {"", "k4t9b3", "K4T9B3 ", "\"K4T9B3\"", "  K4T9B3", "\tK4T9B3"};
   for (size_t i = 0; i < std::size(arguments); ++i) {
     e2e::Program run(dir.path(), "clear.exe", arguments[i]);
     Watch watch = RunToEnd(run);

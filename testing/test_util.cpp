@@ -1,5 +1,8 @@
 #include "test_util.h"
 
+#include <winternl.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -92,20 +95,96 @@ void PumpFor(std::chrono::milliseconds span) {
   PumpUntil([&] { return std::chrono::steady_clock::now() >= end; }, span + std::chrono::seconds(1));
 }
 
-std::string ProgramFolder() {
-  const char* unix = std::getenv("QR_PROGRAM_DIR");
+namespace {
+// A Unix folder the build passes in an environment variable, as a Windows path.
+std::string FolderFromEnvironment(const char* variable) {
+  const char* unix = std::getenv(variable);
   if (!unix || !*unix) return {};
   std::string path = std::string("Z:") + unix;
   for (char& c : path)
     if (c == '/') c = '\\';
   return path;
 }
+}  // namespace
+
+std::string ProgramFolder() { return FolderFromEnvironment("QR_PROGRAM_DIR"); }
+std::string FreshFolder() { return FolderFromEnvironment("QR_FRESH_DIR"); }
 
 std::string TextOf(HWND w) {
   char buf[4096] = {};
   // WM_GETTEXT reads another process's window as well as our own.
   SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, nullptr);
   return buf;
+}
+
+namespace {
+struct WindowSearch {
+  DWORD pid;
+  const char* cls;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  char cls[128] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (pid == s->pid && lstrcmpA(cls, s->cls) == 0) s->found.push_back(w);
+  return TRUE;
+}
+// Callbacks are named functions: a lambda converts to the 64-bit calling convention only.
+BOOL CALLBACK CountChild(HWND, LPARAM n) {
+  ++*reinterpret_cast<int*>(n);
+  return TRUE;
+}
+BOOL CALLBACK CountWindow(HWND w, LPARAM lp) {
+  ++*reinterpret_cast<int*>(lp);
+  EnumChildWindows(w, CountChild, lp);
+  return TRUE;
+}
+// An entry of the GDI handle table that the process environment block points to (the same
+// layout on Windows and Wine).
+struct GdiHandleEntry {
+  uint64_t object;
+  USHORT processId, count, unique;
+  UCHAR type, flags;
+  uint64_t user;
+};
+}  // namespace
+
+std::vector<HWND> TopWindows(const char* cls, DWORD pid) {
+  WindowSearch search{pid ? pid : GetCurrentProcessId(), cls, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND ChildNamed(HWND form, const char* name) {
+  // The form layer's control ID of a name (FNV-1a folded), so that tests of other processes need
+  // not link the layer.
+  unsigned hash = 2166136261u;
+  for (const char* p = name; *p; ++p) hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
+  return GetDlgItem(form, 1000 + static_cast<int>(hash % 30000u));
+}
+
+int GdiObjectCount() {
+  if (DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return static_cast<int>(n);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+  auto* peb = reinterpret_cast<BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+#pragma GCC diagnostic pop
+  auto* table = *reinterpret_cast<GdiHandleEntry**>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+  if (!table) return -1;
+  int n = 0;
+  for (int i = 0; i < 0x10000; ++i)
+    if (table[i].object && table[i].type) ++n;
+  return n;
+}
+
+int UserObjectCount() {
+  if (DWORD n = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return static_cast<int>(n);
+  int n = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&n));
+  return n;
 }
 
 }  // namespace testutil

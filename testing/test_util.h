@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -37,8 +38,22 @@ void PumpFor(std::chrono::milliseconds span);
 
 // The built program folder (the build passes its Unix path in QR_PROGRAM_DIR).
 std::string ProgramFolder();
+// The build's copies of a fresh installation's files (QR_FRESH_DIR).
+std::string FreshFolder();
 
 // Window text of a window.
 std::string TextOf(HWND w);
+
+// Top-level windows of a process (0: this one) with the window class `cls` (a form's name).
+std::vector<HWND> TopWindows(const char* cls, DWORD pid = 0);
+// A form's control window by the control's name.
+HWND ChildNamed(HWND form, const char* name);
+
+// GDI objects of this process: GetGuiResources where the system counts them, otherwise (Wine)
+// the live entries of the process's GDI handle table.
+int GdiObjectCount();
+// USER objects of this process: GetGuiResources where the system counts them, otherwise the
+// windows of this thread, child windows included.
+int UserObjectCount();
 
 }  // namespace testutil

@@ -94,8 +94,10 @@ void HostedObject::reset() {
 HRESULT HostedObject::Create(const wchar_t* progId, REFCLSID clsid, const std::string& libraryPath,
                              HostedObject& out) {
   out.reset();
+  // The ProgID counts only when it leads to the expected class: a name taken over by another
+  // class (another program's registration, a damaged entry) must not put a stranger in its place.
   CLSID registered;
-  if (SUCCEEDED(CLSIDFromProgID(progId, &registered)) &&
+  if (SUCCEEDED(CLSIDFromProgID(progId, &registered)) && IsEqualCLSID(registered, clsid) &&
       SUCCEEDED(CoCreateInstance(registered, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, out.object_.put_void())))
     return S_OK;
   return CreateFromLibrary(clsid, libraryPath, out);

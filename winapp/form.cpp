@@ -1,8 +1,10 @@
 #include "form.h"
 
-#include <algorithm>
+#include <commctrl.h>
 
-#include "raii.h"
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -10,33 +12,27 @@ namespace winapp {
 
 namespace {
 
+// The layer's state belongs to the module that links it: a program and a library loaded into it
+// each keep their own forms and never look at the other's.
 std::vector<Form*>& LoadedList() {
   static std::vector<Form*> forms;
   return forms;
 }
 bool g_ended = false;
 bool g_endWithLastForm = true;
+HHOOK g_keyHook = nullptr;
 
-HFONT DialogFont() {
-  static HFONT font = [] {
-    LOGFONTA lf{};
-    lf.lfHeight = -MulDiv(8, 96, 72);
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpyA(lf.lfFaceName, "MS Sans Serif");
-    return CreateFontIndirectA(&lf);
-  }();
-  return font;
+// Window properties that bind a window to its object, named per module: a window made by another
+// module's copy of the layer is none of ours.
+const char* PropertyName(char kind) {
+  static char names[2][40];
+  char* name = names[kind == 'F' ? 0 : 1];
+  if (!*name)
+    std::snprintf(name, sizeof names[0], "winapp.%c.%p", kind, static_cast<void*>(app::ResourceModule()));
+  return name;
 }
-
-HFONT MakeFont(const FontSpec& spec) {
-  LOGFONTA lf{};
-  lf.lfHeight = -MulDiv(spec.points, 96, 72);
-  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(lf.lfFaceName, spec.face ? spec.face : "MS Sans Serif", LF_FACESIZE);
-  return CreateFontIndirectA(&lf);
-}
+const char* FormProperty() { return PropertyName('F'); }
+const char* ControlProperty() { return PropertyName('C'); }
 
 std::string WindowText(HWND w) {
   int n = GetWindowTextLengthA(w);
@@ -44,6 +40,41 @@ std::string WindowText(HWND w) {
   n = GetWindowTextA(w, text.data(), n + 1);
   text.resize(static_cast<size_t>(std::max(n, 0)));
   return text;
+}
+
+// Every message the thread takes out of its queue passes here first, whoever runs the loop: that
+// is how dialog keys reach a form shown by a library inside its host's loop.
+LRESULT CALLBACK KeyHook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION && wp == PM_REMOVE) {
+    MSG* m = reinterpret_cast<MSG*>(lp);
+    if (m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST && m->hwnd) {
+      Form* form = Form::FromWindow(GetAncestor(m->hwnd, GA_ROOT));
+      if (form && form->DialogKey(*m)) {
+        m->message = WM_NULL;
+        m->wParam = m->lParam = 0;
+      }
+    }
+  }
+  return CallNextHookEx(g_keyHook, code, wp, lp);
+}
+
+void FormsChanged() {
+  bool any = !LoadedList().empty();
+  if (any && !g_keyHook) g_keyHook = SetWindowsHookExA(WH_GETMESSAGE, KeyHook, nullptr, GetCurrentThreadId());
+  if (!any && g_keyHook) UnhookWindowsHookEx(std::exchange(g_keyHook, nullptr));
+}
+
+bool EndWithLastForm() { return g_endWithLastForm && !app::InLibrary(); }
+
+// A library whose window is on the screen stays in memory for the rest of the process, whatever
+// its host does: the window's code must not go away under it, and nothing has to be taken down
+// while the loader holds its lock.
+void PinLibrary() {
+  static bool pinned = false;
+  if (pinned || !app::InLibrary()) return;
+  HMODULE self = nullptr;
+  pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                              reinterpret_cast<LPCSTR>(&PinLibrary), &self) != FALSE;
 }
 
 }  // namespace
@@ -55,6 +86,37 @@ int ControlId(std::string_view name) {
   return 1000 + static_cast<int>(hash % 30000u);
 }
 
+char AccessKeyOf(std::string_view caption) {
+  for (size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(caption[i + 1])));
+  }
+  return 0;
+}
+
+bool FontSpec::operator==(const FontSpec& o) const {
+  std::string_view a = face ? face : "", b = o.face ? o.face : "";
+  return a == b && points == o.points && bold == o.bold;
+}
+
+HFONT DialogFont() {
+  static HFONT font = static_cast<HFONT>(MakeFont({}).release());
+  return font;
+}
+
+GdiObject MakeFont(const FontSpec& spec) {
+  LOGFONTA lf{};
+  lf.lfHeight = -MulDiv(spec.points, 96, 72);
+  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(lf.lfFaceName, spec.face ? spec.face : "MS Sans Serif", LF_FACESIZE);
+  return GdiObject(CreateFontIndirectA(&lf));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Controls
 
@@ -62,17 +124,131 @@ Control::Control(Form* form, const char* name, Twips place) : form_(form), name_
   form->controls_.push_back(this);
 }
 
-HWND Control::CreateChild(HWND parent, const char* windowClass, DWORD style, DWORD exStyle,
-                          const char* text) {
+Control::~Control() { Release(); }
+
+int Control::Id() const { return ControlId(name_); }
+
+Control* Control::FromWindow(HWND w) {
+  return w ? static_cast<Control*>(GetPropA(w, ControlProperty())) : nullptr;
+}
+
+RECT Control::PixelRect() const {
+  int x = Pixels(place_.left), y = Pixels(place_.top);
+  return {x, y, x + Pixels(place_.width), y + Pixels(place_.height)};
+}
+
+void Control::Bind(HWND w) {
+  hwnd_ = w;
+  SetPropA(w, ControlProperty(), this);
+}
+
+void Control::Unbind() {
+  if (!hwnd_) return;
+  RemovePropA(hwnd_, ControlProperty());
+  if (subclassed_) RemoveWindowSubclass(hwnd_, SubclassProc, 1);
+  subclassed_ = false;
+}
+
+HWND Control::CreateChild(HWND parent, const char* windowClass, DWORD style, DWORD exStyle, const char* text) {
   style |= WS_CHILD | WS_CLIPSIBLINGS;
   if (visible_) style |= WS_VISIBLE;
   if (!enabled_) style |= WS_DISABLED;
-  hwnd_ = CreateWindowExA(exStyle, windowClass, text, style, Pixels(place_.left), Pixels(place_.top),
-                          Pixels(place_.width), Pixels(place_.height), parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(name_))),
-                          app::ResourceModule(), nullptr);
-  if (hwnd_) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
-  return hwnd_;
+  RECT r = PixelRect();
+  HWND w = CreateWindowExA(exStyle, windowClass, text, style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id())),
+                           app::ResourceModule(), nullptr);
+  if (!w) {
+    failed_ = true;
+    return nullptr;
+  }
+  Bind(w);
+  subclassed_ = SetWindowSubclass(w, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
+  return w;
+}
+
+HWND Control::CreateOwnChild(HWND parent, const char* className, UINT classStyle, DWORD style, DWORD exStyle,
+                             const char* text) {
+  HINSTANCE module = app::ResourceModule();
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExA(module, className, &wc)) {
+    wc = WNDCLASSEXA{};
+    wc.cbSize = sizeof wc;
+    wc.style = classStyle;
+    wc.lpfnWndProc = OwnClassProc;
+    wc.hInstance = module;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = className;
+    if (!RegisterClassExA(&wc)) {
+      failed_ = true;
+      return nullptr;
+    }
+  }
+  style |= WS_CHILD | WS_CLIPSIBLINGS;
+  if (visible_) style |= WS_VISIBLE;
+  if (!enabled_) style |= WS_DISABLED;
+  RECT r = PixelRect();
+  HWND w = CreateWindowExA(exStyle, className, text, style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id())), module, this);
+  if (!w) {
+    failed_ = true;
+    hwnd_ = nullptr;
+    return nullptr;
+  }
+  return w;
+}
+
+LRESULT CALLBACK Control::SubclassProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+  auto* c = reinterpret_cast<Control*>(ref);
+  if (msg == WM_NCDESTROY) {
+    c->Unbind();
+    c->Destroyed();
+    c->hwnd_ = nullptr;
+    return DefSubclassProc(w, msg, wp, lp);
+  }
+  LRESULT result = 0;
+  if (c->OnMessage(msg, wp, lp, result)) return result;
+  return DefSubclassProc(w, msg, wp, lp);
+}
+
+LRESULT CALLBACK Control::OwnClassProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+    if (auto* c = static_cast<Control*>(cs->lpCreateParams)) c->Bind(w);
+  }
+  Control* c = FromWindow(w);
+  if (!c) return DefWindowProcA(w, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    c->Unbind();
+    c->Destroyed();
+    c->hwnd_ = nullptr;
+    return DefWindowProcA(w, msg, wp, lp);
+  }
+  LRESULT result = 0;
+  if (c->OnMessage(msg, wp, lp, result)) return result;
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
+void Control::Release() {
+  if (released_) return;
+  released_ = true;
+  if (form_) form_->ControlGoing(this);
+}
+
+bool Control::Reflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+  switch (msg) {
+    case WM_COMMAND: Command(HIWORD(wp)); return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      HDC dc = reinterpret_cast<HDC>(wp);
+      SetBkMode(dc, TRANSPARENT);
+      SetBkColor(dc, form_->desc_.back);
+      result = reinterpret_cast<LRESULT>(form_->backBrush_.get());
+      return true;
+    }
+  }
+  return false;
 }
 
 bool Control::Visible() const { return hwnd_ ? IsWindowVisible(hwnd_) != FALSE : visible_; }
@@ -100,9 +276,9 @@ void TextControl::SetText(std::string_view text) {
 void Label::Create(HWND parent) {
   DWORD style = align_ == Align::Centre ? SS_CENTER : align_ == Align::Right ? SS_RIGHT : SS_LEFT;
   CreateChild(parent, "STATIC", style, 0, text_.c_str());
-  if (hwnd_ && (font_.face || font_.points != 8 || font_.bold)) {
+  if (hwnd_ && !(font_ == FontSpec{})) {
     ownFont_ = MakeFont(font_);
-    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ownFont_), FALSE);
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ownFont_.get()), FALSE);
   }
   FitHeight();
 }
@@ -110,6 +286,11 @@ void Label::Create(HWND parent) {
 void Label::SetText(std::string_view text) {
   TextControl::SetText(text);
   FitHeight();
+}
+
+void Label::SetColour(COLORREF colour) {
+  colour_ = colour;
+  if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void Label::FitHeight() {
@@ -125,15 +306,38 @@ void Label::FitHeight() {
 
 void Label::Destroyed() {
   Control::Destroyed();
-  if (ownFont_) DeleteObject(std::exchange(ownFont_, nullptr));
+  ownFont_.reset();
+}
+
+bool Label::Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (!Control::Reflected(msg, wp, lp, result)) return false;
+  if (msg == WM_CTLCOLORSTATIC) SetTextColor(reinterpret_cast<HDC>(wp), colour_);
+  return true;
+}
+
+bool Label::Press() {
+  // As in dialogs: the label names the control after it, which takes the focus.
+  if (!hwnd_) return false;
+  HWND next = GetNextDlgTabItem(GetParent(hwnd_), hwnd_, FALSE);
+  if (!next) return false;
+  ::SetFocus(next);
+  return true;
 }
 
 void Button::Create(HWND parent) {
-  CreateChild(parent, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, text_.c_str());
+  const char* def = form_->Desc().defaultButton;
+  DWORD kind = def && std::string_view(def) == name_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+  CreateChild(parent, "BUTTON", kind | WS_TABSTOP, 0, text_.c_str());
 }
 
 void Button::Command(WORD code) {
   if (code == BN_CLICKED) Click();
+}
+
+bool Button::Press() {
+  if (hwnd_ && !IsWindowEnabled(hwnd_)) return false;
+  Click();
+  return true;
 }
 
 int CheckBox::Value() const {
@@ -154,6 +358,19 @@ void CheckBox::Command(WORD code) {
   if (code == BN_CLICKED && onClick_) onClick_();
 }
 
+void CheckBox::Destroyed() {
+  // The tick outlives the window, as the text does: a reloaded form shows what the user left.
+  if (hwnd_) value_ = SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  Control::Destroyed();
+}
+
+bool CheckBox::Press() {
+  if (!hwnd_ || !IsWindowEnabled(hwnd_)) return false;
+  ::SetFocus(hwnd_);
+  SendMessageA(hwnd_, BM_CLICK, 0, 0);
+  return true;
+}
+
 void TextBox::Create(HWND parent) {
   DWORD style = WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
   if (style_.multiLine) style = (style & ~ES_AUTOHSCROLL) | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
@@ -164,6 +381,12 @@ void TextBox::Create(HWND parent) {
   if (style_.passwordChar) SendMessageA(hwnd_, EM_SETPASSWORDCHAR, static_cast<BYTE>(style_.passwordChar), 0);
   // The edit control's own limit (about 32K) would cut long lists: raise it unless one is set.
   SendMessageA(hwnd_, EM_LIMITTEXT, style_.maxLength > 0 ? style_.maxLength : 0x7FFFFFFE, 0);
+}
+
+void TextBox::Destroyed() {
+  // What the user typed stays the text box's text, as a label's text does.
+  if (hwnd_) text_ = WindowText(hwnd_);
+  Control::Destroyed();
 }
 
 void ListBox::Create(HWND parent) {
@@ -217,13 +440,13 @@ void Shape::PaintOnForm(HDC dc) {
 void Picture::Create(HWND parent) {
   CreateChild(parent, "STATIC", SS_BITMAP, 0, nullptr);
   if (!hwnd_ || !resource_) return;
-  bitmap_ = static_cast<HBITMAP>(LoadImageA(app::ResourceModule(), resource_, IMAGE_BITMAP, 0, 0, 0));
-  if (bitmap_) SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_));
+  bitmap_.reset(LoadImageA(app::ResourceModule(), resource_, IMAGE_BITMAP, 0, 0, 0));
+  if (bitmap_) SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.get()));
 }
 
 void Picture::Destroyed() {
   Control::Destroyed();
-  if (bitmap_) DeleteObject(std::exchange(bitmap_, nullptr));
+  bitmap_.reset();
 }
 
 Timer::Timer(Form* form, const char* name, UINT interval, bool enabled, std::function<void()> onTick)
@@ -231,13 +454,18 @@ Timer::Timer(Form* form, const char* name, UINT interval, bool enabled, std::fun
 
 void Timer::Arm() {
   if (!owner_) return;
-  UINT_PTR id = static_cast<UINT_PTR>(ControlId(name_));
+  UINT_PTR id = static_cast<UINT_PTR>(Id());
   KillTimer(owner_, id);
-  if (on_ && interval_ > 0) SetTimer(owner_, id, interval_, nullptr);
+  armed_ = on_ && interval_ > 0 && SetTimer(owner_, id, interval_, nullptr) != 0;
 }
 
 void Timer::SetTimerEnabled(bool on) {
   on_ = on;
+  Arm();
+}
+
+void Timer::SetInterval(UINT interval) {
+  interval_ = interval;
   Arm();
 }
 
@@ -247,8 +475,16 @@ void Timer::Create(HWND parent) {
 }
 
 void Timer::Destroyed() {
-  if (owner_) KillTimer(owner_, static_cast<UINT_PTR>(ControlId(name_)));
+  if (owner_) KillTimer(owner_, static_cast<UINT_PTR>(Id()));
   owner_ = nullptr;
+  armed_ = false;
+}
+
+bool Timer::Reflected(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+  if (msg != WM_TIMER) return false;
+  if (on_) Tick();
+  result = 0;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -257,22 +493,45 @@ void Timer::Destroyed() {
 Form::Form(FormDesc desc) : desc_(desc) {}
 
 Form::~Form() {
-  Discard();
-  if (backBrush_) DeleteObject(backBrush_);
+  Teardown();
+  for (Control* c : controls_) c->form_ = nullptr;
 }
 
-void Form::Discard() {
+Form* Form::FromWindow(HWND w) { return w ? static_cast<Form*>(GetPropA(w, FormProperty())) : nullptr; }
+
+void Form::DestroyWindows(bool destroy) {
   if (!hwnd_) return;
   HWND w = std::exchange(hwnd_, nullptr);
-  SetWindowLongPtrA(w, GWLP_USERDATA, 0);
-  for (Control* c : controls_) c->Destroyed();
+  // From here on no message reaches this object or its controls: the windows go down with the
+  // system's own handling, and each control drops what it held for its window.
+  RemovePropA(w, FormProperty());
   auto& list = LoadedList();
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
-  DestroyWindow(w);
+  FormsChanged();
+  for (Control* c : controls_) {
+    c->Unbind();
+    c->Destroyed();
+    c->hwnd_ = nullptr;
+  }
+  if (destroy) DestroyWindow(w);
 }
 
-void Form::Load() {
-  if (hwnd_) return;
+void Form::Teardown() {
+  tornDown_ = true;
+  DestroyWindows();
+}
+
+void Form::ControlGoing(Control* c) {
+  if (hwnd_) Teardown();  // the derived form is being destroyed: its first member control goes
+  controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
+}
+
+void Form::Discard() { DestroyWindows(); }
+
+bool Form::Load() {
+  if (hwnd_) return true;
+  if (tornDown_) return false;
+  loadError_ = 0;
   HINSTANCE module = app::ResourceModule();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
@@ -285,9 +544,12 @@ void Form::Load() {
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hIcon = desc_.icon ? LoadIconA(module, desc_.icon) : nullptr;
     wc.lpszClassName = desc_.name;
-    RegisterClassExA(&wc);
+    if (!RegisterClassExA(&wc)) {
+      loadError_ = GetLastError();
+      return false;
+    }
   }
-  if (!backBrush_) backBrush_ = CreateSolidBrush(desc_.back);
+  if (!backBrush_) backBrush_.reset(CreateSolidBrush(desc_.back));
 
   DWORD style = WS_CLIPCHILDREN, ex = WS_EX_CONTROLPARENT;
   switch (desc_.border) {
@@ -303,37 +565,69 @@ void Form::Load() {
       ex |= WS_EX_TOOLWINDOW;
       break;
   }
+  HWND owner = desc_.owner ? desc_.owner->hwnd() : nullptr;
   if (desc_.controlBox && desc_.border != Border::NoBorder) style |= WS_SYSMENU;
   if (desc_.minButton) style |= WS_MINIMIZEBOX;
   if (desc_.topMost) ex |= WS_EX_TOPMOST;
-  if (desc_.showInTaskbar) ex |= WS_EX_APPWINDOW;
+  if (desc_.showInTaskbar.value_or(owner == nullptr)) ex |= WS_EX_APPWINDOW;
 
   RECT r{0, 0, Pixels(desc_.client.cx), Pixels(desc_.client.cy)};
   AdjustWindowRectEx(&r, style, FALSE, ex);
   int w = r.right - r.left, h = r.bottom - r.top;
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
   if (desc_.centred) {
-    RECT work;
+    RECT work, around;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    x = work.left + (work.right - work.left - w) / 2;
-    y = work.top + (work.bottom - work.top - h) / 2;
+    around = work;
+    if (desc_.centredOnOwner && owner) GetWindowRect(owner, &around);
+    x = around.left + (around.right - around.left - w) / 2;
+    y = around.top + (around.bottom - around.top - h) / 2;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
   }
-  hwnd_ = CreateWindowExA(ex, desc_.name, desc_.caption, style, x, y, w, h, nullptr, nullptr, module, this);
-  if (!hwnd_) return;
+  HWND made = CreateWindowExA(ex, desc_.name, desc_.caption, style, x, y, w, h, owner, nullptr, module, this);
+  if (!made) {
+    loadError_ = GetLastError();
+    if (!loadError_) loadError_ = ERROR_CANNOT_MAKE;
+    hwnd_ = nullptr;
+    return false;
+  }
+  hwnd_ = made;
+  PinLibrary();
   if (desc_.icon) {
-    if (HICON small = static_cast<HICON>(LoadImageA(module, desc_.icon, IMAGE_ICON, 16, 16, 0)))
-      SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (!smallIcon_)
+      smallIcon_.reset(static_cast<HICON>(LoadImageA(module, desc_.icon, IMAGE_ICON, 16, 16, 0)));
+    if (smallIcon_) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   }
   LoadedList().push_back(this);
-  for (Control* c : controls_) c->Create(hwnd_);
+  FormsChanged();
+  for (Control* c : controls_) {
+    c->failed_ = false;
+    c->Create(hwnd_);
+    if (c->failed_) {
+      loadError_ = GetLastError();
+      if (!loadError_) loadError_ = ERROR_CANNOT_MAKE;
+      DestroyWindows();
+      return false;
+    }
+  }
   Form_Load();
+  return Loaded();
 }
 
-void Form::Show() {
-  Load();
-  if (!hwnd_) return;
+bool Form::Show() {
+  if (!Load()) return false;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
+  return true;
+}
+
+bool Form::ShowFrom(Form& opener) {
+  SetOwner(&opener);
+  if (!Load()) return false;
+  opener_ = &opener;
+  opener.SetEnabled(false);
+  return Show();
 }
 
 void Form::ShowAsStartup() {
@@ -353,8 +647,13 @@ void Form::Unload() {
   if (!hwnd_) return;
   Form_Unload();
   if (!hwnd_) return;  // the handler may have unloaded the form itself
+  // The opener comes back before this window goes, so that it, not another program, is activated.
+  if (Form* opener = std::exchange(opener_, nullptr); opener && opener->Loaded()) {
+    opener->SetEnabled(true);
+    opener->SetFocus();
+  }
   Discard();
-  if (g_endWithLastForm && LoadedList().empty() && !g_ended) {
+  if (EndWithLastForm() && LoadedList().empty() && !g_ended) {
     g_ended = true;
     PostQuitMessage(0);
   }
@@ -371,6 +670,11 @@ void Form::SetFocus() {
   ::SetFocus(hwnd_);
 }
 
+void Form::SetOwner(Form* owner) {
+  desc_.owner = owner;
+  if (hwnd_) SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner ? owner->hwnd() : nullptr));
+}
+
 std::string Form::Caption() const { return hwnd_ ? WindowText(hwnd_) : desc_.caption; }
 void Form::SetCaption(std::string_view caption) {
   if (hwnd_) SetWindowTextA(hwnd_, std::string(caption).c_str());
@@ -380,6 +684,19 @@ Control* Form::Find(std::string_view name) const {
   for (Control* c : controls_)
     if (name == c->Name()) return c;
   return nullptr;
+}
+
+Control* Form::Named(const char* name) const { return name ? Find(name) : nullptr; }
+
+bool Form::PressNamed(const char* name) {
+  Control* c = Named(name);
+  if (!c || (c->hwnd() && (!IsWindowVisible(c->hwnd()) || !IsWindowEnabled(c->hwnd())))) return false;
+  return c->Press();
+}
+
+Control* Form::ControlOfWindow(HWND child) const {
+  Control* c = Control::FromWindow(child);
+  return c && c->form_ == this ? c : nullptr;
 }
 
 void Form::Redraw() {
@@ -395,20 +712,70 @@ void Form::Paint() {
   GdiObject bitmap(CreateCompatibleBitmap(pdc.get(), client.right, client.bottom));
   {
     Selected keep(mem.get(), bitmap.get());
-    FillRect(mem.get(), &client, backBrush_);
+    FillRect(mem.get(), &client, static_cast<HBRUSH>(backBrush_.get()));
     for (Control* c : controls_) c->PaintOnForm(mem.get());
     BitBlt(pdc.get(), 0, 0, client.right, client.bottom, mem.get(), 0, 0, SRCCOPY);
   }
 }
 
+bool Form::DialogKey(MSG& m) {
+  if (!hwnd_ || !IsWindowEnabled(hwnd_)) return false;
+  HWND focus = GetFocus();
+  if (focus && focus != hwnd_ && !IsChild(hwnd_, focus)) focus = nullptr;
+  LRESULT code = focus ? SendMessageA(focus, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) : 0;
+  auto accessKey = [&](char typed) {
+    char key = static_cast<char>(std::toupper(static_cast<unsigned char>(typed)));
+    for (Control* c : controls_) {
+      if (!key || c->AccessKey() != key) continue;
+      if (c->hwnd() && (!IsWindowVisible(c->hwnd()) || !IsWindowEnabled(c->hwnd()))) continue;
+      if (c->Press()) return true;
+    }
+    return false;
+  };
+  switch (m.message) {
+    case WM_KEYDOWN:
+      if (m.wParam == VK_RETURN || m.wParam == VK_ESCAPE) {
+        if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+        if (m.wParam == VK_ESCAPE) return PressNamed(desc_.cancelButton);
+        // A focused push button is the one Enter presses, as in every dialog.
+        if (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))
+          if (Control* c = ControlOfWindow(focus); c && c->Press()) return true;
+        return PressNamed(desc_.defaultButton);
+      }
+      break;
+    case WM_CHAR:
+      if (m.wParam == '\r' || m.wParam == 27) {
+        // The character of an Enter or Esc already acted on: nothing more to do with it.
+        if (!(code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTCHARS))) return true;
+        return false;
+      }
+      if (!(code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) && accessKey(static_cast<char>(m.wParam)))
+        return true;
+      break;
+    case WM_SYSCHAR:
+      if (accessKey(static_cast<char>(m.wParam))) return true;
+      break;
+  }
+  // Tab, the arrows and the rest of the dialog manager's keys.
+  return IsDialogMessageA(hwnd_, &m) != FALSE;
+}
+
 LRESULT CALLBACK Form::WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-    SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    static_cast<Form*>(cs->lpCreateParams)->hwnd_ = w;
+    auto* form = static_cast<Form*>(cs->lpCreateParams);
+    SetPropA(w, FormProperty(), form);
+    form->hwnd_ = w;
   }
-  auto* form = reinterpret_cast<Form*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+  Form* form = FromWindow(w);
   if (!form) return DefWindowProcA(w, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    RemovePropA(w, FormProperty());
+    // Destroyed from outside the layer (its owner went, or someone called DestroyWindow): the
+    // form is unloaded all the same.
+    if (form->hwnd_ == w) form->DestroyWindows(false);
+    return DefWindowProcA(w, msg, wp, lp);
+  }
   return form->Handle(msg, wp, lp);
 }
 
@@ -416,36 +783,54 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   HWND w = hwnd_;
   LRESULT result = 0;
   if (OnMessage(msg, wp, lp, result)) return result;
+  Control* target = nullptr;
   switch (msg) {
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: Paint(); return 0;
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-      HDC dc = reinterpret_cast<HDC>(wp);
-      HWND child = reinterpret_cast<HWND>(lp);
-      SetBkMode(dc, TRANSPARENT);
-      SetBkColor(dc, desc_.back);
-      for (Control* c : controls_)
-        if (c->hwnd() == child)
-          if (auto* label = dynamic_cast<Label*>(c)) SetTextColor(dc, label->Colour());
-      return reinterpret_cast<LRESULT>(backBrush_);
-    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+      target = ControlOfWindow(reinterpret_cast<HWND>(lp));
+      break;
     case WM_COMMAND:
-      for (Control* c : controls_)
-        if (c->hwnd() && c->hwnd() == reinterpret_cast<HWND>(lp)) {
-          c->Command(HIWORD(wp));
-          return 0;
-        }
+      if (lp) {
+        target = ControlOfWindow(reinterpret_cast<HWND>(lp));
+      } else if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+        // The dialog manager's Enter and Esc when no control took them.
+        PressNamed(LOWORD(wp) == IDOK ? desc_.defaultButton : desc_.cancelButton);
+        return 0;
+      }
+      break;
+    case WM_NOTIFY: target = ControlOfWindow(reinterpret_cast<NMHDR*>(lp)->hwndFrom); break;
+    case WM_DRAWITEM:
+      if (wp) target = ControlOfWindow(reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem);
       break;
     case WM_TIMER:
       for (Control* c : controls_)
-        if (auto* t = dynamic_cast<Timer*>(c); t && static_cast<WPARAM>(ControlId(t->Name())) == wp) {
-          if (t->TimerEnabled()) t->Tick();
+        if (static_cast<WPARAM>(c->Id()) == wp) target = c;
+      break;
+    case DM_GETDEFID:
+      if (Control* def = Named(desc_.defaultButton)) return MAKELONG(def->Id(), DC_HASDEFID);
+      break;
+    case WM_ACTIVATE:
+      // Coming back to the window, the keyboard goes back where it was (or to the first stop).
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(w, focus)) lastFocus_ = focus;
+      } else if (!HIWORD(wp)) {
+        HWND to = lastFocus_ && IsWindow(lastFocus_) && IsChild(w, lastFocus_) ? lastFocus_
+                                                                                : GetNextDlgTabItem(w, nullptr, FALSE);
+        if (to) {
+          ::SetFocus(to);
           return 0;
         }
+      }
       break;
     case WM_CLOSE: Form_Close(); return 0;
   }
+  if (target && target->Reflected(msg, wp, lp, result)) return result;
   return DefWindowProcA(w, msg, wp, lp);
 }
 
@@ -461,17 +846,13 @@ void End() {
   g_ended = true;
   auto forms = LoadedList();
   for (Form* f : forms) f->Discard();
-  PostQuitMessage(0);
+  if (!InLibrary()) PostQuitMessage(0);
 }
 
 int RunMessageLoop() {
+  // Dialog keys are taken care of on the way out of the queue (see KeyHook).
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && std::find_if(LoadedList().begin(), LoadedList().end(),
-                             [&](Form* f) { return f->hwnd() == root; }) != LoadedList().end() &&
-        IsDialogMessageA(root, &msg))
-      continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -488,6 +869,8 @@ void DoEvents() {
 }
 
 HINSTANCE ResourceModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+bool InLibrary() { return ResourceModule() != GetModuleHandleA(nullptr); }
 
 void ResetForTests() { g_ended = false; }
 

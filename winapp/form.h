@@ -1,15 +1,29 @@
-// The thin form layer: a window described by its caption, size and controls in twips, with its
+// The form layer: a window described by its caption, size and controls in twips, with its
 // handlers. Each control is a member of its form and is created with the form's window; controls
 // that show text are child windows whose window text is what they show, and every child carries
 // the control ID of its name (ControlId), so that tests and screen readers find it.
+//
+// One object per window: a form and each windowed control are found from their HWND
+// (Form::FromWindow, Control::FromWindow). Every control handles its own window messages
+// (OnMessage: a class of its own, or a subclassed system control), and the form hands the
+// notifications it receives for a control back to that control (Reflected: WM_COMMAND, WM_NOTIFY,
+// WM_DRAWITEM, WM_CTLCOLOR*, and WM_TIMER for timers). A new kind of control is a new class; the
+// form's own handler never changes for it.
+//
+// Lifetimes: a form may be destroyed at any moment, loaded or not. Its windows go when the first
+// of its controls is destroyed (the derived form's members go first), before any GDI object
+// they use; no handler of the derived form runs from then on.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "raii.h"
 
 namespace winapp {
 
@@ -26,6 +40,21 @@ struct Twips {
 // The control ID that a control's name gives its child window: stable across processes.
 int ControlId(std::string_view name);
 
+// The access key of a caption: the character after a single '&' ("&OK" -> 'O'), upper case; 0
+// when there is none ("Fish && Chips").
+char AccessKeyOf(std::string_view caption);
+
+struct FontSpec {
+  const char* face = nullptr;  // null: the default dialog font
+  int points = 8;
+  bool bold = false;
+  bool operator==(const FontSpec& o) const;
+};
+
+// A font made from its description, or the shared dialog font (never deleted) for the default one.
+HFONT DialogFont();
+GdiObject MakeFont(const FontSpec& spec);
+
 class Form;
 
 class Control {
@@ -33,28 +62,57 @@ class Control {
   Control(Form* form, const char* name, Twips place);
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
-  virtual ~Control() = default;
+  virtual ~Control();
 
   const char* Name() const { return name_; }
   HWND hwnd() const { return hwnd_; }
   const Twips& Place() const { return place_; }
+  Form* Parent() const { return form_; }
+  int Id() const;
 
   bool Visible() const;
   void SetVisible(bool visible);
   bool Enabled() const;
   void SetEnabled(bool enabled);
 
+  // The control object of a window made by the layer; null for any other window.
+  static Control* FromWindow(HWND w);
+
+  // What an access key, or Enter and Esc for the form's default and cancel controls, do to the
+  // control. Returns false when the control does not act on it.
+  virtual bool Press() { return false; }
+  // The control's access key (upper case), 0 for none.
+  virtual char AccessKey() const { return 0; }
+
  protected:
   friend class Form;
   // Creates the child window (or nothing, for a windowless control) under the form's window.
   virtual void Create(HWND parent) = 0;
+  // The window is gone (unload or the form's end): drop what belonged to it.
   virtual void Destroyed() { hwnd_ = nullptr; }
-  // WM_COMMAND or WM_NOTIFY for this control's ID.
+  // WM_COMMAND for this control, by notification code.
   virtual void Command(WORD /*code*/) {}
   // Windowless controls paint themselves onto the form.
   virtual void PaintOnForm(HDC) {}
-  HWND CreateChild(HWND parent, const char* windowClass, DWORD style, DWORD exStyle,
-                   const char* text);
+  // The control's own window messages; return true when handled (result in `result`).
+  virtual bool OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+  // What the form received for this control and hands back: WM_COMMAND, WM_NOTIFY, WM_DRAWITEM,
+  // WM_CTLCOLOR* (by the child window) and WM_TIMER (by the control's ID). By default WM_COMMAND
+  // goes to Command and the colour messages paint over the form's background.
+  virtual bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+  // A child window of a system class (STATIC, BUTTON, EDIT, ...), subclassed so that OnMessage
+  // sees its messages. Null when it could not be made; the form's Load then fails.
+  HWND CreateChild(HWND parent, const char* windowClass, DWORD style, DWORD exStyle, const char* text);
+  // A child window of a class of the control's own, registered on first use in the module that
+  // holds the code. All its messages go to OnMessage, the rest to DefWindowProc.
+  HWND CreateOwnChild(HWND parent, const char* className, UINT classStyle, DWORD style, DWORD exStyle,
+                      const char* text);
+  // Destroys the control's window now (the control's own destructor calls it first, so that its
+  // window never outlives what it paints with). When the form is loaded, the whole form goes.
+  void Release();
+  // The point and size in pixels.
+  RECT PixelRect() const;
 
   Form* form_;
   const char* name_;
@@ -62,6 +120,15 @@ class Control {
   HWND hwnd_ = nullptr;
   bool visible_ = true;
   bool enabled_ = true;
+  bool failed_ = false;
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
+  void Bind(HWND w);
+  void Unbind();
+  bool subclassed_ = false;
+  bool released_ = false;
 };
 
 // Text-carrying child windows: labels, buttons, check boxes, text boxes.
@@ -71,6 +138,7 @@ class TextControl : public Control {
       : Control(form, name, place), text_(std::move(text)) {}
   std::string Text() const;
   void SetText(std::string_view text);
+  char AccessKey() const override { return AccessKeyOf(text_); }
 
  protected:
   std::string text_;
@@ -81,24 +149,23 @@ enum class Align { Left, Centre, Right };
 // How a label treats text longer than its width.
 enum class Fit { Wrap, GrowHeight };
 
-struct FontSpec {
-  const char* face = nullptr;  // null: the default dialog font
-  int points = 8;
-  bool bold = false;
-};
-
 class Label : public TextControl {
  public:
   Label(Form* form, const char* name, Twips place, std::string text, Align align = Align::Left,
         FontSpec font = {}, COLORREF colour = RGB(0, 0, 0), Fit fit = Fit::Wrap)
       : TextControl(form, name, place, std::move(text)), align_(align), font_(font),
         colour_(colour), fit_(fit) {}
+  ~Label() override { Release(); }
   COLORREF Colour() const { return colour_; }
+  void SetColour(COLORREF colour);
   void SetText(std::string_view text);
+  // A label's access key moves the focus to the control that follows it.
+  bool Press() override;
 
  protected:
   void Create(HWND parent) override;
   void Destroyed() override;
+  bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   // A GrowHeight label wraps its text within its width and grows downwards to show it whole.
@@ -107,17 +174,21 @@ class Label : public TextControl {
   FontSpec font_;
   COLORREF colour_;
   Fit fit_;
-  HFONT ownFont_ = nullptr;
+  GdiObject ownFont_;
 };
 
+// What a button is to its form: Enter and Esc act on a form's default and cancel controls, which
+// the form's description names (FormDesc::defaultButton, FormDesc::cancelButton).
 class Button : public TextControl {
  public:
   Button(Form* form, const char* name, Twips place, std::string caption,
          std::function<void()> onClick)
       : TextControl(form, name, place, std::move(caption)), onClick_(std::move(onClick)) {}
+  ~Button() override { Release(); }
   void Click() {
     if (onClick_) onClick_();
   }
+  bool Press() override;
 
  protected:
   void Create(HWND parent) override;
@@ -132,13 +203,16 @@ class CheckBox : public TextControl {
   CheckBox(Form* form, const char* name, Twips place, std::string caption,
            std::function<void()> onClick = {})
       : TextControl(form, name, place, std::move(caption)), onClick_(std::move(onClick)) {}
+  ~CheckBox() override { Release(); }
   // 0 unticked, 1 ticked.
   int Value() const;
   void SetValue(int value);
+  bool Press() override;
 
  protected:
   void Create(HWND parent) override;
   void Command(WORD code) override;
+  void Destroyed() override;
 
  private:
   int value_ = 0;
@@ -156,9 +230,12 @@ class TextBox : public TextControl {
  public:
   TextBox(Form* form, const char* name, Twips place, std::string text = {}, TextBoxStyle style = {})
       : TextControl(form, name, place, std::move(text)), style_(style) {}
+  ~TextBox() override { Release(); }
+  char AccessKey() const override { return 0; }
 
  protected:
   void Create(HWND parent) override;
+  void Destroyed() override;
 
  private:
   TextBoxStyle style_;
@@ -167,6 +244,7 @@ class TextBox : public TextControl {
 class ListBox : public Control {
  public:
   using Control::Control;
+  ~ListBox() override { Release(); }
   void Clear();
   void AddItem(std::string_view item);
   int ListCount() const;
@@ -180,6 +258,7 @@ class ListBox : public Control {
 class Shape : public Control {
  public:
   Shape(Form* form, const char* name, Twips place, COLORREF fill);
+  ~Shape() override { Release(); }
   float Width() const { return width_; }
   void SetWidth(float twips);
   COLORREF FillColour() const { return fill_; }
@@ -198,6 +277,7 @@ class Picture : public Control {
  public:
   Picture(Form* form, const char* name, Twips place, const char* bitmapResource)
       : Control(form, name, place), resource_(bitmapResource) {}
+  ~Picture() override { Release(); }
 
  protected:
   void Create(HWND parent) override;
@@ -205,23 +285,28 @@ class Picture : public Control {
 
  private:
   const char* resource_;
-  HBITMAP bitmap_ = nullptr;
+  GdiObject bitmap_;
 };
 
 // A timer of the form's window, ticking while it is enabled and the form is loaded.
 class Timer : public Control {
  public:
   Timer(Form* form, const char* name, UINT interval, bool enabled, std::function<void()> onTick);
+  ~Timer() override { Release(); }
   bool TimerEnabled() const { return on_; }
   void SetTimerEnabled(bool on);
   UINT Interval() const { return interval_; }
+  void SetInterval(UINT interval);
   void Tick() {
     if (onTick_) onTick_();
   }
+  // Whether the system timer is running now (enabled, with an interval, on a loaded form).
+  bool Armed() const { return armed_; }
 
  protected:
   void Create(HWND parent) override;
   void Destroyed() override;
+  bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   void Arm();
@@ -229,6 +314,7 @@ class Timer : public Control {
   bool on_;
   std::function<void()> onTick_;
   HWND owner_ = nullptr;
+  bool armed_ = false;
 };
 
 enum class Border { FixedDialog, FixedSingle, Sizable, NoBorder, FixedToolWindow };
@@ -242,9 +328,17 @@ struct FormDesc {
   bool minButton = false;
   bool controlBox = true;
   bool topMost = false;
-  bool showInTaskbar = true;
+  // A taskbar button of its own. Unset: yes for a form without an owner, no for an owned one.
+  std::optional<bool> showInTaskbar{};
   COLORREF back = CommonBackColour;
   const char* icon = "APPICON";  // icon resource of the module that holds the form's code
+  // The window this one belongs to: it stays above it and goes with it (see also Form::ShowFrom).
+  Form* owner = nullptr;
+  // Names of the controls that Enter and Esc press (their Press: a button's Click).
+  const char* defaultButton = nullptr;
+  const char* cancelButton = nullptr;
+  // Centred over the owner rather than on the screen, when there is one.
+  bool centredOnOwner = false;
 };
 
 class Form {
@@ -255,9 +349,15 @@ class Form {
   virtual ~Form();
 
   // Creates the window and its controls, hidden, and runs Form_Load. Nothing when loaded.
-  void Load();
+  // False (and nothing left behind) when the window class or a window could not be made; the
+  // system's error code is then in LoadError.
+  bool Load();
+  DWORD LoadError() const { return loadError_; }
   // Loads when needed, then shows the window (never modally).
-  void Show();
+  bool Show();
+  // Shows the form as a dialog of `opener`: owned by it, with the opener disabled until this form
+  // unloads, when the opener is enabled again and takes the focus back.
+  bool ShowFrom(Form& opener);
   // The program's first form: loaded, then shown unless its load handler hid or unloaded it.
   void ShowAsStartup();
   void Hide();
@@ -277,12 +377,23 @@ class Form {
   void SetCaption(std::string_view caption);
   HWND hwnd() const { return hwnd_; }
   const FormDesc& Desc() const { return desc_; }
+  // The owner for the next Load (an owned form already loaded is re-owned at once).
+  void SetOwner(Form* owner);
+  HFONT Font() const { return DialogFont(); }
 
   // A control by name, for hosts and tests; null when there is none.
   Control* Find(std::string_view name) const;
+  // The form object of a top-level window made by the layer; null for any other window.
+  static Form* FromWindow(HWND w);
 
   // Repaints the form's own drawing (its shapes).
   void Redraw();
+
+  // Dialog keys for a message bound for this form's windows: Enter and Esc for the default and
+  // cancel controls, access keys, Tab and the arrows. True when the message was used up. The
+  // layer calls it for every message its thread takes out of the queue, whichever loop takes it
+  // (a host's, a message box's, a test's), so it needs no call of its own.
+  bool DialogKey(MSG& msg);
 
  protected:
   virtual void Form_Load() {}
@@ -297,16 +408,28 @@ class Form {
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void Paint();
+  // The derived form is going: windows down without calling into it.
+  void Teardown();
+  void DestroyWindows(bool destroy = true);
+  Control* ControlOfWindow(HWND child) const;
+  Control* Named(const char* name) const;
+  bool PressNamed(const char* name);
+  void ControlGoing(Control* c);
 
   FormDesc desc_;
   HWND hwnd_ = nullptr;
   bool loading_ = false;
   bool hiddenWhileLoading_ = false;
-  HBRUSH backBrush_ = nullptr;
+  bool tornDown_ = false;
+  DWORD loadError_ = 0;
+  GdiObject backBrush_;
+  Owned<HICON, IconTraits> smallIcon_;
+  Form* opener_ = nullptr;
+  HWND lastFocus_ = nullptr;
   std::vector<Control*> controls_;
 };
 
-// The form layer's process-wide part.
+// The form layer's part for the whole program (each module that links the layer has its own).
 namespace app {
 // Number of loaded forms.
 int LoadedForms();
@@ -320,11 +443,12 @@ int RunMessageLoop();
 void DoEvents();
 // Module whose resources the forms use (icons, bitmaps): the one that holds the code.
 HINSTANCE ResourceModule();
+// True when the layer's code lives in a library loaded by another program (the login control).
+bool InLibrary();
 // Test processes start over after a program's end.
 void ResetForTests();
-// Whether unloading the last form ends the program (the default). Forms that live in a library
-// loaded by another program (the login control's about box) turn this off: the message loop they
-// run in belongs to their host.
+// Whether unloading the last form ends the program. A program's forms do by default; forms of a
+// library never do, whatever this says: the message loop they run in belongs to their host.
 void SetEndWithLastForm(bool end);
 }  // namespace app
 

@@ -73,6 +73,10 @@ struct GdiTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ h) { DeleteObject(h); }
 };
+struct IconTraits {
+  static HICON Invalid() { return nullptr; }
+  static void Close(HICON h) { DestroyIcon(h); }
+};
 struct ModuleTraits {
   static HMODULE Invalid() { return nullptr; }
   static void Close(HMODULE h) { FreeLibrary(h); }
@@ -87,6 +91,7 @@ using LocalBlock = Owned<HLOCAL, LocalTraits>;
 using MemDc = Owned<HDC, MemDcTraits>;
 using GdiObject = Owned<HGDIOBJ, GdiTraits>;
 using Module = Owned<HMODULE, ModuleTraits>;
+using Icon = Owned<HICON, IconTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDc {

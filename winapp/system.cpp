@@ -54,7 +54,9 @@ std::string CommandTextOf(const char* line) {
   // Windows ends an unquoted program name at the first blank or tab; so does the text after a
   // closing quote that runs straight on.
   while (*p && *p != ' ' && *p != '\t') ++p;
-  while (*p == ' ' || *p == '\t') ++p;
+  // Only the one blank that separates the name from the arguments goes: "clear.exe   K4T9B3"
+  // carries "  K4T9B3", which is not the token.
+  if (*p == ' ' || *p == '\t') ++p;
   return p;
 }
 

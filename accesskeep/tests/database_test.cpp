@@ -139,6 +139,7 @@ TEST(Users, ExactSearchAndSectionOwners) {
       {L"bob smith", 3, true, true},
       {L"Bob Smith", 3, false, true},
       {L"bobsmith", 3, false, false},
+      {L"\xFF21nn", 3, false, true},  // a full-width A is written as a plain one
       {L"Cy", 3, true, true},
       {L"Cy", 2, false, false},   // beyond the count
       {L"Dee", 3, false, false},  // a slot beyond the count is never read

@@ -57,6 +57,7 @@ TEST_F(Host, CreateUserChecksInOrderAndStopsAtTheFirstFailure) {
       {L"bob", L"Another1", true, 6},
       {L"BOB", L"Another1", true, 6},   // would share bob's section
       {L" bob", L"Another1", true, 6},  // so would this
+      {L"\xFF42ob", L"Another1", true, 6},  // a full-width b is written as a plain one
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     Outcome o = control().CreateUser(cases[i].user, cases[i].password, cases[i].withPath ? db_ : L"");
@@ -341,6 +342,8 @@ TEST_F(Host, SettingsAreStoredOnlyForUsersAndNeverAsThePassword) {
   } const refusals[] = {
       {L"default", L"Pswd", 2}, {L"default", L"PSWD", 2}, {L"default", L" pswd ", 2},
       {L"nobody", L"Pswd", 2},  {L"nobody", L"login", 1}, {L"Default", L"login", 1},
+      // Full-width letters reach the file as plain ones.
+      {L"default", L"\xFF30\xFF53\xFF57\xFF44", 2}, {L"default", L"P\xFF33WD", 2},
   };
   for (size_t i = 0; i < std::size(refusals); ++i) {
     Outcome o = control().StoreSetting(refusals[i].user, refusals[i].setting, L"1", db_);

@@ -127,6 +127,25 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
   EXPECT_EQ(library.Call("DllUnregisterServer"), S_OK);
   EXPECT_FALSE(ClassesKeyExists(clsid));
   EXPECT_TRUE(ClassesKeyExists(ProgId));
+
+  // A ProgID that leads to another creatable class (here the script runtime's dictionary) is
+  // not the control: hosts take the program folder's control instead.
+  {
+    winapp::RegKey k;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, (std::string(ProgId) + "\\CLSID").c_str(), 0, KEY_WRITE, k.put()),
+              ERROR_SUCCESS);
+    const char dictionary[] = "{EE09B103-97E0-11CF-978F-00A02463E06F}";
+    RegSetValueExA(k.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dictionary), sizeof dictionary);
+  }
+  {
+    winapp::AccessKeepClient client;
+    ASSERT_EQ(client.Create(LibraryPath()), S_OK);
+    EXPECT_TRUE(client.SideLoaded());
+    testutil::TempFolder dir;
+    long status = -1;
+    EXPECT_EQ(client.CreateUser("default", "Secret1", dir / "panel.dll", false, &status), S_OK);
+    EXPECT_EQ(status, 0);
+  }
   RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(ProgId) + "\\CLSID").c_str());
   RegDeleteKeyA(HKEY_CLASSES_ROOT, ProgId);
 }

@@ -73,6 +73,23 @@ TEST(FirstRun, WritesTheFourteenLinesOverAnyOldFile) {
   EXPECT_FALSE(testutil::Exists(dir / "quietrail.ini.new"));
 }
 
+// The build lays down a fresh installation's files; its settings file is the first-run file itself,
+// byte for byte, and the other files are the ones a fresh installation starts from.
+TEST(FirstRun, TheBuildLaysDownTheFreshFiles) {
+  const std::string fresh = testutil::FreshFolder();
+  ASSERT_FALSE(fresh.empty()) << "QR_FRESH_DIR is not set";
+  bool ok = false;
+  EXPECT_EQ(testutil::ReadWholeFile(fresh + "\\quietrail.ini", &ok), FirstRunSettingsText());
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(testutil::ReadWholeFile(fresh + "\\exclude.ini", &ok), "");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(testutil::ReadWholeFile(fresh + "\\panel.dll"),
+            "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
+            "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
+  EXPECT_EQ(testutil::ReadWholeFile(fresh + "\\library.ini"),
+            "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\n");
+}
+
 TEST(FirstRun, FailuresAreSkipped) {
   testutil::TempFolder dir;
   std::string missing = dir / "no such folder";
@@ -182,7 +199,8 @@ TEST(CommandLine, TextAfterTheProgramName) {
       {"clear.exe K4T9B3", "K4T9B3"},
       {"\"C:\\Program Files\\Q\\clear.exe\" K4T9B3", "K4T9B3"},
       {"\"C:\\Q\\clear.exe\"K4T9B3", ""},
-      {"clear.exe   K4T9B3 ", "K4T9B3 "},
+      {"clear.exe   K4T9B3 ", "  K4T9B3 "},  // only the one separating blank goes
+      {"\"C:\\Q\\clear.exe\"  K4T9B3", " K4T9B3"},
       {"clear.exe", ""},
       {"C:\\Q\\clear.exe\tSETTINGS", "SETTINGS"},
   };
