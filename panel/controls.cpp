@@ -1,5 +1,7 @@
 #include "controls.h"
 
+#include <commctrl.h>
+
 #include "../accesskeep/accesskeep_ids.h"
 
 using namespace winapp;
@@ -37,31 +39,25 @@ long LoginControl::ChangePassword(const std::string& password) {
   return FAILED(hr) ? static_cast<long>(hr) : status;
 }
 
-bool PanelForm::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
-  if (msg == WM_SETFOCUS && firstFocus_ && firstFocus_->hwnd() && IsWindowEnabled(firstFocus_->hwnd())) {
-    ::SetFocus(firstFocus_->hwnd());
-    result = 0;
-    return true;
-  }
-  // The dialog manager's Enter and Esc arrive as IDOK and IDCANCEL; the panel's own controls
-  // carry identifiers far above these.
-  if (msg != WM_COMMAND || HIWORD(wp) != BN_CLICKED) return false;
-  if (LOWORD(wp) == IDOK) {
-    // Enter on a focused push button presses that button, as it does in any dialog.
-    HWND focus = GetFocus();
-    char cls[16] = {};
-    if (focus && GetParent(focus) == hwnd() && GetClassNameA(focus, cls, sizeof cls) &&
-        lstrcmpiA(cls, "Button") == 0 && (GetWindowLongA(focus, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) {
-      SendMessageA(focus, BM_CLICK, 0, 0);
-    } else {
-      Default_Action();
-    }
-  } else if (LOWORD(wp) == IDCANCEL) {
-    Cancel_Action();
-  } else {
-    return false;
-  }
+void PanelForm::Form_Close() {
+  const char* name = Desc().cancelButton ? Desc().cancelButton : Desc().defaultButton;
+  if (winapp::Control* button = name ? Find(name) : nullptr) button->Press();
+}
+
+bool PanelForm::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+  if (msg != WM_SETFOCUS) return false;
+  HWND first = GetNextDlgTabItem(hwnd(), nullptr, FALSE);
+  if (!first || first == hwnd()) return false;
+  ::SetFocus(first);
   result = 0;
+  return true;
+}
+
+bool ListTextBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg != WM_GETDLGCODE) return false;
+  result = DefSubclassProc(hwnd_, msg, wp, lp);
+  auto* key = reinterpret_cast<const MSG*>(lp);
+  if (key && key->message == WM_KEYDOWN && key->wParam == VK_ESCAPE) result &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
   return true;
 }
 

@@ -42,22 +42,19 @@ class LoginControl {
   winapp::AccessKeepClient client_;
 };
 
-// A window of the panel: Enter and Esc reach OK and Cancel, and the title bar's close button
-// acts as Cancel, so that no window it disabled is ever left behind disabled.
+// A window of the panel. Enter and Esc press its default and cancel buttons (named in its
+// description), and the title bar's close button presses its cancel button, or its default one
+// where it has no cancel: closing a dialog that way runs its button's steps, so that no window
+// it disabled is ever left behind disabled.
 class PanelForm : public winapp::Form {
  public:
   using Form::Form;
 
  protected:
-  virtual void Default_Action() {}
-  virtual void Cancel_Action() {}
-  void Form_Close() override { Cancel_Action(); }
+  void Form_Close() override;
+  // Focus given to the window itself (the error window's OK gives it back so) goes on to its
+  // first control, where the user types next: typed letters must not reach the access keys.
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-  // The control that has the keyboard focus whenever the window gets it.
-  void SetFirstFocus(winapp::Control& control) { firstFocus_ = &control; }
-
- private:
-  winapp::Control* firstFocus_ = nullptr;
 };
 
 // The multi-line box of a list edited as one text. Its lines wrap at its width while the text is
@@ -67,6 +64,7 @@ class PanelForm : public winapp::Form {
 class ListTextBox : public winapp::TextControl {
  public:
   using TextControl::TextControl;
+  ~ListTextBox() override { Release(); }
   static constexpr size_t LongestWrapped = 4096;
   void SetText(std::string_view text);
   bool Wraps() const { return wrap_; }
@@ -74,6 +72,8 @@ class ListTextBox : public winapp::TextControl {
 
  protected:
   void Create(HWND parent) override;
+  // Esc closes the window as in any dialog, although the box keeps every other key.
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   bool wrap_ = true;
@@ -84,6 +84,8 @@ class ListTextBox : public winapp::TextControl {
 class Frame : public winapp::TextControl {
  public:
   using TextControl::TextControl;
+  ~Frame() override { Release(); }
+  char AccessKey() const override { return 0; }
 
  protected:
   void Create(HWND parent) override;

@@ -5,8 +5,8 @@
 using namespace winapp;
 
 frmAbout::frmAbout(Panel& panel)
-    : PanelForm({.name = "frmAbout", .caption = "About", .client = {5760, 3480}}), panel_(panel) {
-  SetFirstFocus(Command1);
+    : PanelForm({.name = "frmAbout", .caption = "About", .client = {5760, 3480},
+                 .defaultButton = "Command1", .cancelButton = "Command1"}), panel_(panel) {
 }
 
 void frmAbout::Form_Load() { SetButtonState(Command1, 1); }

@@ -15,8 +15,6 @@ class frmAbout : public PanelForm {
 
  protected:
   void Form_Load() override;
-  void Default_Action() override { Command1_Click(); }
-  void Cancel_Action() override { Command1_Click(); }
 
  private:
   winapp::Picture Picture1{this, "Picture1", {240, 240, 960, 960}, "ABOUTPIC"};

@@ -6,9 +6,9 @@
 using namespace winapp;
 
 frmChangePassword::frmChangePassword(Panel& panel)
-    : PanelForm({.name = "frmChangePassword", .caption = "Change Password", .client = {4215, 2400}}),
+    : PanelForm({.name = "frmChangePassword", .caption = "Change Password", .client = {4215, 2400},
+                 .defaultButton = "Command1", .cancelButton = "Command2"}),
       Login(panel.folder), panel_(panel) {
-  SetFirstFocus(Text2);
 }
 
 void frmChangePassword::EmptyBoxes() {

@@ -12,8 +12,6 @@ class frmChangePassword : public PanelForm {
  protected:
   void Form_Load() override { Login.Create(); }
   void Form_Unload() override { Login.Release(); }
-  void Default_Action() override { Command1_Click(); }
-  void Cancel_Action() override { Command2_Click(); }
 
  private:
   winapp::Label Label1{this, "Label1", {240, 240, 3735, 255}, "New Password:"};

@@ -6,9 +6,9 @@
 using namespace winapp;
 
 frmCookieExclude::frmCookieExclude(Panel& panel)
-    : PanelForm({.name = "frmCookieExclude", .caption = "Exclude Cookie List", .client = {6120, 4680}}),
+    : PanelForm({.name = "frmCookieExclude", .caption = "Exclude Cookie List", .client = {6120, 4680},
+                 .defaultButton = "Command1", .cancelButton = "Command2"}),
       panel_(panel) {
-  SetFirstFocus(txtExclude);
 }
 
 void frmCookieExclude::Form_Load() {

@@ -12,7 +12,6 @@ class frmCookieExclude : public PanelForm {
 
  protected:
   void Form_Load() override;
-  void Cancel_Action() override { Command2_Click(); }
 
  private:
   winapp::Label Label1{this, "Label1", {240, 180, 5640, 615},

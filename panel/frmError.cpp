@@ -5,8 +5,8 @@
 using namespace winapp;
 
 frmError::frmError(Panel& panel)
-    : PanelForm({.name = "frmError", .caption = "Error", .client = {6000, 1815}}), panel_(panel) {
-  SetFirstFocus(Command1);
+    : PanelForm({.name = "frmError", .caption = "Error", .client = {6000, 1815},
+                 .defaultButton = "Command1", .cancelButton = "Command1"}), panel_(panel) {
 }
 
 void frmError::Form_Load() {

@@ -15,8 +15,6 @@ class frmError : public PanelForm {
 
  protected:
   void Form_Load() override;
-  void Default_Action() override { Command1_Click(); }
-  void Cancel_Action() override { Command1_Click(); }
 
  private:
   winapp::Picture Picture1{this, "Picture1", {360, 360, 480, 480}, "ERRORPIC"};

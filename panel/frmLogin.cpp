@@ -8,7 +8,8 @@
 using namespace winapp;
 
 frmLogin::frmLogin(Panel& panel)
-    : PanelForm({.name = "frmLogin", .caption = "Welcome", .client = {4935, 1920}}), Login(panel.folder),
+    : PanelForm({.name = "frmLogin", .caption = "Welcome", .client = {4935, 1920},
+                 .defaultButton = "Command1", .cancelButton = "Command2"}), Login(panel.folder),
       panel_(panel) {}
 
 void frmLogin::Form_Load() {

@@ -13,8 +13,6 @@ class frmLogin : public PanelForm {
  protected:
   void Form_Load() override;
   void Form_Unload() override { Login.Release(); }
-  void Default_Action() override { Command1_Click(); }
-  void Cancel_Action() override { Command2_Click(); }
 
  private:
   winapp::Picture Picture1{this, "Picture1", {240, 240, 720, 720}, "LOGINPIC"};

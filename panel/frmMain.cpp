@@ -9,13 +9,10 @@ frmMain::frmMain(Panel& panel)
     : PanelForm({.name = "frmMain", .caption = "Quietrail 2003", .client = {6600, 3420},
                  .border = Border::FixedSingle, .minButton = true}),
       panel_(panel) {
-  SetFirstFocus(Command1);
 }
 
 void frmMain::Command1_Click() {
-  panel_.Settings.Load();
-  panel_.Settings.Show();
-  SetEnabled(false);
+  panel_.Settings.ShowFrom(*this);
 }
 
 void frmMain::Command2_Click() {
@@ -29,9 +26,7 @@ void frmMain::Command2_Click() {
 }
 
 void frmMain::Command3_Click() {
-  panel_.About.Load();
-  panel_.About.Show();
-  SetEnabled(false);
+  panel_.About.ShowFrom(*this);
 }
 
 void frmMain::Command4_Click() {

@@ -7,13 +7,13 @@
 using namespace winapp;
 
 frmSettings::frmSettings(Panel& panel)
-    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {6960, 4200}}), Login(panel.folder),
+    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {6960, 4200},
+                 .defaultButton = "Command1", .cancelButton = "Command2"}), Login(panel.folder),
       panel_(panel) {
   chkSplash.SetEnabled(false);
   chkTray.SetEnabled(false);
   CmdCookie.SetEnabled(false);
   cmdCP.SetEnabled(false);
-  SetFirstFocus(chkHistory);
 }
 
 void frmSettings::ReadSettingsKey() {
@@ -74,15 +74,11 @@ void frmSettings::chkStartup_Click() {
 }
 
 void frmSettings::CmdCookie_Click() {
-  panel_.CookieExclude.Load();
-  SetEnabled(false);
-  panel_.CookieExclude.Show();
+  panel_.CookieExclude.ShowFrom(*this);
 }
 
 void frmSettings::cmdCP_Click() {
-  panel_.ChangePassword.Load();
-  SetEnabled(false);
-  panel_.ChangePassword.Show();
+  panel_.ChangePassword.ShowFrom(*this);
 }
 
 void frmSettings::WriteFlag(const char* section, const char* key, CheckBox& box) {

@@ -15,8 +15,6 @@ class frmSettings : public PanelForm {
  protected:
   void Form_Load() override;
   void Form_Unload() override { Login.Release(); }
-  void Default_Action() override { Command1_Click(); }
-  void Cancel_Action() override { Command2_Click(); }
 
  private:
   using CheckBox = winapp::CheckBox;

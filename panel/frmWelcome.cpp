@@ -9,9 +9,9 @@
 using namespace winapp;
 
 frmWelcome::frmWelcome(Panel& panel)
-    : PanelForm({.name = "frmWelcome", .caption = "Welcome", .client = {7080, 5880}}), Login(panel.folder),
+    : PanelForm({.name = "frmWelcome", .caption = "Welcome", .client = {7080, 5880},
+                 .defaultButton = "Command1"}), Login(panel.folder),
       panel_(panel) {
-  SetFirstFocus(Command1);
 }
 
 void frmWelcome::Form_Load() {

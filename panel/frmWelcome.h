@@ -13,7 +13,6 @@ class frmWelcome : public PanelForm {
  protected:
   void Form_Load() override;
   void Form_Unload() override { Login.Release(); }
-  void Default_Action() override { Command1_Click(); }
   // Closed without "&Continue", nothing is stored; as the only window, it ends the program.
   void Form_Close() override { Unload(); }
 

@@ -20,6 +20,9 @@ Form* Panel::SourceWindow(short source) {
 
 void ShowError(Panel& panel, const std::string& text, short source) {
   panel.ErrorSource = source;
+  // The message stays above the window that raised it, unless the program is to end with the
+  // message as its last window.
+  panel.Error.SetOwner(panel.EndAfterError ? nullptr : panel.SourceWindow(source));
   panel.Error.Load();
   panel.Error.SetMessage(text);
   panel.Error.Show();
