@@ -5,7 +5,7 @@
 using namespace winapp;
 
 frmAbout::frmAbout(Panel& panel)
-    : PanelForm({.name = "frmAbout", .caption = "About", .client = {5760, 3480},
+    : PanelForm({.name = "frmAbout", .caption = "About", .client = {6240, 3480},
                  .defaultButton = "Command1", .cancelButton = "Command1"}), panel_(panel) {
 }
 

@@ -20,10 +20,10 @@ class frmCookieExclude : public PanelForm {
   winapp::Label Label2{this, "Label2", {240, 870, 5640, 435},
                        "Please enter the text to search for (eg. yahoo) followed by a comma (,). You can include "
                        "as many exclusion items as you wish."};
-  winapp::Label Label3{this, "Label3", {240, 1380, 5640, 435},
+  winapp::Label Label3{this, "Label3", {240, 1380, 5640, 615},
                        "Tip: it is often better to enter only the distinctive part of a website's name, such as "
                        "amazon, than its full host name, such as www.amazon.com."};
-  ListTextBox txtExclude{this, "txtExclude", {240, 1920, 5640, 2055}, {}};
+  ListTextBox txtExclude{this, "txtExclude", {240, 2100, 5640, 1875}, {}};
   CmdButton Command1{this, "Command1", {3345, 4140, 1215, 375}, "&OK", [this] { Command1_Click(); }};
   CmdButton Command2{this, "Command2", {4665, 4140, 1215, 375}, "&Cancel", [this] { Command2_Click(); }};
 

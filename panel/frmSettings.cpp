@@ -7,7 +7,7 @@
 using namespace winapp;
 
 frmSettings::frmSettings(Panel& panel)
-    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {6960, 4200},
+    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {7920, 4200},
                  .defaultButton = "Command1", .cancelButton = "Command2"}), Login(panel.folder),
       panel_(panel) {
   chkSplash.SetEnabled(false);

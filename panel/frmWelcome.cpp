@@ -9,7 +9,7 @@
 using namespace winapp;
 
 frmWelcome::frmWelcome(Panel& panel)
-    : PanelForm({.name = "frmWelcome", .caption = "Welcome", .client = {7080, 5880},
+    : PanelForm({.name = "frmWelcome", .caption = "Welcome", .client = {8160, 6060},
                  .defaultButton = "Command1"}), Login(panel.folder),
       panel_(panel) {
 }
