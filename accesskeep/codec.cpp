@@ -1,105 +1,18 @@
 #include "codec.h"
 
-#include <cmath>
-#include <vector>
-
 #include "fault.h"
-#include "system.h"
+#include "values.h"
 
 namespace accesskeep {
 
-const std::wstring_view CodeTable =
-    L"AaBbCcDdEeFfGgHhIiJjKkLlMmNnOoPpQqRrSsTtUuVvWwXxYyZz 1234567890"
-    L"!@#$%^&*()_-+=|\\}{][\"':;?/.,><";
-
-namespace {
-
-// The k-th (from 1) positive whole number without a 0 among its digits.
-int NthCodeNumber(int k) {
-  int n = 0;
-  while (k > 0) {
-    ++n;
-    bool zero = false;
-    for (int d = n; d > 0; d /= 10) zero = zero || d % 10 == 0;
-    if (!zero) --k;
-  }
-  return n;
-}
-
-struct Codes {
-  short byIndex[93];
-  Codes() {
-    for (int k = 0; k < 93; ++k) byIndex[k] = static_cast<short>(NthCodeNumber(k + 1));
-  }
-};
-const Codes& TheCodes() {
-  static const Codes codes;
-  return codes;
-}
-
-// Halves go to the even neighbour, as the rounding the stored forms were made with.
-double RoundHalfEven(double x) {
-  double down = std::floor(x), rest = x - down;
-  if (rest > 0.5) return down + 1;
-  if (rest < 0.5) return down;
-  return std::fmod(down, 2) == 0 ? down : down + 1;
-}
-
-}  // namespace
-
-short CharToCode(wchar_t c) {
-  auto at = CodeTable.find(c);
-  return at == std::wstring_view::npos ? 0 : TheCodes().byIndex[at];
-}
-
-std::wstring CodeToChar(int code) {
-  const Codes& codes = TheCodes();
-  for (size_t k = 0; k < CodeTable.size(); ++k)
-    if (codes.byIndex[k] == code) return std::wstring(1, CodeTable[k]);
-  return {};
-}
-
-std::wstring EncodePassword(std::wstring_view password) {
-  const int L = static_cast<int>(password.size());
-  if (L < 6 || L > 20) return L"1";
-  std::wstring stored;
-  for (int i = 0; i < L; ++i) {
-    int c = CharToCode(password[i]);
-    if (c == 0) return L"2";
-    stored += std::to_wstring((c + L) * L - L);
-    if (i + 1 < L) stored += L'V';
-  }
-  return stored;
-}
-
-bool NumberOf(std::wstring_view text, double& value) {
-  std::string narrow;
-  narrow.reserve(text.size());
-  for (wchar_t c : text) {
-    if (c == 0 || c > 127) return false;
-    narrow += static_cast<char>(c);
-  }
-  return winapp::ParseNumber(narrow, value);
-}
+bool NumberOf(std::wstring_view text, double& value) { return core::ParseNumber(text, value); }
 
 std::wstring DecodePassword(std::wstring_view stored) {
-  if (stored.empty()) return {};
-  std::vector<std::wstring_view> pieces;
-  for (size_t start = 0;;) {
-    size_t v = stored.find(L'V', start);
-    pieces.push_back(stored.substr(start, v == std::wstring_view::npos ? v : v - start));
-    if (v == std::wstring_view::npos) break;
-    start = v + 1;
-  }
-  const double n = static_cast<double>(pieces.size());
   std::wstring password;
-  for (auto piece : pieces) {
-    double value;
-    if (!NumberOf(piece, value)) TypeMismatch();
-    double a = std::floor(value);
-    if (a < -32768 || a > 32767) Overflow();
-    double code = RoundHalfEven((a + n) / n) - n;
-    if (code >= 1 && code <= 113) password += CodeToChar(static_cast<int>(code));
+  switch (core::DecodePassword(stored, password)) {
+    case core::Decoded::NotANumber: TypeMismatch();
+    case core::Decoded::Overflow: Overflow();
+    case core::Decoded::Ok: break;
   }
   return password;
 }

@@ -5,19 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "password.h"
+
 namespace accesskeep {
 
-// The 93 characters a password may hold, in table order.
-extern const std::wstring_view CodeTable;
-
-// The code of a character (1 to 9, 11 to 19, ... 91 to 99, 111 to 113); 0 when it has none.
-short CharToCode(wchar_t c);
-// The character of a code; "" for a number that is not a code.
-std::wstring CodeToChar(int code);
-
-// "1" when the length is outside 6 to 20, "2" when a character has no code, else the stored form:
-// one number (c + L) * L - L per character, joined by "V".
-std::wstring EncodePassword(std::wstring_view password);
+using core::CharToCode;
+using core::CodeTable;
+using core::CodeToChar;
+using core::EncodePassword;
 
 // The password of a stored form. A piece that is not a number fails with a type mismatch, one
 // beyond 16 bits with an overflow (Fault).

@@ -7,6 +7,7 @@
 
 #include "codec.h"
 #include "fault.h"
+#include "text.h"
 
 namespace accesskeep {
 
@@ -42,21 +43,9 @@ std::wstring Upper(std::wstring_view s) {
 
 }  // namespace
 
-std::string Ansi(std::wstring_view text) {
-  if (text.empty()) return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string Ansi(std::wstring_view text) { return winapp::Ansi(text); }
 
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
+std::wstring Wide(std::string_view text) { return winapp::Wide(text); }
 
 bool FitsProfile(std::wstring_view text) { return text.size() <= MaxProfileText && Ansi(text).size() <= MaxProfileText; }
 

@@ -139,7 +139,34 @@ TEST_F(ClearProgram, MissingSettingsFileIsReportedUntilOk) {
             dir.path() + "\\quietrail.ini not found. Please run panel.exe (user interface) again from " + dir.path());
   EXPECT_EQ(run.Window("frmMain"), nullptr);
   EXPECT_TRUE(run.Running());  // waits for the user
-  e2e::Click(e2e::Control(error, "Command1"));
+  // OK is the program's own skinned button, and it hovers under the pointer.
+  HWND ok = e2e::Control(error, "Command1");
+  char cls[64] = {};
+  GetClassNameA(ok, cls, sizeof cls);
+  EXPECT_STREQ(cls, "clear.xpcmdbutton");
+  EXPECT_EQ(testutil::TextOf(ok), "&OK");
+  auto corner = [&] {
+    // Read off the screen, as a user sees it.
+    POINT p{1, 1};
+    ClientToScreen(ok, &p);
+    HDC dc = GetDC(nullptr);
+    COLORREF c = GetPixel(dc, p.x, p.y);
+    ReleaseDC(nullptr, dc);
+    return c;
+  };
+  POINT over{20, 12}, away{20, 80};
+  ClientToScreen(ok, &over);
+  ClientToScreen(ok, &away);
+  SetCursorPos(away.x, away.y);
+  EXPECT_TRUE(testutil::PumpUntil([&] { return corner() == RGB(0x55, 0x7D, 0xA2); }, std::chrono::seconds(10)))
+      << std::hex << corner();
+  SetCursorPos(over.x, over.y);
+  EXPECT_TRUE(testutil::PumpUntil([&] { return corner() == RGB(0x8D, 0x9E, 0xA1); }, std::chrono::seconds(10)))
+      << "no hover look";
+  SetCursorPos(away.x, away.y);
+  EXPECT_TRUE(testutil::PumpUntil([&] { return corner() == RGB(0x55, 0x7D, 0xA2); }, std::chrono::seconds(10)))
+      << "no resting look after the pointer left";
+  e2e::Click(ok);
   EXPECT_TRUE(run.WaitForEnd());
   EXPECT_EQ(CacheLeft(), before);
   EXPECT_TRUE(cleartest::TypedUrlsPresent());

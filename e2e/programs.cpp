@@ -1,6 +1,5 @@
 #include "programs.h"
 
-#include "form.h"
 #include "test_util.h"
 
 namespace e2e {
@@ -40,35 +39,14 @@ DWORD Program::ExitCode() const {
   return code;
 }
 
-namespace {
-struct WindowSearch {
-  DWORD pid;
-  const char* cls;
-  std::vector<HWND> found;
-};
-BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
-  auto* s = reinterpret_cast<WindowSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[128] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid == s->pid && lstrcmpA(cls, s->cls) == 0) s->found.push_back(w);
-  return TRUE;
-}
-}  // namespace
-
-std::vector<HWND> Program::Windows(const char* formName) const {
-  WindowSearch search{id_, formName, {}};
-  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+std::vector<HWND> Program::Windows(const char* formName) const { return testutil::TopWindows(formName, id_); }
 
 HWND Program::Window(const char* formName) const {
   auto all = Windows(formName);
   return all.empty() ? nullptr : all.front();
 }
 
-HWND Control(HWND form, const char* name) { return GetDlgItem(form, winapp::ControlId(name)); }
+HWND Control(HWND form, const char* name) { return testutil::ChildNamed(form, name); }
 
 void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 

@@ -14,9 +14,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
           libwine-dev fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils)
 
-install_packages() {
+install_packages() { install_these "${PACKAGES[@]}"; }
+
+# Installs those of the named Debian packages that are missing.
+install_these() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

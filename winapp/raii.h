@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -92,6 +93,70 @@ using MemDc = Owned<HDC, MemDcTraits>;
 using GdiObject = Owned<HGDIOBJ, GdiTraits>;
 using Module = Owned<HMODULE, ModuleTraits>;
 using Icon = Owned<HICON, IconTraits>;
+
+struct BstrTraits {
+  static BSTR Invalid() { return nullptr; }
+  static void Close(BSTR b) { SysFreeString(b); }
+};
+struct SafeArrayTraits {
+  static SAFEARRAY* Invalid() { return nullptr; }
+  static void Close(SAFEARRAY* a) { SafeArrayDestroy(a); }
+};
+using Bstr = Owned<BSTR, BstrTraits>;
+using SafeArray = Owned<SAFEARRAY*, SafeArrayTraits>;
+
+// A VARIANT, cleared when it goes. By-reference variants own nothing, so clearing them is safe.
+class Variant {
+ public:
+  Variant() { VariantInit(&v_); }
+  Variant(const Variant& o) : Variant() { VariantCopy(&v_, const_cast<VARIANT*>(&o.v_)); }
+  Variant(Variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
+  Variant& operator=(const Variant& o) {
+    if (this != &o) VariantCopy(&v_, const_cast<VARIANT*>(&o.v_));
+    return *this;
+  }
+  Variant& operator=(Variant&& o) noexcept {
+    if (this != &o) {
+      VariantClear(&v_);
+      v_ = o.v_;
+      VariantInit(&o.v_);
+    }
+    return *this;
+  }
+  ~Variant() { VariantClear(&v_); }
+  VARIANT* get() { return &v_; }
+  const VARIANT* get() const { return &v_; }
+  const VARIANT& operator*() const { return v_; }
+  // Empties the variant and hands out its slot, for out-parameters.
+  VARIANT* put() {
+    VariantClear(&v_);
+    return &v_;
+  }
+  VARTYPE type() const { return V_VT(&v_); }
+
+  static Variant Text(const wchar_t* text, UINT length) {
+    Variant v;
+    V_VT(&v.v_) = VT_BSTR;
+    V_BSTR(&v.v_) = SysAllocStringLen(text, length);
+    return v;
+  }
+  static Variant Flag(bool value) {
+    Variant v;
+    V_VT(&v.v_) = VT_BOOL;
+    V_BOOL(&v.v_) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+  }
+  // A by-reference argument pointing into `target`, which must outlive its use.
+  static Variant RefTo(Variant& target) {
+    Variant v;
+    V_VT(&v.v_) = static_cast<VARTYPE>(target.type() | VT_BYREF);
+    V_BYREF(&v.v_) = &target.v_.bstrVal;
+    return v;
+  }
+
+ private:
+  VARIANT v_;
+};
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDc {

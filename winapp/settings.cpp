@@ -11,17 +11,8 @@ namespace winapp {
 
 std::string ReadIniValue(const std::string& file, const char* section, const char* key) {
   char buffer[50] = {};
-  GetPrivateProfileStringA(section, key, file.c_str(), buffer, sizeof buffer, file.c_str());
-  buffer[sizeof buffer - 1] = '\0';
-  return TrimSpaces(buffer);
-}
-
-short FlagValue(std::string_view text) {
-  double value;
-  if (!ParseNumber(text, value)) return 0;
-  value = std::floor(value);
-  if (value < -32768.0 || value > 32767.0) return 0;
-  return static_cast<short>(value);
+  DWORD got = GetPrivateProfileStringA(section, key, file.c_str(), buffer, sizeof buffer, file.c_str());
+  return core::CutProfileValue(std::string_view(buffer, got), sizeof buffer);
 }
 
 bool WriteIniFlag(const std::string& file, const char* section, const char* key, short value) {
@@ -83,51 +74,6 @@ bool ReplaceWholeFile(const std::string& path, std::string_view content) {
   return true;
 }
 
-std::string JoinExclusionFields(std::string_view in) {
-  std::string joined;
-  size_t i = 0, n = in.size();
-  auto line_end = [&](size_t at) { return in[at] == '\r' || in[at] == '\n'; };
-  // Steps over one line end (CR LF, a lone CR or a lone LF).
-  auto skip_line_end = [&] {
-    if (in[i] == '\r' && i + 1 < n && in[i + 1] == '\n') ++i;
-    ++i;
-  };
-  while (i < n) {
-    while (i < n && in[i] == ' ') ++i;
-    std::string_view field;
-    if (i < n && in[i] == '"') {
-      // A quoted field runs to its closing quote; an unbalanced one ends at the line end. What
-      // follows a closing quote up to the next comma or line end is not part of any field.
-      size_t start = ++i;
-      while (i < n && in[i] != '"' && !line_end(i)) ++i;
-      field = in.substr(start, i - start);
-      if (i < n && in[i] == '"') ++i;
-      while (i < n && in[i] != ',' && !line_end(i)) ++i;
-    } else {
-      size_t start = i;
-      while (i < n && in[i] != ',' && !line_end(i)) ++i;
-      field = in.substr(start, i - start);
-    }
-    if (!joined.empty()) joined += ',';
-    joined += field;
-    if (i < n) {
-      if (in[i] == ',') {
-        ++i;
-        // A comma at the very end of a line or of the file leaves one more, empty field.
-        if (i >= n) {
-          if (!joined.empty()) joined += ',';
-        } else if (line_end(i)) {
-          if (!joined.empty()) joined += ',';
-          skip_line_end();
-        }
-      } else {
-        skip_line_end();
-      }
-    }
-  }
-  return joined;
-}
-
 std::optional<std::string> ReadExclusionText(const std::string& path) {
   File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -146,32 +92,11 @@ std::optional<std::string> ReadExclusionText(const std::string& path) {
     done += got;
   }
   content.resize(done);
-  // A NUL ends the text, as it ends the file for the text reader.
-  if (auto nul = content.find('\0'); nul != std::string::npos) content.resize(nul);
   return JoinExclusionFields(content);
 }
 
-std::vector<std::string> SplitAtCommas(std::string_view text) {
-  std::vector<std::string> pieces;
-  if (text.empty()) return pieces;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = text.find(',', start);
-    pieces.emplace_back(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  return pieces;
-}
-
 bool WriteExclusionText(const std::string& path, std::string_view text) {
-  std::string content;
-  content.reserve(text.size() + text.size() / 4 + 2);
-  for (const std::string& entry : SplitAtCommas(text)) {
-    content += entry;
-    content += "\r\n";
-  }
-  return ReplaceWholeFile(path, content);
+  return ReplaceWholeFile(path, ExclusionFileContent(text));
 }
 
 }  // namespace winapp

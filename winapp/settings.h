@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "exclusion.h"
+#include "values.h"
+
 namespace winapp {
 
 constexpr const char* SettingsFileName = "quietrail.ini";
@@ -18,7 +21,7 @@ std::string ReadIniValue(const std::string& file, const char* section, const cha
 
 // A value as a flag: the number rounded down to a 16-bit integer. A value that is not a number
 // (a missing key reads as the file's path) or lies outside the 16-bit range counts as 0, "off".
-short FlagValue(std::string_view text);
+using core::FlagValue;
 
 // Writes one flag "1" or "0"; returns the profile function's result.
 bool WriteIniFlag(const std::string& file, const char* section, const char* key, short value);
@@ -30,12 +33,10 @@ void WriteFirstRunFiles(const std::string& folder);
 // The fourteen lines of a fresh settings file, each ended by CR LF.
 std::string FirstRunSettingsText();
 
-// Reads the exclusion list field by field (a field ends at a comma or a line end, leading blanks
-// are skipped, enclosing double quotes dropped, an empty line or a doubled comma gives an empty
-// field) and joins the fields with a comma put in front of a field only after a non-empty text.
-// Empty when the file cannot be read.
+// Reads the exclusion list and joins its fields (core::JoinExclusionFields). Empty when the file
+// cannot be read.
 std::optional<std::string> ReadExclusionText(const std::string& path);
-std::string JoinExclusionFields(std::string_view content);
+using core::JoinExclusionFields;
 
 // Writes the list: the text split at every comma, untrimmed, one entry a line with CR LF. An
 // empty text gives an empty file. The old file is replaced only once the new one is complete.
@@ -44,8 +45,8 @@ bool WriteExclusionText(const std::string& path, std::string_view text);
 // Creates an empty file, or empties an existing one.
 bool CreateEmptyFile(const std::string& path);
 
-// Splits at every comma, keeping empty pieces; an empty text gives no pieces.
-std::vector<std::string> SplitAtCommas(std::string_view text);
+using core::ExclusionFileContent;
+using core::SplitAtCommas;
 
 // Replaces a file whole with `content`: written beside it first, then moved over it, so that a
 // failure leaves the old file as it was and never a half-written one.

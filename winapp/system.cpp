@@ -67,38 +67,4 @@ void StartProgram(HWND owner, const char* file, const char* parameters) {
   ShellExecuteA(owner, "Open", file, parameters, folder.c_str(), SW_SHOWNORMAL);
 }
 
-std::string TrimSpaces(std::string_view text) {
-  auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  auto last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
-bool ParseNumber(std::string_view text, double& value) {
-  size_t i = 0, n = text.size();
-  auto digits = [&] {
-    size_t start = i;
-    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
-    return i - start;
-  };
-  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t whole = digits();
-  size_t fraction = 0;
-  if (i < n && text[i] == '.') {
-    ++i;
-    fraction = digits();
-  }
-  if (whole + fraction == 0) return false;
-  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-    if (digits() == 0) return false;
-  }
-  if (i != n) return false;
-  // strtod stops where this grammar stops, so the copy it reads is the whole text.
-  std::string copy(text);
-  value = std::strtod(copy.c_str(), nullptr);
-  return std::isfinite(value);
-}
-
 }  // namespace winapp

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "values.h"
+
 namespace winapp {
 
 // The folder of the running program, without a trailing backslash.
@@ -28,11 +30,8 @@ std::string CommandTextOf(const char* commandLine);
 // program folder as working directory, shown normally. The result is not examined.
 void StartProgram(HWND owner, const char* file, const char* parameters);
 
-// Removes blanks (spaces only) at both ends.
-std::string TrimSpaces(std::string_view text);
-
-// Plain decimal numbers: optional sign, digits with an optional decimal point, optional exponent.
-// Blanks are not allowed; anything else is not a number.
-bool ParseNumber(std::string_view text, double& value);
+// The shared text rules (core/values.h).
+using core::ParseNumber;
+using core::TrimSpaces;
 
 }  // namespace winapp

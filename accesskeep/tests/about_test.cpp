@@ -10,23 +10,9 @@ using namespace akt;
 
 namespace {
 
-BOOL CALLBACK CollectAboutBox(HWND w, LPARAM list) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[32] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid == GetCurrentProcessId() && std::string(cls) == "frmAbout")
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-  return TRUE;
-}
+std::vector<HWND> AboutBoxes() { return testutil::TopWindows("frmAbout"); }
 
-std::vector<HWND> AboutBoxes() {
-  std::vector<HWND> found;
-  EnumWindows(CollectAboutBox, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-HWND Child(HWND form, const char* name) { return GetDlgItem(form, winapp::ControlId(name)); }
+HWND Child(HWND form, const char* name) { return testutil::ChildNamed(form, name); }
 
 TEST(About, OneBoxShownAtOnceAndClosedByOk) {
   winapp::ComApartment com;

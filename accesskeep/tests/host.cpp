@@ -1,26 +1,16 @@
 #include "host.h"
 
+#include "dispatch.h"
 #include "test_util.h"
+#include "text.h"
 
 namespace akt {
 
 std::string LibraryPath() { return testutil::ProgramFolder() + "\\" + LibraryFile; }
 
-std::wstring Wide(const std::string& ansi) {
-  if (ansi.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), n);
-  return out;
-}
+std::wstring Wide(const std::string& ansi) { return winapp::Wide(ansi); }
 
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string Narrow(const std::wstring& wide) { return winapp::Ansi(wide); }
 
 Variant Str(const std::wstring& text) {
   Variant v;
@@ -75,19 +65,12 @@ std::vector<std::wstring> Outcome::Names(LONG* lower, LONG* upper) const {
 }
 
 Outcome Control::Invoke(DISPID id, std::vector<Variant> args) const {
-  std::vector<VARIANT> reversed;
-  for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->get());
-  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+  winapp::DispatchOutcome call = winapp::CallMethod(d_, id, std::move(args));
   Outcome out;
-  EXCEPINFO exception{};
-  UINT argError = 0;
-  out.hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, out.result.get(), &exception,
-                      &argError);
-  out.scode = exception.scode;
-  if (exception.bstrDescription) out.description = exception.bstrDescription;
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
+  out.hr = call.hr;
+  out.scode = call.scode;
+  out.description = std::move(call.description);
+  out.result = std::move(call.result);
   return out;
 }
 

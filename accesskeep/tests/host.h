@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "accesskeep_ids.h"
+#include "client.h"
 #include "comhost.h"
 #include "raii.h"
 
@@ -20,21 +21,7 @@ using namespace accesskeep;
 std::string LibraryPath();
 
 // A variant that clears itself.
-class Variant {
- public:
-  Variant() { VariantInit(&v_); }
-  Variant(const Variant& o) : Variant() { VariantCopy(&v_, const_cast<VARIANT*>(&o.v_)); }
-  Variant& operator=(const Variant& o) {
-    if (this != &o) VariantCopy(&v_, const_cast<VARIANT*>(&o.v_));
-    return *this;
-  }
-  ~Variant() { VariantClear(&v_); }
-  VARIANT* get() { return &v_; }
-  const VARIANT& operator*() const { return v_; }
-
- private:
-  VARIANT v_;
-};
+using Variant = winapp::Variant;
 
 Variant Str(const std::wstring& text);
 Variant Bool(VARIANT_BOOL value);

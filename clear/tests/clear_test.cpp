@@ -188,6 +188,27 @@ TEST_F(ClearRun, ErrorWindowClosedFromItsTitleBarEndsTheProgramToo) {
   EXPECT_TRUE(app::Ended());
 }
 
+TEST_F(ClearRun, ErrorWindowOkIsTheSkinnedButtonThatEnterAndEscPress) {
+  for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    app::ResetForTests();
+    frmError window;
+    WatchedRun run(window, dir.path(), LaunchToken);
+    run.ShowAsStartup();
+    run.Tick("Timer1");
+    ASSERT_TRUE(window.Visible()) << key;
+    HWND ok = GetDlgItem(window.hwnd(), ControlId("Command1"));
+    char cls[64] = {};
+    GetClassNameA(ok, cls, sizeof cls);
+    EXPECT_EQ(std::string(cls), xpcmdbutton::ClassName()) << key;
+    EXPECT_EQ(testutil::TextOf(ok), "&OK") << key;
+    SetForegroundWindow(window.hwnd());
+    SetFocus(ok);
+    PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+    EXPECT_TRUE(testutil::PumpUntil([&] { return !window.Loaded(); }, std::chrono::seconds(5))) << key;
+    EXPECT_TRUE(app::Ended()) << key;
+  }
+}
+
 TEST_F(ClearRun, FullProgressFillsTheTroughExactly) {
   cleartest::WriteSettings(dir.path(), "0", "0", "0", "0", "0");
   WatchedRun run(error, dir.path(), LaunchToken);
