@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "comhost.h"
+#include "client.h"
 #include "form.h"
+#include "xpcmdbutton.h"
 
-// Every push button of the panel. One name, so that the skinned button takes the place of the
-// plain one in a single line.
-using CmdButton = winapp::Button;
+// Every push button of the panel is the skinned button.
+using CmdButton = xpcmdbutton;
 
 // Sets a button's look State (1: the one that stands out) where the button knows one.
 template <class B>
@@ -39,7 +39,7 @@ class LoginControl {
 
  private:
   std::string folder_;
-  winapp::AccessKeepClient client_;
+  accesskeep::AccessKeepClient client_;
 };
 
 // A window of the panel. Enter and Esc press its default and cancel buttons (named in its
