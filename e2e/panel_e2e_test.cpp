@@ -494,20 +494,32 @@ TEST_F(Panel, ProtectionWithoutAPasswordIsRefusedAfterTheKeysAreWritten) {
 }
 
 TEST_F(Panel, AFailedStoreOfLoginIsShownUntilOkThenTheProgramEnds) {
-  // A database without the user "default": storing login fails.
-  ASSERT_TRUE(testutil::WriteWholeFile(Db(), "[General]\r\nVersion=2\r\n[Users]\r\ncount=0\r\n"));
-  e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
-  HWND settings = OpenSettings(p);
-  ASSERT_TRUE(settings);
-  Press(Ctl(settings, "Command1"));
-  HWND error = WaitFor(p, "frmError");
-  ASSERT_TRUE(error);
-  EXPECT_EQ(testutil::TextOf(Ctl(error, "Label1")), "Unexpected error when attempting to write password data");
-  EXPECT_TRUE(Gone(p, "frmSettings"));
-  testutil::PumpFor(std::chrono::milliseconds(300));
-  EXPECT_TRUE(p.Running());  // the message waits to be read
-  Press(Ctl(error, "Command1"));
-  EXPECT_TRUE(p.WaitForEnd(seconds(10)));
+  // A database without the user "default": storing login fails. The settings dialog opened alone
+  // and from the main window.
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(testutil::WriteWholeFile(Db(), "[General]\r\nVersion=2\r\n[Users]\r\ncount=0\r\n"));
+    e2e::Program p(dir.path(), "panel.exe", i == 0 ? "SETTINGS" : "");
+    if (i == 1) {
+      HWND welcome = WaitFor(p, "frmWelcome");  // no "default" to hold ShowWelcome either
+      ASSERT_TRUE(welcome);
+      Press(Ctl(welcome, "Command1"));
+      HWND main = WaitFor(p, "frmMain");
+      ASSERT_TRUE(main);
+      Press(Ctl(main, "Command1"));
+    }
+    HWND settings = OpenSettings(p);
+    ASSERT_TRUE(settings) << "case " << i;
+    Press(Ctl(settings, "Command1"));
+    HWND error = WaitFor(p, "frmError");
+    ASSERT_TRUE(error) << "case " << i;
+    EXPECT_EQ(testutil::TextOf(Ctl(error, "Label1")), "Unexpected error when attempting to write password data");
+    EXPECT_TRUE(Gone(p, "frmSettings")) << "case " << i;
+    EXPECT_TRUE(Gone(p, "frmMain")) << "case " << i;
+    testutil::PumpFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(p.Running()) << "case " << i;  // the message waits to be read
+    Press(Ctl(error, "Command1"));
+    EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
+  }
 }
 
 // --- the change-password dialog -----------------------------------------------------------------

@@ -114,9 +114,11 @@ void frmSettings::Command1_Click() {
     // The message stays until its OK, which then ends the program.
     panel_.EndAfterError = true;
     ShowError(panel_, "Unexpected error when attempting to write password data", 3);
-    panel_.Main.Unload();
+    // This dialog goes before the main window that owns it, so that it is never destroyed as an
+    // owned window underneath its own handler.
     Hide();
     Unload();
+    panel_.Main.Unload();
     return;
   }
   CloseDialog();
