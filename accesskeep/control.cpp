@@ -1,6 +1,7 @@
 #include "control.h"
 
 #include <new>
+#include <utility>
 
 #include "accesskeep_ids.h"
 #include "codec.h"
@@ -263,25 +264,48 @@ HRESULT AccessKeep::Create(REFIID riid, void** ppv) {
 
 HRESULT AccessKeep::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_AccessKeepDefault))
-    *ppv = static_cast<_AccessKeep*>(this);
-  else if (IsEqualIID(riid, IID_IProvideClassInfo))
-    *ppv = static_cast<IProvideClassInfo*>(this);
-  else if (IsEqualIID(riid, IID_ISupportErrorInfo))
-    *ppv = static_cast<ISupportErrorInfo*>(this);
-  else {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+  // Every interface the object answers, each by its own part of the object.
+  const std::pair<const IID*, void*> parts[] = {
+      {&IID_IUnknown, static_cast<_AccessKeep*>(this)},
+      {&IID_IDispatch, static_cast<_AccessKeep*>(this)},
+      {&IID_AccessKeepDefault, static_cast<_AccessKeep*>(this)},
+      {&IID_IProvideClassInfo, static_cast<IProvideClassInfo2*>(this)},
+      {&IID_IProvideClassInfo2, static_cast<IProvideClassInfo2*>(this)},
+      {&IID_ISupportErrorInfo, static_cast<ISupportErrorInfo*>(this)},
+      {&IID_IOleObject, static_cast<IOleObject*>(this)},
+      {&IID_IOleWindow, static_cast<IOleInPlaceObject*>(this)},
+      {&IID_IOleInPlaceObject, static_cast<IOleInPlaceObject*>(this)},
+      {&IID_IOleInPlaceActiveObject, static_cast<IOleInPlaceActiveObject*>(this)},
+      {&IID_IOleControl, static_cast<IOleControl*>(this)},
+      {&IID_IViewObject, static_cast<IViewObject2*>(this)},
+      {&IID_IViewObject2, static_cast<IViewObject2*>(this)},
+      {&IID_IPersist, static_cast<IPersistStreamInit*>(this)},
+      {&IID_IPersistStreamInit, static_cast<IPersistStreamInit*>(this)},
+      {&IID_IPersistPropertyBag, static_cast<IPersistPropertyBag*>(this)},
+      {&IID_IPersistStorage, static_cast<IPersistStorage*>(this)},
+      {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
+      {&IID_IQuickActivate, static_cast<IQuickActivate*>(this)},
+  };
+  for (const auto& [iid, part] : parts) {
+    if (!IsEqualIID(riid, *iid)) continue;
+    *ppv = part;
+    AddRef();
+    return S_OK;
   }
-  AddRef();
-  return S_OK;
+  *ppv = nullptr;
+  return E_NOINTERFACE;
 }
 
 ULONG AccessKeep::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
 
 ULONG AccessKeep::Release() {
   LONG left = InterlockedDecrement(&refs_);
-  if (left == 0) delete this;
+  if (left == 0) {
+    // Held up while it lets go of its container, which may call back in on the way.
+    refs_ = 1;
+    Disconnect();
+    delete this;
+  }
   return static_cast<ULONG>(left);
 }
 
@@ -407,6 +431,16 @@ HRESULT AccessKeep::UserArray(BSTR INIFile, VARIANT* Users) {
 HRESULT AccessKeep::GetClassInfo(ITypeInfo** info) {
   if (!info) return E_POINTER;
   return LoadTypeInfo(ClsId, info);
+}
+
+HRESULT AccessKeep::GetGUID(DWORD kind, GUID* guid) {
+  if (!guid) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *guid = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *guid = IID_AccessKeepEvents;
+  return S_OK;
 }
 
 HRESULT AccessKeep::InterfaceSupportsErrorInfo(REFIID riid) {

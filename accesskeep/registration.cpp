@@ -13,8 +13,9 @@ namespace accesskeep {
 namespace {
 
 // One value of the registry, below the classes root. In keys and values, {CLSID}, {LIBID},
-// {PROGID} and {PATH} stand for the control's identifiers and the library's path. A null name
-// is the key's default value; a null value makes the key alone.
+// {PROGID} and {PATH} stand for the control's identifiers and the library's path, {MISC} for
+// the control's OLEMISC flags. A null name is the key's default value; a null value makes the key
+// alone.
 struct Entry {
   const wchar_t* key;
   const wchar_t* name;
@@ -31,6 +32,8 @@ constexpr Entry Entries[] = {
     {L"CLSID\\{CLSID}\\Control", nullptr, nullptr},
     {L"CLSID\\{CLSID}\\Programmable", nullptr, nullptr},
     {L"CLSID\\{CLSID}\\ToolboxBitmap32", nullptr, L"{PATH}, 30000"},
+    {L"CLSID\\{CLSID}\\MiscStatus", nullptr, L"0"},
+    {L"CLSID\\{CLSID}\\MiscStatus\\1", nullptr, L"{MISC}"},  // DVASPECT_CONTENT
     // CATID_Control
     {L"CLSID\\{CLSID}\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}", nullptr, nullptr},
     {L"{PROGID}", nullptr, L"{PROGID}"},
@@ -45,7 +48,8 @@ std::wstring GuidText(const GUID& guid) {
 
 std::wstring Expand(std::wstring text, const std::wstring& path) {
   const std::pair<const wchar_t*, std::wstring> fields[] = {
-      {L"{CLSID}", GuidText(ClsId)}, {L"{LIBID}", GuidText(LibId)}, {L"{PROGID}", ProgIdW}, {L"{PATH}", path}};
+      {L"{CLSID}", GuidText(ClsId)}, {L"{LIBID}", GuidText(LibId)}, {L"{PROGID}", ProgIdW}, {L"{PATH}", path},
+      {L"{MISC}", std::to_wstring(MiscStatus)}};
   for (const auto& [field, replacement] : fields)
     for (size_t at; (at = text.find(field)) != std::wstring::npos;) text.replace(at, wcslen(field), replacement);
   return text;

@@ -3,10 +3,18 @@
 #pragma once
 
 #include <windows.h>
+#include <oleidl.h>
 
 #include <string>
 
 namespace accesskeep {
+
+// What a container learns of the control before it places it (IOleObject::GetMiscStatus and the
+// MiscStatus key): it shows nothing of its own on a running form, wants its site before anything
+// else, is active in place whenever it is shown, and never takes the keyboard.
+constexpr DWORD MiscStatus = OLEMISC_INVISIBLEATRUNTIME | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE |
+                             OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE |
+                             OLEMISC_NOUIACTIVATE;
 
 // Writes the entries under HKEY_CLASSES_ROOT when the user may (an administrator; always under
 // Wine), otherwise under the user's own classes (HKCU\Software\Classes), then registers the type

@@ -27,8 +27,15 @@ HHOOK g_keyHook = nullptr;
 const char* PropertyName(char kind) {
   static char names[2][40];
   char* name = names[kind == 'F' ? 0 : 1];
-  if (!*name)
-    std::snprintf(name, sizeof names[0], "winapp.%c.%p", kind, static_cast<void*>(app::ResourceModule()));
+  if (!*name) {
+    // "winapp.<kind>.<module address in hex>", written out by hand: printf's machinery would
+    // cost a small program a tenth of its size.
+    std::string text = std::string("winapp.") + kind + ".";
+    auto address = reinterpret_cast<uintptr_t>(app::ResourceModule());
+    for (int shift = sizeof address * 8 - 4; shift >= 0; shift -= 4)
+      text += "0123456789abcdef"[(address >> shift) & 0xF];
+    lstrcpynA(name, text.c_str(), sizeof names[0]);
+  }
   return name;
 }
 const char* FormProperty() { return PropertyName('F'); }
