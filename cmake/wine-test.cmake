@@ -12,4 +12,10 @@ endfunction()
 function(into_program_folder target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROGRAM_DIR}
                                              LIBRARY_OUTPUT_DIRECTORY ${PROGRAM_DIR})
+  # Programs catch no standard exception: they end at such a throw without carrying its classes.
+  # The control does catch them (each becomes the caller's error), so it keeps libstdc++'s.
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL EXECUTABLE)
+    target_link_libraries(${target} PRIVATE lean_throw)
+  endif()
 endfunction()

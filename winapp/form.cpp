@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cstdint>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -13,14 +13,14 @@ namespace winapp {
 namespace {
 
 // The layer's state belongs to the module that links it: a program and a library loaded into it
-// each keep their own forms and never look at the other's.
-std::vector<Form*>& LoadedList() {
-  static std::vector<Form*> forms;
-  return forms;
-}
+// each keep their own forms and never look at the other's. (Plain module-level objects: the
+// layer runs on one thread and needs no guarded statics.)
+std::vector<Form*> g_loaded;
+std::vector<Form*>& LoadedList() { return g_loaded; }
 bool g_ended = false;
 bool g_endWithLastForm = true;
 HHOOK g_keyHook = nullptr;
+HFONT g_dialogFont = nullptr;
 
 // Window properties that bind a window to its object, named per module: a window made by another
 // module's copy of the layer is none of ours.
@@ -28,13 +28,13 @@ const char* PropertyName(char kind) {
   static char names[2][40];
   char* name = names[kind == 'F' ? 0 : 1];
   if (!*name) {
-    // "winapp.<kind>.<module address in hex>", written out by hand: printf's machinery would
-    // cost a small program a tenth of its size.
-    std::string text = std::string("winapp.") + kind + ".";
+    const char prefix[] = "winapp.?.";
+    char* p = name;
+    for (const char* q = prefix; *q; ++q) *p++ = *q == '?' ? kind : *q;
     auto address = reinterpret_cast<uintptr_t>(app::ResourceModule());
-    for (int shift = sizeof address * 8 - 4; shift >= 0; shift -= 4)
-      text += "0123456789abcdef"[(address >> shift) & 0xF];
-    lstrcpynA(name, text.c_str(), sizeof names[0]);
+    for (int shift = static_cast<int>(sizeof address) * 8 - 4; shift >= 0; shift -= 4)
+      *p++ = "0123456789ABCDEF"[(address >> shift) & 0xF];
+    *p = 0;
   }
   return name;
 }
@@ -111,8 +111,8 @@ bool FontSpec::operator==(const FontSpec& o) const {
 }
 
 HFONT DialogFont() {
-  static HFONT font = static_cast<HFONT>(MakeFont({}).release());
-  return font;
+  if (!g_dialogFont) g_dialogFont = static_cast<HFONT>(MakeFont({}).release());
+  return g_dialogFont;
 }
 
 GdiObject MakeFont(const FontSpec& spec) {
@@ -694,6 +694,13 @@ Control* Form::Find(std::string_view name) const {
 }
 
 Control* Form::Named(const char* name) const { return name ? Find(name) : nullptr; }
+
+void Form::SetDefaultButton(const char* name) {
+  desc_.defaultButton = name;
+  for (Control* c : controls_)
+    if (c->hwnd() && dynamic_cast<Button*>(c))
+      SendMessageA(c->hwnd(), BM_SETSTYLE, name && std::string_view(name) == c->Name() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
 
 bool Form::PressNamed(const char* name) {
   Control* c = Named(name);

@@ -379,6 +379,8 @@ class Form {
   const FormDesc& Desc() const { return desc_; }
   // The owner for the next Load (an owned form already loaded is re-owned at once).
   void SetOwner(Form* owner);
+  // Makes another control the default one, which Enter presses (a button wears the heavier frame).
+  void SetDefaultButton(const char* name);
   HFONT Font() const { return DialogFont(); }
 
   // A control by name, for hosts and tests; null when there is none.

@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include <cmath>
+#include <algorithm>
 
 using namespace winapp;
 
@@ -10,16 +10,18 @@ namespace {
 
 constexpr UINT_PTR Timer1Id = 1;
 
+std::string g_projectName;
+
 std::string& ProjectName() {
-  static std::string name = [] {
+  if (g_projectName.empty()) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string base = path;
     if (auto slash = base.find_last_of("\\/"); slash != std::string::npos) base.erase(0, slash + 1);
     if (auto dot = base.rfind('.'); dot != std::string::npos) base.erase(dot);
-    return base.empty() ? std::string("Project1") : base;
-  }();
-  return name;
+    g_projectName = base.empty() ? std::string("Project1") : base;
+  }
+  return g_projectName;
 }
 
 template <class T>
@@ -34,17 +36,24 @@ T ValueAs(const PropertyBag::Value& v, const T& fallback) {
 // ---------------------------------------------------------------------------------------------
 // Property bag
 
+const PropertyBag::Value* PropertyBag::Find(const std::string& name) const {
+  for (const auto& [key, value] : values_)
+    if (key == name) return &value;
+  return nullptr;
+}
+
 PropertyBag::Value PropertyBag::ReadProperty(const std::string& name, const Value& defaultValue) const {
   order_.push_back(name);
-  auto it = values_.find(name);
-  if (it == values_.end() || it->second.index() != defaultValue.index()) return defaultValue;
-  return it->second;
+  const Value* v = Find(name);
+  if (!v || v->index() != defaultValue.index()) return defaultValue;
+  return *v;
 }
 
 void PropertyBag::WriteProperty(const std::string& name, const Value& value, const Value& defaultValue) {
   order_.push_back(name);
-  if (value == defaultValue) values_.erase(name);
-  else values_[name] = value;
+  values_.erase(std::remove_if(values_.begin(), values_.end(), [&](const auto& kv) { return kv.first == name; }),
+                values_.end());
+  if (!(value == defaultValue)) values_.emplace_back(name, value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -81,7 +90,7 @@ StdFont xpcmdbutton::AmbientFont() const {
   HFONT host = form_ ? form_->Font() : DialogFont();
   if (host && GetObjectA(host, sizeof lf, &lf)) {
     f.Name = lf.lfFaceName;
-    f.Size = static_cast<short>(std::lround(std::abs(lf.lfHeight) * 72.0 / 96.0));
+    f.Size = static_cast<short>(MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 72, 96));
     f.Bold = lf.lfWeight >= FW_BOLD;
   }
   return f;

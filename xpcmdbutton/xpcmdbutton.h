@@ -12,7 +12,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <variant>
@@ -35,16 +34,17 @@ class PropertyBag {
  public:
   using Value = std::variant<long, bool, std::string, StdFont>;
   PropertyBag() = default;
-  PropertyBag(std::initializer_list<std::pair<const std::string, Value>> values) : values_(values) {}
+  PropertyBag(std::initializer_list<std::pair<std::string, Value>> values) : values_(values) {}
 
   Value ReadProperty(const std::string& name, const Value& defaultValue) const;
   void WriteProperty(const std::string& name, const Value& value, const Value& defaultValue);
-  bool Has(const std::string& name) const { return values_.count(name) != 0; }
+  bool Has(const std::string& name) const { return Find(name) != nullptr; }
   // The names in the order they were read or written (the control's own order).
   const std::vector<std::string>& Order() const { return order_; }
 
  private:
-  std::map<std::string, Value> values_;
+  const Value* Find(const std::string& name) const;
+  std::vector<std::pair<std::string, Value>> values_;
   mutable std::vector<std::string> order_;
 };
 

@@ -1,0 +1,233 @@
+// The update checker as it runs for real: the test build (whose update folder is on this
+// machine's test server) started in a program folder of its own, its windows found and clicked
+// from outside, its message boxes answered as a user answers them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "message_boxes.h"
+#include "newerly_files.h"
+#include "programs.h"
+#include "test_util.h"
+#include "update_server.h"
+
+using namespace newerlytest;
+
+namespace {
+
+const char* const Installed[3] = {"panel.exe", "Launch.exe", "clear.exe"};
+
+class UpdateProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testutil::CopyInto(TestBinFolder() + "\\newerly_testbuild.exe", dir.path(), "update.exe"));
+    ASSERT_TRUE(testutil::WriteWholeFile(dir / "library.ini", Library("1.14", "1.14", "1.14", "1.14")));
+    for (const char* p : Installed) ASSERT_TRUE(testutil::WriteWholeFile(dir / p, Old(p)));
+  }
+  static std::string Old(const char* p) { return ProgramBytes(std::string("installed ") + p); }
+  static std::string New(const char* p) { return ProgramBytes(std::string("update of ") + p); }
+
+  // Waits for a visible window of the program; null when none came.
+  HWND WaitForWindow(e2e::Program& p, const char* form) {
+    HWND w = nullptr;
+    testutil::PumpUntil([&] {
+      w = p.Window(form);
+      return (w && IsWindowVisible(w)) || !p.Running();
+    });
+    return w && IsWindowVisible(w) ? w : nullptr;
+  }
+  // An installed program still starts and runs to its end.
+  DWORD RunInstalled(const char* name) {
+    e2e::Program p(dir.path(), name, "");
+    if (!p.Started() || !p.WaitForEnd(std::chrono::seconds(30))) return 0;
+    return p.ExitCode();
+  }
+
+  testutil::TempFolder dir;
+};
+
+TEST_F(UpdateProgram, ANewUserChecksAcceptsAndGetsTheNewPrograms) {
+  UpdateServer server(TestBuildPort());
+  ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
+  Offer offer;
+  offer.panel = "1.15", offer.clear = "1.2", offer.panelFile = "panel_115.exe", offer.clearFile = "clear_12.exe";
+  server.ServeFile("available.ini", Available(offer));
+  server.ServeFile("panel_115.exe", New("panel.exe"));
+  server.ServeFile("clear_12.exe", New("clear.exe"));
+
+  e2e::Program run(dir.path(), "update.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  EXPECT_EQ(testutil::TextOf(start), "Quietrail Update Checker");
+  e2e::Click(e2e::Control(start, "Command1"));
+
+  HWND compare = WaitForWindow(run, "frmCompare");
+  ASSERT_TRUE(compare);
+  EXPECT_TRUE(testutil::PumpUntil([&] { return !IsWindow(start); })) << "the start window closes";
+  struct Row {
+    const char *pc, *available, *tick, *cross;
+    std::string pcText, availableText;
+    bool update;
+  } rows[] = {{"lblQuietrailPC", "lblQuietrailAvailable", "tickQuietrail", "xQuietrail", "1.14", "1.14", false},
+              {"lblPanelPC", "lblPanelAvailable", "tickPanel", "xPanel", "1.14", "1.15", true},
+              {"lblLaunchPC", "lblLaunchAvailable", "tickLaunch", "xLaunch", "1.14", "1.14", false},
+              {"lblClearPC", "lblClearAvailable", "tickClear", "xClear", "1.14", "1.2", true}};
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(testutil::TextOf(e2e::Control(compare, rows[i].pc)), rows[i].pcText) << "row " << i;
+    EXPECT_EQ(testutil::TextOf(e2e::Control(compare, rows[i].available)), rows[i].availableText) << "row " << i;
+    EXPECT_EQ(IsWindowVisible(e2e::Control(compare, rows[i].tick)) != FALSE, rows[i].update) << "row " << i;
+    EXPECT_EQ(IsWindowVisible(e2e::Control(compare, rows[i].cross)) != FALSE, !rows[i].update) << "row " << i;
+  }
+  HWND yes = e2e::Control(compare, "Command2");
+  EXPECT_EQ(testutil::TextOf(yes), "&Yes, update");
+  EXPECT_TRUE(IsWindowEnabled(yes));
+  e2e::Click(yes);
+
+  ASSERT_TRUE(run.WaitForEnd(std::chrono::seconds(60))) << "the program ends after the update";
+  auto seen = boxes.Seen();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, "The total size you are about to download is 200 KB.\r\nDo you wish to continue?");
+  EXPECT_EQ(seen[1].title, "Quietrail Update Checker");
+  EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
+
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "Launch.exe"), Old("Launch.exe"));
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "clear.exe"), New("clear.exe"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.2"));
+  EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+  EXPECT_EQ(server.Requests(), (std::vector<std::string>{"available.ini", "panel_115.exe", "clear_12.exe"}));
+  EXPECT_EQ(RunInstalled("clear.exe"), 42u);
+}
+
+TEST_F(UpdateProgram, WithTheServerDownTheStartWindowStays) {
+  e2e::Program run(dir.path(), "update.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(boxes.WaitFor(1));
+  auto seen = boxes.Seen();
+  EXPECT_EQ(seen[0].title, "Error");
+  EXPECT_EQ(seen[0].text, "Unable to download latest version list - 02");
+  testutil::PumpFor(std::chrono::milliseconds(300));
+  EXPECT_TRUE(IsWindowVisible(start));
+  EXPECT_FALSE(run.Window("frmCompare"));
+  EXPECT_TRUE(run.Running());
+  PostMessageA(start, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.WaitForEnd());
+}
+
+TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
+  UpdateServer server(TestBuildPort());
+  ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
+  Offer offer;
+  offer.panel = "1.15", offer.launch = "1.15", offer.clear = "1.15";
+  server.ServeFile("available.ini", Available(offer));
+  // The panel arrives as an error page of a captive portal, the launcher is cut off halfway.
+  server.ServeFile("panel_new.exe", "<html><body>Please log in to use this network.</body></html>");
+  std::string launch = New("Launch.exe");
+  server.Serve("launch_new.exe", Reply{200, launch, launch.size() / 2});
+  server.ServeFile("clear_new.exe", New("clear.exe"));
+
+  e2e::Program run(dir.path(), "update.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  HWND compare = WaitForWindow(run, "frmCompare");
+  ASSERT_TRUE(compare);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    // First the panel's page is refused; then, with the panel fixed, the launcher's cut file.
+    e2e::Click(e2e::Control(compare, "Command2"));
+    ASSERT_TRUE(boxes.WaitFor(2 * (attempt + 1), 30)) << "attempt " << attempt;
+    auto seen = boxes.Seen();
+    EXPECT_EQ(seen.back().title, "Download error") << "attempt " << attempt;
+    ASSERT_TRUE(testutil::PumpUntil([&] { return IsWindowEnabled(compare) && !run.Window("frmUpdate"); }))
+        << "attempt " << attempt;
+    server.ServeFile("panel_new.exe", New("panel.exe"));
+  }
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "Launch.exe"), Old("Launch.exe"));
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "clear.exe"), Old("clear.exe"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.14", "1.14", "1.14"));
+  EXPECT_TRUE(testutil::Exists(dir / "available.ini"));
+  e2e::Click(e2e::Control(compare, "Command1"));
+  EXPECT_TRUE(run.WaitForEnd());
+  for (const char* p : Installed) EXPECT_EQ(RunInstalled(p), 42u) << p;
+}
+
+// The release program against its own fixed update folder over HTTPS. newerly/tests/
+// https_check.sh runs these (as root): it maps the folder's host to this machine, serves the
+// folder QR_HTTPS_SERVE_DIR on port 443 with a certificate from a test root, and runs the second
+// case after taking that root out of the host's store again. Anywhere else they are skipped.
+class ReleaseOverHttps : public UpdateProgram {
+ protected:
+  void SetUp() override {
+    const char* serve = std::getenv("QR_HTTPS_SERVE_DIR");
+    if (!serve) GTEST_SKIP() << "run by newerly/tests/https_check.sh";
+    UpdateProgram::SetUp();
+    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\newerly.exe", dir.path()));
+    // The host's folder as this Windows process sees it: drive Z: is the host's root.
+    folder = "Z:" + std::string(serve);
+    for (char& c : folder)
+      if (c == '/') c = '\\';
+    folder += UpdateFolderPath();
+    for (char& c : folder)
+      if (c == '/') c = '\\';
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  std::string folder;
+};
+
+TEST_F(ReleaseOverHttps, WithTheHostTrustedTheReleaseProgramUpdatesFromItsFixedFolder) {
+  Offer offer;
+  offer.panel = "1.15";
+  ASSERT_TRUE(testutil::WriteWholeFile(folder + "available.ini", Available(offer)));
+  ASSERT_TRUE(testutil::WriteWholeFile(folder + "panel_new.exe", New("panel.exe")));
+  e2e::Program run(dir.path(), "newerly.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  HWND compare = WaitForWindow(run, "frmCompare");
+  ASSERT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
+  EXPECT_TRUE(IsWindowVisible(e2e::Control(compare, "tickPanel")));
+  e2e::Click(e2e::Control(compare, "Command2"));
+  ASSERT_TRUE(run.WaitForEnd(std::chrono::seconds(60)));
+  auto seen = boxes.Seen();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.14"));
+  EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+}
+
+TEST_F(ReleaseOverHttps, WithoutTrustInTheServerNothingIsFetched) {
+  if (!std::getenv("QR_HTTPS_UNTRUSTED")) GTEST_SKIP() << "runs once the test root is gone";
+  Offer offer;
+  offer.panel = "1.15";
+  ASSERT_TRUE(testutil::WriteWholeFile(folder + "available.ini", Available(offer)));
+  e2e::Program run(dir.path(), "newerly.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(testutil::PumpUntil([&] { return boxes.Count() > 0 || run.Window("frmCompare"); }, std::chrono::seconds(60)));
+  ASSERT_EQ(boxes.Count(), 1u) << "the list was fetched from an untrusted server";
+  EXPECT_EQ(boxes.Seen()[0].text, "Unable to download latest version list - 02");
+  EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+  EXPECT_FALSE(run.Window("frmCompare"));
+}
+
+TEST(UpdateProgramBuild, TheProgramFolderHoldsItAlsoAsUpdateExe) {
+  std::string folder = testutil::ProgramFolder();
+  ASSERT_FALSE(folder.empty()) << "QR_PROGRAM_DIR is not set";
+  std::string program = testutil::ReadWholeFile(folder + "\\newerly.exe");
+  ASSERT_FALSE(program.empty());
+  EXPECT_TRUE(testutil::ReadWholeFile(folder + "\\update.exe") == program);
+  // The test build differs from it: its update folder is another.
+  EXPECT_FALSE(testutil::ReadWholeFile(TestBinFolder() + "\\newerly_testbuild.exe") == program);
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+// The start window: the banner, a few words on what the program does and "Check for updates",
+// which tests the connection, fetches the version list and hands over to the compare window.
+#pragma once
+
+#include <string>
+
+#include "form.h"
+
+class frmCompare;
+
+class frmMain : public winapp::Form {
+ public:
+  // `folder` is the program folder, `baseUrl` the update folder on the server (ending in "/").
+  frmMain(frmCompare& compare, std::string folder, std::string baseUrl);
+
+  // Whether the machine is connected; `ConnType` is set to empty and not otherwise filled.
+  // Virtual so that a test can stand in for a machine without a connection.
+  virtual bool IsWebConnected(std::string& ConnType);
+  bool DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile);
+
+ protected:
+  void Form_Close() override;
+
+ private:
+  winapp::Picture Image1{this, "Image1", {0, 0, 6000, 1200}, "BANNERPIC"};
+  winapp::Label Label1{this, "Label1", {240, 1380, 5520, 855},
+                       "Welcome to the Quietrail Update checker. This program will check for updates for the "
+                       "Quietrail 2003 program and then download and install them if found."};
+  winapp::Label Label2{this, "Label2", {240, 2340, 5520, 495},
+                       "For this program to begin checking for updates, you must be connected to the internet."};
+  winapp::Label Label3{this, "Label3", {240, 3495, 3015, 255}, "Quietrail Update Engine 1.0",
+                       winapp::Align::Left, {}, RGB(40, 70, 120)};
+  winapp::Button Command1{this, "Command1", {3600, 3360, 2160, 495}, "Check for updates",
+                          [this] { Command1_Click(); }};
+
+  frmCompare& compare_;
+  std::string folder_;
+  std::string baseUrl_;
+  bool checking_ = false;
+
+  void Command1_Click();
+};
