@@ -1,0 +1,23 @@
+#include "frmAbout.h"
+
+#include "panel.h"
+
+using namespace winapp;
+
+frmAbout::frmAbout(Panel& panel)
+    : PanelForm({.name = "frmAbout", .caption = "About", .client = {6240, 3480},
+                 .defaultButton = "Command1", .cancelButton = "Command1"}), panel_(panel) {
+}
+
+void frmAbout::Form_Load() { SetButtonState(Command1, 1); }
+
+void frmAbout::Command1_Click() {
+  Hide();
+  bool mainVisible = panel_.Main.Visible();
+  if (mainVisible) {
+    panel_.Main.SetEnabled(true);
+    panel_.Main.SetFocus();
+  }
+  Unload();
+  if (!mainVisible) app::End();
+}

@@ -1,0 +1,84 @@
+#include "frmLogin.h"
+
+#include "../accesskeep/accesskeep_ids.h"
+#include "panel.h"
+#include "settings.h"
+#include "system.h"
+
+using namespace winapp;
+
+frmLogin::frmLogin(Panel& panel)
+    : PanelForm({.name = "frmLogin", .caption = "Welcome", .client = {4935, 1920},
+                 .defaultButton = "Command1", .cancelButton = "Command2"}), Login(panel.folder),
+      panel_(panel) {}
+
+void frmLogin::Form_Load() {
+  if (panel_.command == "ABOUT") {
+    panel_.About.Show();
+    Hide();
+    Unload();
+    return;
+  }
+  if (!Login.Create()) {
+    // Without the control there is neither protection nor a welcome to decide on: say which file
+    // is missing and end once the user has read it.
+    panel_.EndAfterError = true;
+    ShowError(panel_,
+              panel_.InFolder(accesskeep::LibraryFile) +
+                  " not found. Please reinstall Quietrail or locate the file and try again.",
+              0);
+    Hide();
+    Unload();
+    return;
+  }
+  EnsureDatabase();
+  short login = NumberOf(Login.RetrieveSetting("login"));
+  if (login != 0) return;  // stays as the password prompt
+  if (!panel_.command.empty()) {
+    if (panel_.command == "SETTINGS") panel_.Settings.Show();
+  } else {
+    OpenMainOrWelcome();
+  }
+  Hide();
+  Unload();
+}
+
+void frmLogin::EnsureDatabase() {
+  // A program folder without its user database gets the one a fresh installation holds, so that
+  // protection and the welcome's confirmation have a user to be stored for.
+  std::string path = Login.DatabasePath();
+  if (FileExists(path)) return;
+  ReplaceWholeFile(path,
+                   "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
+                   "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
+}
+
+void frmLogin::OpenMainOrWelcome() {
+  short showWelcome = NumberOf(Login.RetrieveSetting("ShowWelcome"));
+  if (showWelcome != 7) panel_.Welcome.Show();
+  else panel_.Main.Show();
+}
+
+void frmLogin::Command1_Click() {
+  long code = Login.ValidateUser(Text1.Text());
+  if (code == 2) {
+    ShowError(panel_, "Your password is incorrect", 1);
+    Text1.SetText("");
+    return;
+  }
+  if (code == 0) {
+    if (panel_.command == "SETTINGS") panel_.Settings.Show();
+    else OpenMainOrWelcome();
+    Hide();
+    Unload();
+    return;
+  }
+  Hide();
+  Unload();
+  app::End();
+}
+
+void frmLogin::Command2_Click() {
+  Unload();
+  app::End();
+}

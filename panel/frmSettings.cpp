@@ -1,0 +1,138 @@
+#include "frmSettings.h"
+
+#include "panel.h"
+#include "settings.h"
+#include "system.h"
+
+using namespace winapp;
+
+frmSettings::frmSettings(Panel& panel)
+    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {7920, 4200},
+                 .defaultButton = "Command1", .cancelButton = "Command2"}), Login(panel.folder),
+      panel_(panel) {
+  chkSplash.SetEnabled(false);
+  chkTray.SetEnabled(false);
+  CmdCookie.SetEnabled(false);
+  cmdCP.SetEnabled(false);
+}
+
+void frmSettings::ReadSettingsKey() {
+  IniValue = ReadIniValue(panel_.InFolder(SettingsFileName), "Settings", IniKey.c_str());
+}
+
+void frmSettings::ReadLaunchKey() {
+  IniValue = ReadIniValue(panel_.InFolder(SettingsFileName), "Launch", IniKey.c_str());
+}
+
+short frmSettings::ReadKey(const char* key, void (frmSettings::*reader)()) {
+  IniKey = key;
+  (this->*reader)();
+  return NumberOf(IniValue);
+}
+
+void frmSettings::LoadSettings() {
+  History = ReadKey("History", &frmSettings::ReadSettingsKey);
+  TmpInt = ReadKey("TmpInt", &frmSettings::ReadSettingsKey);
+  Cookies = ReadKey("Cookies", &frmSettings::ReadSettingsKey);
+  Recent = ReadKey("Recent", &frmSettings::ReadSettingsKey);
+  Startup = ReadKey("Startup", &frmSettings::ReadSettingsKey);
+  URL = ReadKey("URL", &frmSettings::ReadSettingsKey);
+  ClearDialog = ReadKey("ClearDialog", &frmSettings::ReadSettingsKey);
+  Splash = ReadKey("Splash", &frmSettings::ReadLaunchKey);
+  Tray = ReadKey("Tray", &frmSettings::ReadLaunchKey);
+  login = NumberOf(Login.RetrieveSetting("login"));
+}
+
+void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
+  box.SetValue(1);
+  if (onClick) (this->*onClick)();
+}
+
+void frmSettings::Form_Load() {
+  Login.Create();
+  if (FileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
+  if (History == 1) Tick(chkHistory);
+  if (TmpInt == 1) Tick(chkTmpInt);
+  if (Cookies == 1) Tick(chkCookies, &frmSettings::chkCookies_Click);
+  if (Recent == 1) Tick(chkRecent);
+  if (ClearDialog == 1) Tick(chkClearingDialog);
+  if (URL == 1) Tick(chkURL);
+  if (Startup == 1) Tick(chkStartup, &frmSettings::chkStartup_Click);
+  if (Splash == 1) Tick(chkSplash);
+  if (Tray == 1) Tick(chkTray);
+  if (login == 1) Tick(chkProtect, &frmSettings::chkProtect_Click);
+}
+
+void frmSettings::chkCookies_Click() { CmdCookie.SetEnabled(chkCookies.Value() == 1); }
+
+void frmSettings::chkProtect_Click() { cmdCP.SetEnabled(chkProtect.Value() == 1); }
+
+void frmSettings::chkStartup_Click() {
+  bool on = chkStartup.Value() == 1;
+  chkSplash.SetEnabled(on);
+  chkTray.SetEnabled(on);
+}
+
+void frmSettings::CmdCookie_Click() {
+  panel_.CookieExclude.ShowFrom(*this);
+}
+
+void frmSettings::cmdCP_Click() {
+  panel_.ChangePassword.ShowFrom(*this);
+}
+
+void frmSettings::WriteFlag(const char* section, const char* key, CheckBox& box) {
+  WriteResult = WriteIniFlag(panel_.InFolder(SettingsFileName), section, key, box.Value() == 1 ? 1 : 0);
+}
+
+void frmSettings::Command1_Click() {
+  WriteFlag("Settings", "History", chkHistory);
+  WriteFlag("Settings", "TmpInt", chkTmpInt);
+  WriteFlag("Settings", "Cookies", chkCookies);
+  WriteFlag("Settings", "Recent", chkRecent);
+  WriteFlag("Settings", "URL", chkURL);
+  WriteFlag("Settings", "Startup", chkStartup);
+  WriteFlag("Settings", "ClearDialog", chkClearingDialog);
+  WriteFlag("Launch", "Splash", chkSplash);
+  WriteFlag("Launch", "Tray", chkTray);
+
+  long stored;
+  if (chkProtect.Value() == 1) {
+    std::string first = TrimSpaces(Login.RetrieveSetting("Pswd").substr(0, 1));
+    if (first.empty() || first[0] < '0' || first[0] > '9') {
+      ShowError(panel_,
+                "You must set a password if you have selected password protection.\r\n"
+                " You can do this by selecting \"Change Password\"",
+                3);
+      return;
+    }
+    stored = Login.StoreSetting("login", "1");
+  } else {
+    stored = Login.StoreSetting("login", "0");
+  }
+  if (stored != 0) {
+    // The message stays until its OK, which then ends the program.
+    panel_.EndAfterError = true;
+    ShowError(panel_, "Unexpected error when attempting to write password data", 3);
+    // This dialog goes before the main window that owns it, so that it is never destroyed as an
+    // owned window underneath its own handler.
+    Hide();
+    Unload();
+    panel_.Main.Unload();
+    return;
+  }
+  CloseDialog();
+}
+
+void frmSettings::Command2_Click() { CloseDialog(); }
+
+void frmSettings::CloseDialog() {
+  Hide();
+  bool mainVisible = panel_.Main.Visible();
+  if (mainVisible) {
+    panel_.Main.SetEnabled(true);
+    panel_.Main.SetFocus();
+  }
+  Unload();
+  if (!mainVisible) app::End();
+}

@@ -1,0 +1,40 @@
+#include "panel.h"
+
+#include "settings.h"
+
+using namespace winapp;
+
+Panel::Panel(std::string folder_, std::string commandText)
+    : folder(std::move(folder_)), command(std::move(commandText)), Prompt(*this), Main(*this), About(*this),
+      Error(*this), ChangePassword(*this), Welcome(*this), Settings(*this), CookieExclude(*this) {}
+
+Form* Panel::SourceWindow(short source) {
+  switch (source) {
+    case 1: return &Prompt;
+    case 2: return &Main;
+    case 3: return &Settings;
+    case 4: return &ChangePassword;
+    default: return nullptr;
+  }
+}
+
+void ShowError(Panel& panel, const std::string& text, short source) {
+  panel.ErrorSource = source;
+  // The message stays above the window that raised it, unless the program is to end with the
+  // message as its last window.
+  panel.Error.SetOwner(panel.EndAfterError ? nullptr : panel.SourceWindow(source));
+  panel.Error.Load();
+  panel.Error.SetMessage(text);
+  panel.Error.Show();
+  panel.Error.SetFocus();
+}
+
+short NumberOf(const std::string& text) { return FlagValue(text); }
+
+int RunPanel(const std::string& folder, const std::string& commandText) {
+  ComApartment apartment;
+  Panel panel(folder, commandText);
+  panel.Prompt.ShowAsStartup();
+  if (app::LoadedForms() == 0) return 0;
+  return app::RunMessageLoop();
+}

@@ -1,0 +1,55 @@
+// The control panel: its windows, each a single instance made at start and loaded on first use,
+// and what they share (the program folder, the argument text, the error window's source).
+#pragma once
+
+#include <string>
+
+#include "frmAbout.h"
+#include "frmChangePassword.h"
+#include "frmCookieExclude.h"
+#include "frmError.h"
+#include "frmLogin.h"
+#include "frmMain.h"
+#include "frmSettings.h"
+#include "frmWelcome.h"
+
+constexpr const char* LaunchToken = "K4T9B3";
+
+struct Panel {
+  // `folder` is the program folder, `commandText` the program's whole argument text.
+  Panel(std::string folder, std::string commandText);
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+
+  std::string InFolder(const char* name) const { return folder + "\\" + name; }
+  // The window an error source names: 1 the prompt, 2 the main window, 3 the settings dialog,
+  // 4 the change-password dialog; none for any other value.
+  winapp::Form* SourceWindow(short source);
+
+  std::string folder;
+  std::string command;
+  // The window that raised the error now shown.
+  short ErrorSource = 0;
+  // Set when the program is to end once the error window now shown is confirmed.
+  bool EndAfterError = false;
+
+  frmLogin Prompt;
+  frmMain Main;
+  frmAbout About;
+  frmError Error;
+  frmChangePassword ChangePassword;
+  frmWelcome Welcome;
+  frmSettings Settings;
+  frmCookieExclude CookieExclude;
+};
+
+// Shows a message in the error window on behalf of the window `source` names; that window stays
+// disabled until the error window's OK.
+void ShowError(Panel& panel, const std::string& text, short source);
+
+// The floor of a stored number as a 16-bit integer; a text that is not a number (a setting
+// never stored reads as the database path) counts as 0.
+short NumberOf(const std::string& text);
+
+// The panel's own start: the starting window loaded and the message loop run to the end.
+int RunPanel(const std::string& folder, const std::string& commandText);
