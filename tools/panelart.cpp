@@ -133,12 +133,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  bool ok = Save(dir + "/panel_banner.bmp", Bmp(MainBanner(), kBack)) &&
-            Save(dir + "/panel_shield.bmp", Bmp(MainShield(), kBack)) &&
-            Save(dir + "/panel_traces.bmp", Bmp(MainTraces(), kBack)) &&
-            Save(dir + "/panel_login.bmp", Bmp(LoginPicture(), kBack)) &&
-            Save(dir + "/panel_about.bmp", Bmp(AboutPicture(), kBack)) &&
-            Save(dir + "/panel_welcome.bmp", Bmp(WelcomePicture(), kBack));
+  bool ok = Save(dir + "/panel_banner.bmp", Bmp8(MainBanner(), kBack)) &&
+            Save(dir + "/panel_shield.bmp", Bmp8(MainShield(), kBack)) &&
+            Save(dir + "/panel_traces.bmp", Bmp8(MainTraces(), kBack)) &&
+            Save(dir + "/panel_login.bmp", Bmp8(LoginPicture(), kBack)) &&
+            Save(dir + "/panel_about.bmp", Bmp8(AboutPicture(), kBack)) &&
+            Save(dir + "/panel_welcome.bmp", Bmp8(WelcomePicture(), kBack));
   if (!ok) {
     std::fprintf(stderr, "panelart: cannot write into %s\n", dir.c_str());
     return 1;
