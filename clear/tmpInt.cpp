@@ -22,7 +22,9 @@ std::vector<std::string> UpperCaseEntries(const std::vector<std::string>& entrie
 bool IsExcluded(std::string_view name, const std::vector<std::string>& upperEntries) {
   std::string upperName = UpperCase(name);
   bool excluded = false;
+  // An empty entry (a trailing comma, as the editor's own example "yahoo," has, or an empty
+  // line) names no site: it would otherwise occur in every name and spare every cookie.
   for (const std::string& entry : upperEntries)
-    if (upperName.find(entry) != std::string::npos) excluded = true;
+    if (!entry.empty() && upperName.find(entry) != std::string::npos) excluded = true;
   return excluded;
 }

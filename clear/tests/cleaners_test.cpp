@@ -92,8 +92,9 @@ TEST_F(Cleaners, ExclusionListVariants) {
       {nullptr, {}},
       {"", {}},
       {"GOOGLE\r\n", {"Cookie:user@google.com/"}},
-      {"yahoo,\r\n", {"Cookie:user@yahoo.com/", "Cookie:user@mail.yahoo.com/", "Cookie:user@google.com/",
-                      "Cookie:user@ads.tracker.net/"}},  // the empty entry after the comma spares all
+      // The empty entry after the comma names no site: only yahoo's cookies stay.
+      {"yahoo,\r\n", {"Cookie:user@yahoo.com/", "Cookie:user@mail.yahoo.com/"}},
+      {"google\r\n\r\n\r\n", {"Cookie:user@google.com/"}},  // empty lines after an entry too
       {"\r\n\r\ngoogle\r\n", {"Cookie:user@google.com/"}},  // leading empty lines add nothing
       {"mail.yahoo, tracker\r\n", {"Cookie:user@mail.yahoo.com/", "Cookie:user@ads.tracker.net/"}},
       {"\"google\r\n", {"Cookie:user@google.com/"}},  // unbalanced quote
