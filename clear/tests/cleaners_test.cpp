@@ -58,7 +58,8 @@ TEST(CookieMatching, EntriesMatchAnywhereIgnoringCase) {
       {{"yahoo"}, "Cookie:user@google.com/", false},
       {{"cookie"}, "Cookie:user@google.com/", true},
       {{"USER@"}, "Cookie:user@google.com/", true},
-      {{""}, "Cookie:user@google.com/", true},
+      {{""}, "Cookie:user@google.com/", false},  // an empty entry names no site
+      {{"", "goo"}, "Cookie:user@google.com/", true},
       {{"zzz", "goo"}, "Cookie:user@google.com/", true},
       {{}, "Cookie:user@google.com/", false},
       {{" yahoo"}, "Cookie:user@yahoo.com/", false},
