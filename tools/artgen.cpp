@@ -74,33 +74,6 @@ Canvas AppIcon(int size) {
 
 const Rgba kControlGrey = Solid(212, 208, 200);
 
-// A rectangle with rounded corners.
-Layer RoundRect(double l, double t, double r, double b, double radius, Rgba c) {
-  return [=](double x, double y) {
-    if (x < l || x >= r || y < t || y >= b) return Rgba{};
-    double cx = std::clamp(x, l + radius, r - radius), cy = std::clamp(y, t + radius, b - radius);
-    return std::hypot(x - cx, y - cy) <= radius ? c : Rgba{};
-  };
-}
-
-// Keeps the part of a layer above a line.
-Layer Above(double limit, Layer inner) {
-  return [=](double x, double y) { return y < limit ? inner(x, y) : Rgba{}; };
-}
-
-// A padlock of width w whose body's top left corner is (x, y): steel shackle, brass body, keyhole.
-void DrawPadlock(Canvas& c, double x, double y, double w) {
-  double h = w * 0.8, r = w * 0.3, stroke = w * 0.16;
-  double cx = x + w / 2;
-  c.Draw(Above(y + 0.5, Ring(cx, y, r, stroke, Solid(110, 115, 125))));
-  c.Draw(Rect(cx - r - stroke / 2, y - 0.5, cx - r + stroke / 2, y + 1, Solid(110, 115, 125)));
-  c.Draw(Rect(cx + r - stroke / 2, y - 0.5, cx + r + stroke / 2, y + 1, Solid(110, 115, 125)));
-  c.Draw(RoundRect(x, y, x + w, y + h, w * 0.12, Solid(150, 100, 10)));
-  c.Draw(RoundRect(x + w * 0.06, y + w * 0.06, x + w * 0.94, y + h - w * 0.06, w * 0.09, Solid(240, 190, 50)));
-  c.Draw(Circle(cx, y + h * 0.42, w * 0.1, Solid(60, 40, 10)));
-  c.Draw(Stroke(cx, y + h * 0.42, cx, y + h * 0.72, w * 0.09, Solid(60, 40, 10)));
-}
-
 // The about box's logo: a user on a blue tile, with the padlock that guards the login.
 Canvas LoginLogo() {
   Canvas c(48, 48);

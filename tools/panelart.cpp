@@ -6,14 +6,6 @@ namespace {
 
 using namespace art;
 
-Layer RoundRect(double l, double t, double r, double b, double radius, Rgba c) {
-  return [=](double x, double y) {
-    if (x < l || x >= r || y < t || y >= b) return Rgba{};
-    double cx = std::clamp(x, l + radius, r - radius), cy = std::clamp(y, t + radius, b - radius);
-    return std::hypot(x - cx, y - cy) <= radius ? c : Rgba{};
-  };
-}
-
 // A colour run from `a` at the left edge to `b` at the right edge of [l, r).
 Layer HorizontalRun(double l, double t, double r, double bottom, Rgba a, Rgba b) {
   return [=](double x, double y) {
@@ -34,17 +26,6 @@ void DrawShield(Canvas& c, double x, double y, double size) {
   c.Draw(Stroke(x + 11 * k, y + 24 * k, x + 21 * k, y + 16 * k, 2.0 * k, Solid(255, 255, 255, 0.8)));
 }
 
-// A padlock of width w whose body's top left corner is (x, y).
-void DrawPadlock(Canvas& c, double x, double y, double w) {
-  double h = w * 0.8, r = w * 0.3, stroke = w * 0.16, cx = x + w / 2;
-  c.Draw([=](double px, double py) { return py < y + 0.5 ? Ring(cx, y, r, stroke, Solid(110, 115, 125))(px, py) : Rgba{}; });
-  c.Draw(Rect(cx - r - stroke / 2, y - 0.5, cx - r + stroke / 2, y + 1, Solid(110, 115, 125)));
-  c.Draw(Rect(cx + r - stroke / 2, y - 0.5, cx + r + stroke / 2, y + 1, Solid(110, 115, 125)));
-  c.Draw(RoundRect(x, y, x + w, y + h, w * 0.12, Solid(150, 100, 10)));
-  c.Draw(RoundRect(x + w * 0.06, y + w * 0.06, x + w * 0.94, y + h - w * 0.06, w * 0.09, Solid(240, 190, 50)));
-  c.Draw(Circle(cx, y + h * 0.42, w * 0.1, Solid(60, 40, 10)));
-  c.Draw(Stroke(cx, y + h * 0.42, cx, y + h * 0.72, w * 0.09, Solid(60, 40, 10)));
-}
 
 // The main window's banner: a deep blue band fading into the background, the shield at its left
 // and a row of sparkles where the traces are swept away.
