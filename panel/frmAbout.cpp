@@ -12,12 +12,5 @@ frmAbout::frmAbout(Panel& panel)
 void frmAbout::Form_Load() { SetButtonState(Command1, 1); }
 
 void frmAbout::Command1_Click() {
-  Hide();
-  bool mainVisible = panel_.Main.Visible();
-  if (mainVisible) {
-    panel_.Main.SetEnabled(true);
-    panel_.Main.SetFocus();
-  }
-  Unload();
-  if (!mainVisible) app::End();
+  CloseToMain(panel_, *this);
 }

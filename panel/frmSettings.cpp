@@ -127,12 +127,5 @@ void frmSettings::Command1_Click() {
 void frmSettings::Command2_Click() { CloseDialog(); }
 
 void frmSettings::CloseDialog() {
-  Hide();
-  bool mainVisible = panel_.Main.Visible();
-  if (mainVisible) {
-    panel_.Main.SetEnabled(true);
-    panel_.Main.SetFocus();
-  }
-  Unload();
-  if (!mainVisible) app::End();
+  CloseToMain(panel_, *this);
 }

@@ -38,3 +38,14 @@ int RunPanel(const std::string& folder, const std::string& commandText) {
   if (app::LoadedForms() == 0) return 0;
   return app::RunMessageLoop();
 }
+
+void CloseToMain(Panel& panel, winapp::Form& dialog) {
+  dialog.Hide();
+  bool mainVisible = panel.Main.Visible();
+  if (mainVisible) {
+    panel.Main.SetEnabled(true);
+    panel.Main.SetFocus();
+  }
+  dialog.Unload();
+  if (!mainVisible) winapp::app::End();
+}

@@ -47,6 +47,10 @@ struct Panel {
 // disabled until the error window's OK.
 void ShowError(Panel& panel, const std::string& text, short source);
 
+// Closes `dialog`, a window opened from the main window or alone: the main window, when it is
+// shown, is enabled and given the focus again; without it the program ends.
+void CloseToMain(Panel& panel, winapp::Form& dialog);
+
 // The floor of a stored number as a 16-bit integer; a text that is not a number (a setting
 // never stored reads as the database path) counts as 0.
 short NumberOf(const std::string& text);
