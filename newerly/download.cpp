@@ -13,11 +13,36 @@ namespace {
 
 // Watches one download: the HTTP status and the announced length. The platform's download asks
 // for IHttpNegotiate through the callback it is given.
+//
+// It also keeps the download bounded: the watchdog thread (WatchDownload) asks it whether the
+// server has been silent too long or the file has passed its limit, and then stops the binding.
 class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, public IServiceProvider {
  public:
+  explicit DownloadWatch(long long largest) : largest_(largest), lastActivity_(GetTickCount()) {
+    InitializeCriticalSection(&lock_);
+  }
+
   DWORD status = 0;
   long long contentLength = -1;
   ULONG progressMax = 0;
+  volatile LONG givenUp = 0;
+
+  // Whether the download should be given up (read on the watchdog thread).
+  bool Overdue(DWORD stallMs) const {
+    return tooLarge_ || GetTickCount() - static_cast<DWORD>(lastActivity_) > stallMs;
+  }
+  // Stops the binding (on the watchdog thread); false while there is none yet to stop.
+  bool GiveUp() {
+    EnterCriticalSection(&lock_);
+    IBinding* binding = binding_;
+    if (binding) binding->AddRef();
+    LeaveCriticalSection(&lock_);
+    if (!binding) return false;
+    InterlockedExchange(&givenUp, 1);
+    binding->Abort();
+    binding->Release();
+    return true;
+  }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
@@ -42,19 +67,40 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   }
 
   // IBindStatusCallback
-  STDMETHODIMP OnStartBinding(DWORD, IBinding*) override { return S_OK; }
-  STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
-  STDMETHODIMP OnProgress(ULONG, ULONG max, ULONG, LPCWSTR) override {
-    if (max) progressMax = max;
+  STDMETHODIMP OnStartBinding(DWORD, IBinding* binding) override {
+    Touch();
+    EnterCriticalSection(&lock_);
+    if (!binding_ && binding) {
+      binding_ = binding;
+      binding_->AddRef();
+    }
+    LeaveCriticalSection(&lock_);
     return S_OK;
   }
-  STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+  STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
+  STDMETHODIMP OnProgress(ULONG progress, ULONG max, ULONG, LPCWSTR) override {
+    Touch();
+    if (max) progressMax = max;
+    if (progress > largest_ || max > largest_) tooLarge_ = true;
+    return S_OK;
+  }
+  STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
+    EnterCriticalSection(&lock_);
+    IBinding* binding = binding_;
+    binding_ = nullptr;
+    LeaveCriticalSection(&lock_);
+    if (binding) binding->Release();
+    return S_OK;
+  }
   STDMETHODIMP GetBindInfo(DWORD* flags, BINDINFO*) override {
     if (flags) *flags = BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE | BINDF_PRAGMA_NO_CACHE;
     return S_OK;
   }
-  STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+  STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    Touch();
+    return S_OK;
+  }
   STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
   // IHttpNegotiate
@@ -68,8 +114,10 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
     return S_OK;
   }
   STDMETHODIMP OnResponse(DWORD code, LPCWSTR responseHeaders, LPCWSTR, LPWSTR* additional) override {
+    Touch();
     status = code;
     if (responseHeaders) contentLength = ContentLength(responseHeaders);
+    if (contentLength > largest_) tooLarge_ = true;
     if (additional) *additional = nullptr;
     return S_OK;
   }
@@ -78,8 +126,18 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   STDMETHODIMP QueryService(REFGUID, REFIID riid, void** out) override { return QueryInterface(riid, out); }
 
  private:
-  ~DownloadWatch() = default;
+  ~DownloadWatch() {
+    if (binding_) binding_->Release();
+    DeleteCriticalSection(&lock_);
+  }
+  void Touch() { InterlockedExchange(&lastActivity_, static_cast<LONG>(GetTickCount())); }
+
   LONG refs_ = 1;
+  const long long largest_;
+  volatile LONG lastActivity_;
+  volatile bool tooLarge_ = false;
+  CRITICAL_SECTION lock_;
+  IBinding* binding_ = nullptr;
 
   // The Content-Length header's value, -1 when absent or unreadable.
   static long long ContentLength(const wchar_t* headers) {
@@ -111,6 +169,23 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   }
 };
 
+// The watchdog of one download: until `done` is set, it stops the download once the server has
+// been silent for StallMs or the file has passed its limit. The platform's download blocks the
+// thread that asked for it, so the watch must come from another.
+struct Watchdog {
+  DownloadWatch* watch;
+  HANDLE done;
+  DWORD stallMs;
+};
+
+DWORD WINAPI WatchDownload(void* parameter) {
+  Watchdog* w = static_cast<Watchdog*>(parameter);
+  bool stopped = false;
+  while (WaitForSingleObject(w->done, 100) == WAIT_TIMEOUT)
+    if (!stopped && w->watch->Overdue(w->stallMs)) stopped = w->watch->GiveUp();
+  return 0;
+}
+
 long long FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
@@ -132,7 +207,8 @@ unsigned long Read32(std::string_view b, size_t at) {
 }  // namespace
 
 bool FetchFile(const std::string& url, const std::string& path,
-               const std::function<bool(const std::string&)>& acceptable, DownloadReport* report) {
+               const std::function<bool(const std::string&)>& acceptable, DownloadReport* report,
+               long long largestBytes) {
   DownloadReport local;
   DownloadReport& r = report ? *report : local;
   r = DownloadReport{};
@@ -141,8 +217,14 @@ bool FetchFile(const std::string& url, const std::string& path,
   if (!GetTempFileNameA(FolderOf(path).c_str(), "upd", 0, temp)) return false;
   // A copy kept by the browser's cache would be handed back instead of the server's file.
   DeleteUrlCacheEntryA(url.c_str());
-  DownloadWatch* watch = new DownloadWatch;
-  r.result = URLDownloadToFileA(nullptr, url.c_str(), temp, 0, watch);
+  DownloadWatch* watch = new DownloadWatch(largestBytes);
+  winapp::Handle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  Watchdog watchdog{watch, done.get(), StallMs};
+  winapp::Handle watcher(done ? CreateThread(nullptr, 0, WatchDownload, &watchdog, 0, nullptr) : nullptr);
+  if (watcher) r.result = URLDownloadToFileA(nullptr, url.c_str(), temp, 0, watch);
+  if (done) SetEvent(done.get());
+  if (watcher) WaitForSingleObject(watcher.get(), INFINITE);
+  r.givenUp = watch->givenUp != 0;
   r.status = watch->status;
   r.expectedBytes = watch->contentLength >= 0 ? watch->contentLength
                     : watch->progressMax ? static_cast<long long>(watch->progressMax) : -1;
@@ -150,7 +232,8 @@ bool FetchFile(const std::string& url, const std::string& path,
   DeleteUrlCacheEntryA(url.c_str());
   r.receivedBytes = FileSize(temp);
 
-  bool whole = r.result == S_OK && r.status == 200 && r.receivedBytes >= 0 &&
+  bool whole = r.result == S_OK && !r.givenUp && r.status == 200 && r.receivedBytes >= 0 &&
+               r.receivedBytes <= largestBytes &&
                (r.expectedBytes < 0 || r.receivedBytes == r.expectedBytes);
   r.accepted = whole && (!acceptable || acceptable(temp));
   r.replaced = r.accepted && MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
@@ -194,9 +277,8 @@ bool IsWindowsProgram(std::string_view b, WORD machine) {
 }
 
 bool IsProgramForThisBuild(const std::string& path) {
-  constexpr long long Largest = 64LL << 20;
   long long size = FileSize(path);
-  if (size <= 0 || size > Largest) return false;
+  if (size <= 0 || size > LargestProgram) return false;
   winapp::File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!f) return false;
   std::string bytes(static_cast<size_t>(size), '\0');

@@ -20,7 +20,7 @@ bool frmMain::IsWebConnected(std::string& ConnType) {
 }
 
 bool frmMain::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile) {
-  return newerly::FetchFile(sSourceUrl, sLocalFile);
+  return newerly::FetchFile(sSourceUrl, sLocalFile, {}, nullptr, newerly::LargestList);
 }
 
 void frmMain::Command1_Click() {

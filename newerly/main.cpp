@@ -2,6 +2,7 @@
 // installs them. The update folder is fixed when the program is built.
 #include <windows.h>
 
+#include "download.h"
 #include "frmCompare.h"
 #include "frmMain.h"
 #include "frmUpdate.h"
@@ -13,6 +14,9 @@
 #endif
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+#ifdef NEWERLY_STALL_MS
+  newerly::StallMs = NEWERLY_STALL_MS;
+#endif
   winapp::ComApartment apartment;
   std::string folder = winapp::ProgramFolder();
   // The compare and download windows open each other; each is made before either is loaded.

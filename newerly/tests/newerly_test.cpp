@@ -33,6 +33,11 @@ TEST(VersionRules, TextRowsCompareCharacterCodesAndTheClearRowNumbers) {
       {"1.14", "1.15", true, true},   {"1.15", "1.2", true, true},   {"2.0", "1.99", false, false},
       {"1.14", "1.14001", true, false},  // the clear row keeps four decimal places
       {"1.14", "1.14006", true, true},   {"a", "b", true, false},
+      {"1.14", "1.14005", true, false},  // half a ten-thousandth goes to the even count
+      {"1.14", "1.140051", true, true},
+      // Past 2^53 ten-thousandths a version is still not newer than itself.
+      {"922337203685476.5808", "922337203685476.5808", false, false},
+      {"-922337203685476.5808", "-922337203685476.5808", false, false},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(IsNewerText(cases[i].available, cases[i].installed), cases[i].newerText) << "case " << i;
@@ -44,6 +49,29 @@ TEST(VersionRules, TextRowsCompareCharacterCodesAndTheClearRowNumbers) {
       EXPECT_FALSE(cases[i].newerNumber) << "case " << i;
   }
   EXPECT_TRUE(IsNewerText("\xE9", "z")) << "character codes above 127 sort after ASCII";
+}
+
+TEST(VersionRules, TheClearVersionKeepsItsDecimalTextExactly) {
+  struct Case {
+    const char* text;
+    bool number;
+    long long tenThousandths;
+  } cases[] = {
+      {"1.14", true, 11400},          {"123456789012345.6789", true, 1234567890123456789},
+      {"0.00005", true, 0},           {"0.00015", true, 2},
+      {"-1.5", true, -15000},         {"1.4e1", true, 140000},
+      {"1e-400", true, 0},            {"922337203685477.5807", true, 9223372036854775807LL},
+      {"922337203685477.5808", false, 0}, {"1e15", false, 0},
+      {"1e999", false, 0},            {"abc", false, 0},
+      {"", false, 0},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    long long count = -1;
+    EXPECT_EQ(ParseFixedPoint4(cases[i].text, count), cases[i].number) << "case " << i;
+    if (cases[i].number) {
+      EXPECT_EQ(count, cases[i].tenThousandths) << "case " << i;
+    }
+  }
 }
 
 TEST(VersionRules, SizesAreRoundedDownBeforeTheyAreAdded) {
@@ -69,7 +97,8 @@ TEST(VersionRules, ServerFileNamesStayInTheUpdateFolder) {
   } cases[] = {{"clear.exe", true},   {"2003/clear_115.exe", true}, {"", false},
                {"/clear.exe", false}, {"../clear.exe", false},      {"a/../../b.exe", false},
                {"C:\\Program Files\\Quietrail\\available.ini", false},
-               {"http://elsewhere/x.exe", false}, {"clear.exe?x=1", false}, {"my clear.exe", false}};
+               {"http://elsewhere/x.exe", false}, {"clear.exe?x=1", false}, {"my clear.exe", false},
+               {"%2e%2e/%2e%2e/evil.exe", false},  {"..%2fevil.exe", false},    {"a/./b.exe", false}};
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(IsServerFileName(cases[i].name), cases[i].ok) << "case " << i << ": " << cases[i].name;
 }

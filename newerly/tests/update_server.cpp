@@ -150,10 +150,21 @@ void UpdateServer::Answer(std::uintptr_t socket) {
   }
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
                      "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                     std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+                     std::to_string(reply.announced >= 0 ? static_cast<unsigned long long>(reply.announced)
+                                                         : reply.body.size()) + "\r\nConnection: close\r\n\r\n";
   if (!SendAll(s, head.data(), head.size())) return;
   size_t sent = reply.cutAt < reply.body.size() ? reply.cutAt : reply.body.size();
   SendAll(s, reply.body.data(), sent);
+  if (reply.stall) {
+    // Nothing more: wait until the client closes its end or the server stops.
+    timeout = 100;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    while (!stop_) {
+      int got = recv(s, buffer, sizeof buffer, 0);
+      if (got == 0 || (got < 0 && WSAGetLastError() != WSAETIMEDOUT)) break;
+    }
+    return;
+  }
   shutdown(s, SD_SEND);
   // Let the client read to the end before the socket goes.
   timeout = 1000;

@@ -1,6 +1,7 @@
 // A small HTTP server on 127.0.0.1 for the update tests, run on a thread of the test process:
 // it serves the files it is given under the update folder, answers anything else with a 404
-// error page, and can drop the connection part way through a file.
+// error page, and can misbehave as servers and networks do: drop the connection part way through
+// a file, stall with the connection open, or announce a length that is not the body's.
 #pragma once
 
 #include <atomic>
@@ -19,6 +20,11 @@ struct Reply {
   // How much of the body is sent before the connection is closed (the full length is still
   // announced); npos sends it whole.
   size_t cutAt = std::string::npos;
+  // At cutAt, hold the connection open and send nothing more (until the client gives up or the
+  // server stops) instead of closing it.
+  bool stall = false;
+  // The Content-Length announced; -1 announces the body's true length.
+  long long announced = -1;
 };
 
 class UpdateServer {

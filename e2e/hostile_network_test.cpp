@@ -1,0 +1,457 @@
+// The update checker against hostile input: a damaged, odd or unreachable record of installed
+// versions, version lists and program files that are empty, binary, huge or lying, a server that
+// refuses, stalls or drops, and arguments the program does not take. The real test build runs in
+// a program folder of its own against the test server, driven from outside as a user drives it.
+// Whatever happens, it ends or waits for the user, every installed program and library.ini keep
+// their bytes unless a whole, correct download replaced them, and no other file is left behind.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "message_boxes.h"
+#include "newerly_files.h"
+#include "programs.h"
+#include "test_util.h"
+#include "update_server.h"
+
+using namespace newerlytest;
+
+namespace {
+
+const char* const Installed[3] = {"panel.exe", "Launch.exe", "clear.exe"};
+const char* const ServerNames[3] = {"panel_new.exe", "launch_new.exe", "clear_new.exe"};
+
+const char* const NoList = "Unable to download latest version list - 02";
+const char* const DamagedList = "The latest version list is damaged and cannot be used - 03";
+const char* const NoRecord = "The record of installed versions is missing or damaged - 04";
+const char* const DownloadError =
+    "Either this operation was cancelled, or there was a fatal error downloading a selected file.\r\n\r\n"
+    "You may need to reinstall Quietrail.";
+const char* const Prompt = "The total size you are about to download is 120 KB.\r\nDo you wish to continue?";
+
+std::string Old(const char* p) { return ProgramBytes(std::string("installed ") + p); }
+std::string New(const char* p) { return ProgramBytes(std::string("update of ") + p); }
+
+// The list of the last check, still in the program folder: a failed check leaves it as it is.
+const std::string LastList = "[WIN]\r\n; the list of the last check\r\nQuietVer=1.14\r\nPanelVer=1.14\r\n";
+
+// The usual list: a newer panel, the rest as installed.
+Offer NewPanel() {
+  Offer o;
+  o.panel = "1.15";
+  return o;
+}
+
+// The same bytes every run: a test that fails on binary input fails again on it.
+std::string Noise(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return bytes;
+}
+
+std::string Utf16WithBom(const std::string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : text) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+// What a case sets up before the program starts.
+struct Setup {
+  explicit Setup(testutil::TempFolder& folder) : dir(folder) {}
+  testutil::TempFolder& dir;
+  std::optional<std::string> library = Library("1.14", "1.14", "1.14", "1.14");  // nothing: no file
+  Reply list{200, Available(NewPanel())};
+  std::map<std::string, Reply> files;  // by server name; the usual programs unless replaced
+  bool serverUp = true;
+  std::string arguments;
+  std::function<void()> undo;  // puts back what the case changed outside the files it wrote
+  std::string skip;            // why the case cannot run here
+};
+
+enum class Flow {
+  Check,   // "Check for updates", then the table (if it shows) is left with "E&xit"
+  Update,  // and "&Yes, update", answering Yes to the size prompt
+};
+
+// Where the program waits for the user once its message boxes are answered.
+enum class Left { StartWindow, Table, Nothing };
+
+struct Case {
+  const char* id;
+  const char* input;
+  Flow flow;
+  std::function<void(Setup&)> arrange;
+  std::vector<const char*> boxes;  // the texts of the message boxes, in order
+  Left left;
+  bool listTaken = false;  // available.ini afterwards holds the served list (else the last one)
+};
+
+// Programs of update.exe still running anywhere.
+int RunningCopies() {
+  int count = 0;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry))
+    if (_stricmp(entry.szExeFile, "update.exe") == 0) ++count;
+  CloseHandle(snap);
+  return count;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+HWND VisibleWindow(e2e::Program& p, const char* form) {
+  HWND w = p.Window(form);
+  return w && IsWindowVisible(w) ? w : nullptr;
+}
+
+void RunCase(const Case& c) {
+  SCOPED_TRACE(std::string(c.id) + ": " + c.input);
+  testutil::TempFolder dir;
+  Setup s(dir);
+  for (size_t i = 0; i < 3; ++i) s.files[ServerNames[i]] = Reply{200, New(Installed[i])};
+  c.arrange(s);
+  struct Undo {
+    std::function<void()>& undo;
+    ~Undo() {
+      if (undo) undo();
+    }
+  } undo{s.undo};
+  if (!s.skip.empty()) {
+    std::cout << "[  SKIPPED ] " << c.id << ": " << s.skip << "\n";
+    return;
+  }
+
+  ASSERT_TRUE(testutil::CopyInto(TestBinFolder() + "\\newerly_testbuild.exe", dir.path(), "update.exe"));
+  for (const char* p : Installed) ASSERT_TRUE(testutil::WriteWholeFile(dir / p, Old(p)));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "available.ini", LastList));
+  if (s.library && !testutil::Exists(dir / "library.ini")) {
+    ASSERT_TRUE(testutil::WriteWholeFile(dir / "library.ini", *s.library));
+  }
+  DWORD libraryAttributes = GetFileAttributesA((dir / "library.ini").c_str());
+  std::string libraryBytes = testutil::ReadWholeFile(dir / "library.ini");
+  std::vector<std::string> before = FilesIn(dir.path());
+
+  std::unique_ptr<UpdateServer> server;
+  if (s.serverUp) {
+    server = std::make_unique<UpdateServer>(TestBuildPort());
+    ASSERT_TRUE(server->Listening()) << "port " << TestBuildPort() << " is taken";
+    server->Serve("available.ini", s.list);
+    for (auto& [name, reply] : s.files) server->Serve(name, reply);
+  }
+
+  e2e::Program run(dir.path(), "update.exe", s.arguments);
+  ASSERT_TRUE(run.Started());
+  MessageBoxes boxes(run.Id());
+  HWND start = nullptr;
+  ASSERT_TRUE(testutil::PumpUntil([&] { return (start = VisibleWindow(run, "frmMain")) || !run.Running(); }));
+  ASSERT_TRUE(start) << "no start window";
+  e2e::Click(e2e::Control(start, "Command1"));
+
+  // Every step has its time: a stalled server too is given up in bounded time. A step is over
+  // when its message boxes were answered and the program is back with the user (or ended).
+  auto waitFor = [&](size_t count, bool table) {
+    return testutil::PumpUntil(
+        [&] {
+          if (!run.Running()) return true;
+          if (boxes.Count() < count) return false;
+          HWND compare = VisibleWindow(run, "frmCompare");
+          bool atTable = compare && IsWindowEnabled(compare) && !VisibleWindow(run, "frmUpdate");
+          bool atStart = !compare && VisibleWindow(run, "frmMain");
+          return atTable || ((!table || boxes.Count() > count) && atStart);
+        },
+        std::chrono::seconds(45));
+  };
+  if (c.flow == Flow::Update) {
+    ASSERT_TRUE(waitFor(0, true)) << "no table";
+    HWND compare = VisibleWindow(run, "frmCompare");
+    ASSERT_TRUE(compare) << "no table; " << boxes.Count() << " message boxes";
+    ASSERT_EQ(boxes.Count(), 0u) << boxes.Seen()[0].text;
+    e2e::Click(e2e::Control(compare, "Command2"));
+  }
+  ASSERT_TRUE(waitFor(c.boxes.size(), c.boxes.empty())) << "the program neither ended nor came back to the user";
+  testutil::PumpFor(std::chrono::milliseconds(200));
+
+  std::vector<SeenBox> seen = boxes.Seen();
+  std::vector<std::string> texts;
+  for (const SeenBox& b : seen) texts.push_back(b.text);
+  EXPECT_EQ(texts, std::vector<std::string>(c.boxes.begin(), c.boxes.end()));
+  Left left = !run.Running()                        ? Left::Nothing
+              : VisibleWindow(run, "frmCompare")    ? Left::Table
+              : VisibleWindow(run, "frmMain")       ? Left::StartWindow
+                                                    : Left::Nothing;
+  EXPECT_EQ(static_cast<int>(left), static_cast<int>(c.left)) << "0 start window, 1 table, 2 nothing";
+
+  // The user leaves as a user does: "E&xit" on the table, the close box on the start window.
+  if (HWND compare = VisibleWindow(run, "frmCompare")) {
+    e2e::Click(e2e::Control(compare, "Command1"));
+  } else if (HWND main = VisibleWindow(run, "frmMain")) {
+    PostMessageA(main, WM_CLOSE, 0, 0);
+  }
+  ASSERT_TRUE(run.WaitForEnd(std::chrono::seconds(20))) << "the program does not end";
+  EXPECT_EQ(run.ExitCode(), 0u) << std::hex << "exit code 0x" << run.ExitCode();
+  if (server) {
+    // Nothing was asked for outside the update folder's own files.
+    for (const std::string& name : server->Requests())
+      EXPECT_TRUE(name == "available.ini" || std::count(std::begin(ServerNames), std::end(ServerNames), name))
+          << "asked for " << name;
+  }
+  server.reset();
+  EXPECT_TRUE(testutil::PumpUntil([] { return RunningCopies() == 0; }, std::chrono::seconds(5)))
+      << "a copy of the program is left running";
+
+  for (const char* p : Installed) EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / p), Old(p)) << p;
+  EXPECT_EQ(GetFileAttributesA((dir / "library.ini").c_str()), libraryAttributes);
+  EXPECT_TRUE(testutil::ReadWholeFile(dir / "library.ini") == libraryBytes) << "library.ini changed";
+  std::string list = testutil::ReadWholeFile(dir / "available.ini");
+  if (c.listTaken) {
+    std::string served = s.list.body.substr(0, s.list.announced >= 0 ? s.list.announced : std::string::npos);
+    EXPECT_TRUE(list == served) << "available.ini is not the served list";
+  } else {
+    EXPECT_TRUE(list == LastList) << "available.ini is not the last check's list";
+  }
+  EXPECT_EQ(FilesIn(dir.path()), before) << "files came or went";
+}
+
+// library.ini as the installation left it, or as something else left it.
+const Case LibraryCases[] = {
+    {"N01", "library.ini missing", Flow::Check, [](Setup& s) { s.library.reset(); }, {NoRecord}, Left::StartWindow,
+     true},
+    {"N02", "library.ini empty", Flow::Check, [](Setup& s) { s.library = ""; }, {NoRecord}, Left::StartWindow, true},
+    {"N03", "library.ini binary (4 KB of noise)", Flow::Check, [](Setup& s) { s.library = Noise(4096, 3); },
+     {NoRecord}, Left::StartWindow, true},
+    {"N04", "library.ini in UTF-16 with a byte-order mark", Flow::Check,
+     [](Setup& s) { s.library = Utf16WithBom(Library("1.14", "1.14", "1.14", "1.14")); }, {}, Left::Table, true},
+    {"N05", "library.ini with a line of 10 MB", Flow::Check,
+     [](Setup& s) {
+       s.library = "[WIN]\r\nQuietVer=" + std::string(10 << 20, '7') + "\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\n"
+                   "ClearVer=1.14\r\n";
+     },
+     {}, Left::Table, true},
+    {"N06", "library.ini with NUL bytes in its values", Flow::Check,
+     [](Setup& s) {
+       s.library = std::string("[WIN]\r\nQuietVer=1.1\0\0" "4\r\nPanelVer=\0\r\nLaunchVer=1.14\r\nClearVer=1\0.14\r\n",
+                               66);
+     },
+     {}, Left::Table, true},
+    {"N07", "library.ini read-only, an update chosen", Flow::Update,
+     [](Setup& s) {
+       std::string path = s.dir / "library.ini";
+       testutil::WriteWholeFile(path, *s.library);
+       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+       s.undo = [path] { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); };
+       // The program replaces library.ini whole: the attribute must keep a replacement out here.
+       std::string probe = s.dir / "probe.ini", over = s.dir / "probe.new";
+       testutil::WriteWholeFile(probe, "old");
+       testutil::WriteWholeFile(over, "new");
+       SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+       if (MoveFileExA(over.c_str(), probe.c_str(), MOVEFILE_REPLACE_EXISTING))
+         s.skip = "the read-only attribute does not keep a replacement out here";
+       SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+       DeleteFileA(probe.c_str());
+       DeleteFileA(over.c_str());
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N08", "library.ini locked by another process", Flow::Check,
+     [](Setup& s) {
+       std::string path = s.dir / "library.ini";
+       testutil::WriteWholeFile(path, *s.library);
+       HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+       s.undo = [h] { CloseHandle(h); };
+       HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+       if (other != INVALID_HANDLE_VALUE) {
+         CloseHandle(other);
+         s.skip = "the lock does not keep others out here";
+       }
+     },
+     {NoRecord}, Left::StartWindow, true},
+    {"N09", "a folder named library.ini", Flow::Check,
+     [](Setup& s) {
+       s.library.reset();
+       CreateDirectoryA((s.dir / "library.ini").c_str(), nullptr);
+     },
+     {NoRecord}, Left::StartWindow, true},
+};
+
+TEST(HostileNetwork, LibraryIni) {
+  for (const Case& c : LibraryCases) RunCase(c);
+}
+
+// The version list as the server hands it over.
+Reply ListOf(const Offer& o) { return Reply{200, Available(o)}; }
+
+const Case ListCases[] = {
+    {"N10", "available.ini served empty", Flow::Check, [](Setup& s) { s.list.body.clear(); }, {DamagedList},
+     Left::StartWindow, true},
+    {"N11", "available.ini served binary (4 KB of noise)", Flow::Check,
+     [](Setup& s) { s.list.body = Noise(4096, 11); }, {DamagedList}, Left::StartWindow, true},
+    {"N12", "available.ini served as an HTML error page with status 200", Flow::Check,
+     [](Setup& s) {
+       s.list.body = "<html><head><title>Service Unavailable</title></head><body><h1>Down for maintenance</h1>"
+                     "</body></html>";
+     },
+     {DamagedList}, Left::StartWindow, true},
+    {"N13", "available.ini of 100 MB", Flow::Check,
+     [](Setup& s) { s.list.body = Available(NewPanel()) + std::string(100 << 20, ';'); }, {NoList},
+     Left::StartWindow},
+    {"N14", "odd versions: QuietVer -1, PanelVer 1e999, LaunchVer letters, ClearVer -1.5", Flow::Check,
+     [](Setup& s) {
+       Offer o;
+       o.quiet = "-1", o.panel = "1e999", o.launch = "abc", o.clear = "-1.5";
+       s.list = ListOf(o);
+     },
+     {}, Left::Table, true},
+    {"N15", "ClearVer 1e999 in the list", Flow::Check,
+     [](Setup& s) {
+       Offer o;
+       o.clear = "1e999";
+       s.list = ListOf(o);
+     },
+     {DamagedList}, Left::StartWindow, true},
+    {"N16", "ClearVer in letters in the list", Flow::Check,
+     [](Setup& s) {
+       Offer o;
+       o.clear = "one point two";
+       s.list = ListOf(o);
+     },
+     {DamagedList}, Left::StartWindow, true},
+    {"N17", "a negative size (PanelSize -5)", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelSize = "-5";
+       s.list = ListOf(o);
+     },
+     {DamagedList}, Left::Table, true},
+    {"N18", "a size of 1e999 (PanelSize)", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelSize = "1e999";
+       s.list = ListOf(o);
+     },
+     {DamagedList}, Left::Table, true},
+    {"N19", "a size in letters (PanelSize abc)", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelSize = "abc";
+       s.list = ListOf(o);
+     },
+     {DamagedList}, Left::Table, true},
+    {"N20", "sizes over the 32767 KB total (32000 + 768)", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.clear = "1.15", o.panelSize = "32000", o.clearSize = "768";
+       s.list = ListOf(o);
+     },
+     {DamagedList}, Left::Table, true},
+    {"N21", "PanelFile ../../evil.exe", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelFile = "../../evil.exe";
+       s.list = ListOf(o);
+       s.files["../../evil.exe"] = s.files["/evil.exe"] = s.files["evil.exe"] = Reply{200, New("evil")};
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N22", "PanelFile %2e%2e/%2e%2e/evil.exe (escaped climb)", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelFile = "%2e%2e/%2e%2e/evil.exe";
+       s.list = ListOf(o);
+       s.files["%2e%2e/%2e%2e/evil.exe"] = s.files["../../evil.exe"] = s.files["/evil.exe"] = Reply{200, New("evil")};
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+};
+
+TEST(HostileNetwork, VersionList) {
+  for (const Case& c : ListCases) RunCase(c);
+}
+
+const std::string PanelServed = "panel_new.exe";
+
+const Case NetworkCases[] = {
+    {"N23", "no server: the connection is refused", Flow::Check, [](Setup& s) { s.serverUp = false; }, {NoList},
+     Left::StartWindow},
+    {"N24", "the list stalls: headers, then nothing", Flow::Check,
+     [](Setup& s) { s.list.cutAt = 0, s.list.stall = true; }, {NoList}, Left::StartWindow},
+    {"N25", "the list stalls halfway", Flow::Check,
+     [](Setup& s) { s.list.cutAt = s.list.body.size() / 2, s.list.stall = true; }, {NoList}, Left::StartWindow},
+    {"N26", "the connection drops halfway through the list", Flow::Check,
+     [](Setup& s) { s.list.cutAt = s.list.body.size() / 2; }, {NoList}, Left::StartWindow},
+    {"N27", "the list answers 404 with an error page", Flow::Check,
+     [](Setup& s) { s.list.status = 404, s.list.body = "<html><body>Not Found</body></html>"; }, {NoList},
+     Left::StartWindow},
+    {"N28", "the list answers 500", Flow::Check,
+     [](Setup& s) { s.list.status = 500, s.list.body = "<html><body>Internal Server Error</body></html>"; },
+     {NoList}, Left::StartWindow},
+    {"N29", "the list's Content-Length claims more than is sent", Flow::Check,
+     [](Setup& s) { s.list.announced = static_cast<long long>(s.list.body.size()) + 100; }, {NoList},
+     Left::StartWindow},
+    {"N30", "the list's Content-Length claims less than is sent (cut before ClearVer)", Flow::Check,
+     [](Setup& s) { s.list.announced = static_cast<long long>(s.list.body.find("ClearVer")); }, {DamagedList},
+     Left::StartWindow, true},
+    {"N31", "the panel's download stalls after its headers", Flow::Update,
+     [](Setup& s) { s.files[PanelServed].cutAt = 0, s.files[PanelServed].stall = true; }, {Prompt, DownloadError},
+     Left::Table, true},
+    {"N32", "the connection drops halfway through the panel", Flow::Update,
+     [](Setup& s) { s.files[PanelServed].cutAt = s.files[PanelServed].body.size() / 2; }, {Prompt, DownloadError},
+     Left::Table, true},
+    {"N33", "the panel is 100 MB", Flow::Update,
+     [](Setup& s) { s.files[PanelServed].body += std::string(100 << 20, '\0'); }, {Prompt, DownloadError},
+     Left::Table, true},
+    {"N34", "the panel answers 404", Flow::Update,
+     [](Setup& s) { s.files[PanelServed] = Reply{404, "<html><body>Not Found</body></html>"}; },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N35", "the panel answers 500", Flow::Update,
+     [](Setup& s) { s.files[PanelServed] = Reply{500, "<html><body>Internal Server Error</body></html>"}; },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N36", "the panel's Content-Length claims more than is sent", Flow::Update,
+     [](Setup& s) { s.files[PanelServed].announced = static_cast<long long>(s.files[PanelServed].body.size()) * 2; },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N37", "the panel's Content-Length claims half of what is sent", Flow::Update,
+     [](Setup& s) { s.files[PanelServed].announced = static_cast<long long>(s.files[PanelServed].body.size()) / 2; },
+     {Prompt, DownloadError}, Left::Table, true},
+};
+
+TEST(HostileNetwork, Server) {
+  for (const Case& c : NetworkCases) RunCase(c);
+}
+
+// The program takes no arguments: whatever it is given, it checks its own update folder.
+const Case CommandLineCases[] = {
+    {"N38", "arguments: a URL of another server, switches, an unbalanced quote and 30,000 characters",
+     Flow::Check,
+     [](Setup& s) {
+       Offer o;
+       s.list = ListOf(o);
+       s.arguments = "http://127.0.0.1:1/elsewhere/ /S /update \"unbalanced " + std::string(30000, 'A');
+     },
+     {}, Left::Table, true},
+};
+
+TEST(HostileNetwork, CommandLine) {
+  for (const Case& c : CommandLineCases) RunCase(c);
+}
+
+}  // namespace
