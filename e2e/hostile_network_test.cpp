@@ -104,6 +104,8 @@ struct Case {
   Left left;
   bool listTaken = false;  // available.ini afterwards holds the served list (else the last one)
   bool panelReplaced = false;  // panel.exe afterwards holds the whole, correct download
+  // The table's "Your PC" column, top to bottom, when the table shows (nothing: not looked at).
+  std::vector<std::string> installedColumn = {};
 };
 
 // Programs of update.exe still running anywhere.
@@ -234,6 +236,13 @@ void RunCase(const Case& c) {
                                                     : Left::Nothing;
   EXPECT_EQ(static_cast<int>(left), static_cast<int>(c.left)) << "0 start window, 1 table, 2 nothing";
 
+  if (HWND compare = VisibleWindow(run, "frmCompare"); compare && !c.installedColumn.empty()) {
+    std::vector<std::string> column;
+    for (const char* label : {"lblQuietrailPC", "lblPanelPC", "lblLaunchPC", "lblClearPC"})
+      column.push_back(testutil::TextOf(e2e::Control(compare, label)));
+    EXPECT_EQ(column, c.installedColumn);
+  }
+
   // The user leaves as a user does: "E&xit" on the table, the close box on the start window.
   if (HWND compare = VisibleWindow(run, "frmCompare")) {
     e2e::Click(e2e::Control(compare, "Command1"));
@@ -276,19 +285,20 @@ const Case LibraryCases[] = {
     {"N03", "library.ini binary (4 KB of noise)", Flow::Check, [](Setup& s) { s.library = Noise(4096, 3); },
      {NoRecord}, Left::StartWindow, true},
     {"N04", "library.ini in UTF-16 with a byte-order mark", Flow::Check,
-     [](Setup& s) { s.library = Utf16WithBom(Library("1.14", "1.14", "1.14", "1.14")); }, {}, Left::Table, true},
+     [](Setup& s) { s.library = Utf16WithBom(Library("1.14", "1.14", "1.15", "1.14")); }, {}, Left::Table, true,
+     false, {"1.14", "1.14", "1.15", "1.14"}},
     {"N05", "library.ini with a line of 10 MB", Flow::Check,
      [](Setup& s) {
        s.library = "[WIN]\r\nQuietVer=" + std::string(10 << 20, '7') + "\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\n"
                    "ClearVer=1.14\r\n";
      },
-     {}, Left::Table, true},
+     {}, Left::Table, true, false, {std::string(49, '7'), "1.14", "1.14", "1.14"}},
     {"N06", "library.ini with NUL bytes in its values", Flow::Check,
      [](Setup& s) {
        s.library = std::string("[WIN]\r\nQuietVer=1.1\0\0" "4\r\nPanelVer=\0\r\nLaunchVer=1.14\r\nClearVer=1\0.14\r\n",
                                66);
      },
-     {}, Left::Table, true},
+     {}, Left::Table, true, false, {"1.1", "", "1.14", "1"}},
     {"N07", "library.ini read-only, an update chosen", Flow::Update,
      [](Setup& s) {
        // Wine's root user replaces a file with the read-only attribute all the same: as root the
