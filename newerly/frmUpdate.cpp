@@ -71,8 +71,12 @@ bool frmUpdate::DownloadUpdates() {
 bool frmUpdate::RecordVersions() {
   std::string library = folder_ + LibraryFile;
   std::string next = library + ".new";
+  // The copy takes the record's attributes: a copy of a read-only library.ini could be neither
+  // written nor removed, and would be left behind to block every later update.
+  SetFileAttributesA(next.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(next.c_str());
   if (FileExists(library) && !CopyFileA(library.c_str(), next.c_str(), FALSE)) return false;
+  SetFileAttributesA(next.c_str(), FILE_ATTRIBUTE_NORMAL);
   bool ok = true;
   for (const Program& p : Programs) {
     if (!*p.flag) continue;
