@@ -108,6 +108,39 @@ TEST_F(Fetch, FailedCutAndForeignDownloadsLeaveTheInstalledProgramAsItWas) {
   }
 }
 
+TEST_F(Fetch, StalledAndOversizedDownloadsAreGivenUp) {
+  std::string update = ProgramBytes("update");
+  struct Restore {
+    unsigned long stall = newerly::StallMs;
+    ~Restore() { newerly::StallMs = stall; }
+  } restore;
+  newerly::StallMs = 500;
+  struct Case {
+    const char* what;
+    Reply reply;
+    long long largest;
+    bool stalls;  // given up while it runs (a small file over its limit may arrive first)
+  } cases[] = {
+      {"silent after its headers", Reply{200, update, 0, true}, newerly::LargestProgram, true},
+      {"silent halfway", Reply{200, update, update.size() / 2, true}, newerly::LargestProgram, true},
+      {"larger than its limit", Reply{200, update}, static_cast<long long>(update.size()) - 1, false},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    // A server of its own: a stalled one holds its connection until it stops.
+    UpdateServer own;
+    own.Serve("clear_new.exe", cases[i].reply);
+    newerly::DownloadReport report;
+    EXPECT_FALSE(newerly::FetchFile(own.BaseUrl() + "clear_new.exe", target, newerly::IsProgramForThisBuild,
+                                    &report, cases[i].largest))
+        << "case " << i << ": " << cases[i].what;
+    if (cases[i].stalls) {
+      EXPECT_TRUE(report.givenUp) << "case " << i << ": " << cases[i].what;
+    }
+    EXPECT_SAME_FILE(testutil::ReadWholeFile(target), installed) << "case " << i << ": " << cases[i].what;
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"clear.exe"}) << "case " << i << ": " << cases[i].what;
+  }
+}
+
 TEST_F(Fetch, NoServerNoChange) {
   unsigned short port;
   {
