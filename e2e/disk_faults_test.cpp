@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "clear_fixture.h"
@@ -113,7 +114,10 @@ class DiskFaults : public ::testing::Test {
   bool Fill(size_t free, const char* id) {
     std::string filler = full + "\\filler.bin";
     HANDLE f = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
+    if (f == INVALID_HANDLE_VALUE) {
+      ADD_FAILURE() << id << ": no filler, error " << GetLastError();
+      return false;
+    }
     std::string chunk(64 * 1024, 'f');
     long long size = 0;
     for (size_t piece : {chunk.size(), size_t{4096}}) {
@@ -121,9 +125,13 @@ class DiskFaults : public ::testing::Test {
       while (WriteFile(f, chunk.data(), static_cast<DWORD>(piece), &written, nullptr) && written == piece) size += written;
       size += written;
     }
+    LARGE_INTEGER real{};
+    GetFileSizeEx(f, &real);
+    size = real.QuadPart;
     LARGE_INTEGER at;
     at.QuadPart = size > static_cast<long long>(free) ? size - static_cast<long long>(free) : 0;
-    bool ok = SetFilePointerEx(f, at, nullptr, FILE_BEGIN) && SetEndOfFile(f);
+    bool ok = free == 0 || (SetFilePointerEx(f, at, nullptr, FILE_BEGIN) && SetEndOfFile(f));
+    EXPECT_TRUE(ok) << id << ": the filler could not be cut to size, error " << GetLastError();
     CloseHandle(f);
     ULARGE_INTEGER avail{};
     GetDiskFreeSpaceExA((full + "\\").c_str(), &avail, nullptr, nullptr);
@@ -211,8 +219,14 @@ void DiskFaults::Run(const Case& c) {
     }
     case Action::CheckForUpdates:
     case Action::Update: {
-      newerlytest::UpdateServer server(newerlytest::TestBuildPort());
-      ASSERT_TRUE(server.Listening()) << c.id << ": port " << newerlytest::TestBuildPort() << " is taken";
+      // The test build's port may be busy for a moment with another suite's server.
+      std::unique_ptr<newerlytest::UpdateServer> listening;
+      testutil::PumpUntil([&] {
+        listening = std::make_unique<newerlytest::UpdateServer>(newerlytest::TestBuildPort());
+        return listening->Listening();
+      }, seconds(60));
+      ASSERT_TRUE(listening->Listening()) << c.id << ": port " << newerlytest::TestBuildPort() << " is taken";
+      newerlytest::UpdateServer& server = *listening;
       newerlytest::Offer offer;
       offer.panel = "1.15";
       server.ServeFile("available.ini", newerlytest::Available(offer));
