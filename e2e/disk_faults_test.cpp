@@ -10,6 +10,7 @@
 #include <set>
 
 #include "clear_fixture.h"
+#include "comhost.h"
 #include "faults_util.h"
 #include "message_boxes.h"
 #include "newerly_files.h"
@@ -300,6 +301,58 @@ TEST_F(DiskFaults, EveryProgramReportsOrSkipsAndEveryFileKeepsItsBytes) {
     SCOPED_TRACE(c.id);
     Run(c);
   }
+}
+
+}  // namespace
+
+namespace {
+
+void PressButton(HWND control) {
+  RECT r;
+  GetClientRect(control, &r);
+  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(control, WM_LBUTTONUP, 0, at);
+}
+
+// The user database cannot take the protection switched off: the panel says so and ends after
+// the message's OK, and the database keeps its bytes.
+TEST_F(DiskFaults, D15_ProtectionThatCannotBeStoredIsReported) {
+  Case c{"D15", Disk::ReadOnly, 0, Installed, Action::SaveSettings, {}};
+  std::string staged;
+  std::string folder = LayOut(c, staged);
+  {
+    winapp::ComApartment com;
+    winapp::AccessKeepClient control;
+    ASSERT_EQ(control.Create(testutil::ProgramFolder() + "\\accesskeep.ocx"), S_OK);
+    long status = -1;
+    ASSERT_EQ(control.ChangePassword("default", "Secret1", staged + "\\panel.dll", false, &status), S_OK);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(control.StoreSetting("default", "login", "1", staged + "\\panel.dll", &status), S_OK);
+    ASSERT_EQ(status, 0);
+  }
+  if (!ReadOnlyTook(folder)) GTEST_SKIP() << "D15: " << folder << " takes files; the read-only mount did not take";
+  Files before = Snapshot(folder);
+
+  e2e::Program p(folder, "panel.exe", "SETTINGS");
+  HWND prompt = VisibleWindow(p, "frmLogin");
+  ASSERT_TRUE(prompt) << "D15: no password prompt";
+  HWND box = e2e::Control(prompt, "Text1");
+  for (char ch : std::string("Secret1")) PostMessageA(box, WM_CHAR, static_cast<unsigned char>(ch), 1);
+  PressButton(e2e::Control(prompt, "Command1"));
+  HWND settings = VisibleWindow(p, "frmSettings");
+  ASSERT_TRUE(settings) << "D15: no settings dialog after the right password";
+  HWND protect = e2e::Control(settings, "chkProtect");
+  EXPECT_EQ(SendMessageA(protect, BM_GETCHECK, 0, 0), BST_CHECKED) << "D15";
+  SendMessageA(protect, BM_CLICK, 0, 0);
+  PressButton(e2e::Control(settings, "Command1"));
+  HWND error = VisibleWindow(p, "frmError");
+  ASSERT_TRUE(error) << "D15: no message";
+  EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), "Unexpected error when attempting to write password data");
+  PressButton(e2e::Control(error, "Command1"));
+  EXPECT_TRUE(p.WaitForEnd(seconds(20))) << "D15";
+  EXPECT_EQ(p.ExitCode(), 0u) << "D15";
+  ExpectKept(before, Snapshot(folder), {}, "D15");
 }
 
 }  // namespace
