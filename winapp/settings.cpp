@@ -39,8 +39,9 @@ bool WriteIniFlag(const std::string& file, const char* section, const char* key,
 
 namespace {
 
-// Moves `from` over `to`. A program reading `to` at that moment can hold the move up for a
-// while on Windows: it is tried again for up to a second.
+// Moves `from` over `to`. A program holding `to` open at that moment holds the move up (Wine
+// refuses to replace an open file, Windows answers with a sharing violation): it is tried again
+// for up to a second.
 bool MoveOver(const std::string& from, const std::string& to) {
   for (int attempt = 0;; ++attempt) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
