@@ -2,6 +2,7 @@
 
 #include "../accesskeep/accesskeep_ids.h"
 #include "panel.h"
+#include "raii.h"
 #include "settings.h"
 #include "system.h"
 
@@ -32,6 +33,18 @@ void frmLogin::Form_Load() {
     return;
   }
   EnsureDatabase();
+  if (!DatabaseReadable()) {
+    // A database that is there but cannot be read (another program holds it, a folder stands
+    // in its place) would read as one without settings: protection off and the welcome, which
+    // resets the settings file. Say so instead and end once the user has read it.
+    panel_.EndAfterError = true;
+    ShowError(panel_,
+              Login.DatabasePath() + " could not be read. Please close any program that may be using it and try again.",
+              0);
+    Hide();
+    Unload();
+    return;
+  }
   short login = NumberOf(Login.RetrieveSetting("login"));
   if (login != 0) return;  // stays as the password prompt
   if (!panel_.command.empty()) {
@@ -51,6 +64,13 @@ void frmLogin::EnsureDatabase() {
   ReplaceWholeFile(path,
                    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
                    "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
+}
+
+bool frmLogin::DatabaseReadable() {
+  // Opened as the profile functions open it.
+  winapp::File f(CreateFileA(Login.DatabasePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(f);
 }
 
 void frmLogin::OpenMainOrWelcome() {
