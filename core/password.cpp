@@ -14,7 +14,7 @@ const std::wstring_view CodeTable =
 namespace {
 
 // The k-th (from 1) positive whole number without a 0 among its digits.
-int NthCodeNumber(int k) {
+constexpr int NthCodeNumber(int k) {
   int n = 0;
   while (k > 0) {
     ++n;
@@ -26,15 +26,13 @@ int NthCodeNumber(int k) {
 }
 
 struct Codes {
-  short byIndex[93];
-  Codes() {
+  short byIndex[93] = {};
+  constexpr Codes() {
     for (int k = 0; k < 93; ++k) byIndex[k] = static_cast<short>(NthCodeNumber(k + 1));
   }
 };
-const Codes& TheCodes() {
-  static const Codes codes;
-  return codes;
-}
+constexpr Codes TheCodeNumbers;
+const Codes& TheCodes() { return TheCodeNumbers; }
 
 // Halves go to the even neighbour, as the rounding the stored forms were made with.
 double RoundHalfEven(double x) {

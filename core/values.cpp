@@ -1,7 +1,8 @@
 #include "values.h"
 
 #include <cmath>
-#include <cstdlib>
+
+#include "decimal.h"
 
 namespace core {
 
@@ -14,28 +15,36 @@ std::string TrimSpaces(std::string_view text) {
 
 bool ParseNumber(std::string_view text, double& value) {
   size_t i = 0, n = text.size();
-  auto digits = [&] {
+  std::string digits;
+  auto take = [&](bool keep) {
     size_t start = i;
     while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    if (keep) digits.append(text.substr(start, i - start));
     return i - start;
   };
-  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t whole = digits();
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  size_t whole = take(true);
   size_t fraction = 0;
   if (i < n && text[i] == '.') {
     ++i;
-    fraction = digits();
+    fraction = take(true);
   }
   if (whole + fraction == 0) return false;
+  long long exponent = 0;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
     ++i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-    if (digits() == 0) return false;
+    bool down = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) down = text[i++] == '-';
+    size_t start = i;
+    // Past a billion the value is zero or infinite whatever follows.
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i)
+      if (exponent < 1000000000) exponent = exponent * 10 + (text[i] - '0');
+    if (i == start) return false;
+    if (down) exponent = -exponent;
   }
   if (i != n) return false;
-  // strtod stops where this grammar stops, so the copy it reads is the whole text.
-  std::string copy(text);
-  value = std::strtod(copy.c_str(), nullptr);
+  value = DecimalToDouble(negative, digits, static_cast<long long>(whole) + exponent);
   return std::isfinite(value);
 }
 

@@ -1,8 +1,10 @@
 // Settings values and stored numbers: whatever a file holds, reading it as a number or a flag
-// ends, and gives a finite number or none, a flag within 16 bits, a cut value within its buffer.
+// ends, and gives a finite number (the exactly rounded one) or none, a flag within 16 bits, a cut
+// value within its buffer.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "values.h"
@@ -12,6 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   double value = 0;
   bool number = core::ParseNumber(text, value);
   if (number && !std::isfinite(value)) std::abort();
+  // The reader of our own must give the C library's exactly rounded value, bit for bit.
+  if (number) {
+    double expected = std::strtod(std::string(text).c_str(), nullptr);
+    if (std::memcmp(&value, &expected, sizeof value) != 0) std::abort();
+  }
   short flag = core::FlagValue(text);
   if (!number && flag != 0) std::abort();
   if (number && std::floor(value) >= -32768 && std::floor(value) <= 32767 && flag != std::floor(value))

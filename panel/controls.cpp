@@ -74,10 +74,7 @@ void ListTextBox::Create(HWND parent) {
 
 namespace {
 
-bool UnderWine() {
-  static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-  return wine;
-}
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
 }  // namespace
 

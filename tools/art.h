@@ -161,11 +161,51 @@ inline std::vector<uint8_t> Bmp(const Canvas& c, Rgba back) {
   return v;
 }
 
+// One row of palette indexes in the run-length form of 8-bit bitmaps: runs as (count, index),
+// stretches of differing pixels as (0, count, indexes..., pad to an even length), and the
+// end-of-row mark (0, 0). Flat drawn pictures shrink to a fraction of their plain size.
+inline void Rle8Row(std::vector<uint8_t>& v, const uint8_t* row, int w) {
+  int x = 0;
+  while (x < w) {
+    int run = 1;
+    while (x + run < w && run < 255 && row[x + run] == row[x]) ++run;
+    if (run >= 3 || w - x < 3) {
+      v.push_back(static_cast<uint8_t>(run));
+      v.push_back(row[x]);
+      x += run;
+      continue;
+    }
+    // A literal stretch runs until a run of three begins, the row ends, or it holds 254 pixels:
+    // an even count needs no pad byte, and Wine's decoder misreads the pad after 255.
+    int n = 0;
+    while (x + n < w && n < 254) {
+      if (x + n + 2 < w && row[x + n] == row[x + n + 1] && row[x + n] == row[x + n + 2]) break;
+      ++n;
+    }
+    if (n < 3) {
+      for (int i = 0; i < n; ++i) {
+        v.push_back(1);
+        v.push_back(row[x + i]);
+      }
+    } else {
+      v.push_back(0);
+      v.push_back(static_cast<uint8_t>(n));
+      v.insert(v.end(), row + x, row + x + n);
+      if (n & 1) v.push_back(0);
+    }
+    x += n;
+  }
+  v.push_back(0);
+  v.push_back(0);
+}
+
 // An 8-bit BMP of the canvas laid over a solid background: a third of the 24-bit file, for the
 // large pictures. A picture of at most 256 colours keeps them exactly; otherwise the palette is
 // the 256 most used colours at 4 bits a channel (each the average of what falls there), and
 // every pixel takes the nearest.
-inline std::vector<uint8_t> Bmp8(const Canvas& c, Rgba back) {
+// `runLength` stores the rows run-length coded, for pictures loaded as device bitmaps (a DIB
+// section takes only plain rows).
+inline std::vector<uint8_t> Bmp8(const Canvas& c, Rgba back, bool runLength = false) {
   struct Rgb {
     int r, g, b;
   };
@@ -210,11 +250,25 @@ inline std::vector<uint8_t> Bmp8(const Canvas& c, Rgba back) {
     return static_cast<uint8_t>(best);
   };
   const int stride = (c.w() + 3) & ~3;
+  std::vector<uint8_t> rows;
+  std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
+  for (int y = c.h() - 1; y >= 0; --y) {
+    for (int x = 0; x < c.w(); ++x) row[static_cast<size_t>(x)] = nearest(pixels[static_cast<size_t>(y) * c.w() + x]);
+    if (runLength)
+      Rle8Row(rows, row.data(), c.w());
+    else
+      rows.insert(rows.end(), row.begin(), row.end());
+  }
+  if (runLength) {
+    rows.push_back(0);  // end of the bitmap
+    rows.push_back(1);
+  }
   const uint32_t offset = 54 + 4 * static_cast<uint32_t>(palette.size());
+  const uint32_t size = static_cast<uint32_t>(rows.size());
   std::vector<uint8_t> v;
   v.push_back('B');
   v.push_back('M');
-  Put32(v, offset + stride * c.h());
+  Put32(v, offset + size);
   Put32(v, 0);
   Put32(v, offset);
   Put32(v, 40);
@@ -222,8 +276,8 @@ inline std::vector<uint8_t> Bmp8(const Canvas& c, Rgba back) {
   Put32(v, c.h());
   Put16(v, 1);
   Put16(v, 8);
-  Put32(v, 0);
-  Put32(v, stride * c.h());
+  Put32(v, runLength ? 1 : 0);  // BI_RLE8 or BI_RGB
+  Put32(v, size);
   Put32(v, 0);
   Put32(v, 0);
   Put32(v, static_cast<uint32_t>(palette.size()));
@@ -234,10 +288,7 @@ inline std::vector<uint8_t> Bmp8(const Canvas& c, Rgba back) {
     v.push_back(static_cast<uint8_t>(p.r));
     v.push_back(0);
   }
-  for (int y = c.h() - 1; y >= 0; --y) {
-    for (int x = 0; x < c.w(); ++x) v.push_back(nearest(pixels[static_cast<size_t>(y) * c.w() + x]));
-    for (int pad = c.w(); pad < stride; ++pad) v.push_back(0);
-  }
+  v.insert(v.end(), rows.begin(), rows.end());
   return v;
 }
 

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  if (!Save(dir + "/launch_splash.bmp", Bmp8(Splash(), kBack))) {
+  if (!Save(dir + "/launch_splash.bmp", Bmp8(Splash(), kBack, true))) {
     std::fprintf(stderr, "launchart: cannot write into %s\n", dir.c_str());
     return 1;
   }

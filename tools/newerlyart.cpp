@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  bool ok = Save(dir + "/newerly_banner.bmp", Bmp8(Banner(), kBack)) &&
+  bool ok = Save(dir + "/newerly_banner.bmp", Bmp8(Banner(), kBack, true)) &&
             Save(dir + "/newerly_tick.bmp", Bmp(Tick(), kBack)) &&
             Save(dir + "/newerly_cross.bmp", Bmp(Cross(), kBack));
   if (!ok) {

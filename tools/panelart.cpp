@@ -114,12 +114,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  bool ok = Save(dir + "/panel_banner.bmp", Bmp8(MainBanner(), kBack)) &&
-            Save(dir + "/panel_shield.bmp", Bmp8(MainShield(), kBack)) &&
-            Save(dir + "/panel_traces.bmp", Bmp8(MainTraces(), kBack)) &&
-            Save(dir + "/panel_login.bmp", Bmp8(LoginPicture(), kBack)) &&
-            Save(dir + "/panel_about.bmp", Bmp8(AboutPicture(), kBack)) &&
-            Save(dir + "/panel_welcome.bmp", Bmp8(WelcomePicture(), kBack));
+  bool ok = Save(dir + "/panel_banner.bmp", Bmp8(MainBanner(), kBack, true)) &&
+            Save(dir + "/panel_shield.bmp", Bmp8(MainShield(), kBack, true)) &&
+            Save(dir + "/panel_traces.bmp", Bmp8(MainTraces(), kBack, true)) &&
+            Save(dir + "/panel_login.bmp", Bmp8(LoginPicture(), kBack, true)) &&
+            Save(dir + "/panel_about.bmp", Bmp8(AboutPicture(), kBack, true)) &&
+            Save(dir + "/panel_welcome.bmp", Bmp8(WelcomePicture(), kBack, true));
   if (!ok) {
     std::fprintf(stderr, "panelart: cannot write into %s\n", dir.c_str());
     return 1;

@@ -48,7 +48,7 @@ HRESULT HostedObject::Create(const wchar_t* progId, REFCLSID clsid, const std::s
   // class (another program's registration, a damaged entry) must not put a stranger in its place.
   CLSID registered;
   if (SUCCEEDED(CLSIDFromProgID(progId, &registered)) && IsEqualCLSID(registered, clsid) &&
-      SUCCEEDED(CoCreateInstance(registered, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, out.object_.put_void())))
+      SUCCEEDED(CoCreateInstance(registered, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IDispatch), out.object_.put_void())))
     return S_OK;
   return CreateFromLibrary(clsid, libraryPath, out);
 }
@@ -60,9 +60,9 @@ HRESULT HostedObject::CreateFromLibrary(REFCLSID clsid, const std::string& libra
   auto getClassObject = Export<GetClassObjectFn>(library.get(), "DllGetClassObject");
   if (!getClassObject) return CO_E_ERRORINDLL;
   ComPtr<IClassFactory> factory;
-  HRESULT hr = getClassObject(clsid, IID_IClassFactory, factory.put_void());
+  HRESULT hr = getClassObject(clsid, __uuidof(IClassFactory), factory.put_void());
   if (FAILED(hr)) return hr;
-  hr = factory->CreateInstance(nullptr, IID_IDispatch, out.object_.put_void());
+  hr = factory->CreateInstance(nullptr, __uuidof(IDispatch), out.object_.put_void());
   factory.reset();
   if (FAILED(hr)) return hr;
   out.library_ = std::move(library);
