@@ -214,6 +214,13 @@ void ExpectWholeProfile(const std::string& path, const char* id) {
   EXPECT_EQ(bad, 0u) << id << ": " << path;
 }
 
+// The confirmed welcome stays confirmed: the next start opens the main window.
+void ExpectMainNext(const Folder& f, const char* id) {
+  e2e::Program p(f.dir, "panel.exe", "");
+  EXPECT_EQ(Settle(p), std::set<std::string>{"frmMain"}) << id;
+  EXPECT_TRUE(CloseAll(p)) << id;
+}
+
 class HostilePanel : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set"; }
@@ -253,10 +260,29 @@ TEST_F(HostilePanel, DamagedUserDatabase) {
        [&](const Folder& f) {
          settingsReset(f);
          ExpectWholeProfile(f / "panel.dll", "F46");
+         EXPECT_EQ(DbValue(f / "panel.dll", "default", "ShowWelcome"), "7") << "F46";
+         ExpectMainNext(f, "F46");
        }},
       {"F47", [&](Folder& f) { f.Write("panel.dll", hostile::Binary(64 << 10, 3)); reset(f); }, "", {"frmWelcome"},
-       welcomeThenMain, settingsReset},
+       welcomeThenMain,
+       [&](const Folder& f) {
+         settingsReset(f);
+         EXPECT_EQ(DbValue(f / "panel.dll", "default", "ShowWelcome"), "7") << "F47";
+       }},
       {"F48", Db(hostile::Utf16(Protected)), "", {"frmLogin"}},
+      {"F78",
+       [&](Folder& f) {
+         f.Write("panel.dll", "[General]\r\nVersion=2\r\n[Users]\r\ncount=1\r\n1=alice\r\n[alice]\r\nPswd=1V2\r\n");
+         reset(f);
+       },
+       "", {"frmWelcome"}, welcomeThenMain,
+       [&](const Folder& f) {
+         EXPECT_EQ(DbValue(f / "panel.dll", "Users", "count"), "2") << "F78";
+         EXPECT_EQ(DbValue(f / "panel.dll", "Users", "1"), "alice") << "F78";
+         EXPECT_EQ(DbValue(f / "panel.dll", "alice", "Pswd"), "1V2") << "F78";
+         EXPECT_EQ(DbValue(f / "panel.dll", "Users", "2"), "default") << "F78";
+         EXPECT_EQ(DbValue(f / "panel.dll", "default", "ShowWelcome"), "7") << "F78";
+       }},
       {"F49", Db("; " + std::string(10u << 20, 'q') + "\r\n" + Confirmed), "", {"frmMain"}},
       {"F50",
        [&](Folder& f) {
