@@ -409,8 +409,12 @@ TEST_F(HostilePanel, DamagedListsInTheExclusionEditor) {
     manyShown += (i ? ",site" : "site") + std::to_string(i);
   }
   const std::string binary = hostile::Binary(32 << 10, 9);
+  const std::string tenMegabytesShown = std::string(10u << 20, 'q') + ",bank";
+  const std::string tenMegabytes = tenMegabytesShown + "\r\n";
   const PanelCase cases[] = {
       {"F65", list(many), "SETTINGS", {"frmSettings"}, edit(manyShown.c_str()), saved(many)},
+      {"F79", list(tenMegabytes), "SETTINGS", {"frmSettings"}, edit(tenMegabytesShown.c_str()),
+       saved(std::string(10u << 20, 'q') + "\r\nbank\r\n")},
       {"F66", list(hostile::Utf16("bank\r\nshop\r\n")), "SETTINGS", {"frmSettings"}, edit("bank,shop"),
        saved("bank\r\nshop\r\n")},
       {"F67", list(std::string("bank\r\n\0\0shop\r\n", 14)), "SETTINGS", {"frmSettings"}, edit("bank,shop"),
