@@ -227,7 +227,7 @@ TEST_F(HostileFiles, ClearMeetsDamagedExclusionLists) {
       {"F16", with(std::string(10u << 20, 'q') + ",bank,zz\r\nshop\r\n"), false, {Content, Bank, Shop}},
       {"F17", with(ManyEntries(100000, {"bank.EXAMPLE", "shop"})), false, {Content, Bank, Shop}},
       {"F18", with("\"bank\r\n\"shop\" ,\"\r\n"), false, {Content, Bank, Shop}},
-      {"F19", with(std::string("bank\r\n\0\0\0shop\r\n\0", 15)), false, {Content, Bank, Shop}},
+      {"F19", with(std::string("bank\r\n\0\0\0shop\r\n\0", 16)), false, {Content, Bank, Shop}},
       {"F20",
        [](Folder& f) {
          f.Write("quietrail.ini", CookiesOnly);

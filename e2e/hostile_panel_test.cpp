@@ -17,6 +17,7 @@
 namespace {
 
 using std::chrono::seconds;
+using namespace std::string_literals;
 
 constexpr const char* Confirmed =
     "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=7\r\n";
@@ -362,7 +363,7 @@ TEST_F(HostilePanel, DamagedSettingsInTheSettingsDialog) {
        [](const Folder& f) { EXPECT_TRUE(hostile::IsFolder(f / "quietrail.ini")); }},
       {"F63",
        settings("[Settings]\r\nHistory=1e999\r\nTmpInt=-1\r\nCookies=1.9\r\nRecent=abc\r\nURL=\"1\r\n"
-                "Startup=99999\r\nClearDialog= 1 \r\n[Launch]\r\nSplash=\0\r\nTray=0x1\r\n"),
+                "Startup=99999\r\nClearDialog= 1 \r\n[Launch]\r\nSplash=\0\r\nTray=0x1\r\n"s),
        "SETTINGS", {"frmSettings"}, shows("001000100"), written("001000100")},
       {"F64", settings(tenMegabytes + UserSettings), "SETTINGS", {"frmSettings"}, shows("111010001"),
        [](const Folder& f) {

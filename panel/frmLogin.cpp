@@ -72,6 +72,7 @@ void frmLogin::EnsureDatabase() {
   // welcome's confirmation nor any setting: the welcome would come back at every start, resetting
   // the settings file each time, and the settings dialog could never be saved. The user is added
   // as the control adds one, and every other entry of the file stays as it is.
+  if (!DatabaseReadable()) return;
   double value = 0;
   bool counted = ParseNumber(ReadIniValue(path, "Users", "count"), value);
   if (counted && (value < 0 || value >= 32767)) return;  // the control refuses such a count itself
