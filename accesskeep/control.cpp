@@ -193,7 +193,11 @@ long AccessKeep::DoStoreSetting(const std::wstring& Username, const std::wstring
   RefuseUnwritable(Value);
   short count = PrepareUserCount(INIFile);
   if (!FindUser(INIFile, Username, count)) return 1;
-  WriteSectionKey(INIFile, Username, Setting, Value);
+  // A database that cannot be written (a read-only folder) has not stored a new value: saying 0
+  // would let the panel take protection as switched when it was not. A value it holds already
+  // needed no writing.
+  if (!WriteSectionKey(INIFile, Username, Setting, Value) && ReadUserKey(INIFile, Username, Setting) != Value)
+    return 3;
   return 0;
 }
 

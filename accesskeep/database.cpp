@@ -66,13 +66,14 @@ std::wstring ReadKey(const std::wstring& ini, const std::wstring& section, const
   }
 }
 
-void WriteSectionKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key,
+bool WriteSectionKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key,
                      const std::wstring& value) {
   std::string file = Ansi(ini);
-  if (file.empty()) return;  // never into a file of the Windows folder
+  if (file.empty()) return false;  // never into a file of the Windows folder
   if (!FitsProfile(ini) || !FitsProfile(section) || !FitsProfile(key) || !FitsProfile(value))
     throw Fault{E_INVALIDARG};
-  WritePrivateProfileStringA(Ansi(section).c_str(), Ansi(key).c_str(), Ansi(value).c_str(), file.c_str());
+  return WritePrivateProfileStringA(Ansi(section).c_str(), Ansi(key).c_str(), Ansi(value).c_str(), file.c_str()) !=
+         FALSE;
 }
 
 std::wstring ReadUsersKey(const std::wstring& ini, const std::wstring& key) { return ReadKey(ini, L"Users", key); }

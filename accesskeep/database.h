@@ -22,10 +22,11 @@ bool FitsProfile(std::wstring_view text);
 // dropped by the profile functions. A missing file, section or key reads as the database path
 // itself, the lookup default of every read.
 std::wstring ReadKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key);
-// Writes one key, creating the file and the section when missing. Not checked: a write that fails
-// passes unnoticed. A text longer than MaxProfileText fails the call (E_INVALIDARG, a Fault) and
-// writes nothing; a read with such a section or key finds nothing.
-void WriteSectionKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key,
+// Writes one key, creating the file and the section when missing. Returns the profile function's
+// result, false when the file could not be written (a read-only folder); most callers pass it by.
+// A text longer than MaxProfileText fails the call (E_INVALIDARG, a Fault) and writes nothing; a
+// read with such a section or key finds nothing.
+bool WriteSectionKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key,
                      const std::wstring& value);
 
 std::wstring ReadUsersKey(const std::wstring& ini, const std::wstring& key);

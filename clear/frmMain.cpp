@@ -68,15 +68,19 @@ void frmMain::Timer2_Timer() {
 }
 
 void frmMain::Run() {
-  if (!FileExists(InFolder(SettingsFileName))) {
-    ShowSettingsMissing();
-    return;
+  {
+    // One look at the settings: a save in the panel falls wholly before it or after it.
+    SettingsFilesLock lock;
+    if (!SettingsFileExists(InFolder(SettingsFileName))) {
+      ShowSettingsMissing();
+      return;
+    }
+    HistoryFlag = ReadFlag("History");
+    TmpIntFlag = ReadFlag("TmpInt");
+    CookiesFlag = ReadFlag("Cookies");
+    RecentFlag = ReadFlag("Recent");
+    URLFlag = ReadFlag("URL");
   }
-  HistoryFlag = ReadFlag("History");
-  TmpIntFlag = ReadFlag("TmpInt");
-  CookiesFlag = ReadFlag("Cookies");
-  RecentFlag = ReadFlag("Recent");
-  URLFlag = ReadFlag("URL");
 
   struct Step {
     short frmMain::*flag;
@@ -183,7 +187,8 @@ void frmMain::ClearCookies() {
   FillCacheList();
   std::string path = InFolder(ExcludeFileName);
   // A list that cannot be made or read could be protecting any cookie: none is deleted then.
-  if (!FileExists(path) && !CreateEmptyFile(path)) return;
+  // Made only where there is none: a list the panel saves at this moment is never emptied.
+  if (!CreateFileIfMissing(path)) return;
   auto text = ReadExclusionText(path);
   if (!text) return;
   std::vector<std::string> entries = UpperCaseEntries(SplitAtCommas(*text));

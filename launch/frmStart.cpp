@@ -25,7 +25,7 @@ void frmStart::Form_Load() {
   Hide();
   SetWindowPos(hwnd(), nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  if (!FileExists(InProgramFolder(SettingsFileName))) {
+  if (!SettingsFileExists(InProgramFolder(SettingsFileName))) {
     error_.Load();
     error_.SetMessage(launch::SettingsMissingMessage());
     error_.Show();

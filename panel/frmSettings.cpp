@@ -50,7 +50,7 @@ void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
 
 void frmSettings::Form_Load() {
   Login.Create();
-  if (FileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
+  if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
   if (History == 1) Tick(chkHistory);
   if (TmpInt == 1) Tick(chkTmpInt);
   if (Cookies == 1) Tick(chkCookies, &frmSettings::chkCookies_Click);
@@ -81,20 +81,19 @@ void frmSettings::cmdCP_Click() {
   panel_.ChangePassword.ShowFrom(*this);
 }
 
-void frmSettings::WriteFlag(const char* section, const char* key, CheckBox& box) {
-  WriteResult = WriteIniFlag(panel_.InFolder(SettingsFileName), section, key, box.Value() == 1 ? 1 : 0);
-}
-
 void frmSettings::Command1_Click() {
-  WriteFlag("Settings", "History", chkHistory);
-  WriteFlag("Settings", "TmpInt", chkTmpInt);
-  WriteFlag("Settings", "Cookies", chkCookies);
-  WriteFlag("Settings", "Recent", chkRecent);
-  WriteFlag("Settings", "URL", chkURL);
-  WriteFlag("Settings", "Startup", chkStartup);
-  WriteFlag("Settings", "ClearDialog", chkClearingDialog);
-  WriteFlag("Launch", "Splash", chkSplash);
-  WriteFlag("Launch", "Tray", chkTray);
+  // The nine keys go in as one change: a clearing run starting meanwhile reads the old settings
+  // or the new ones, never some of each, and a disk that cannot take them keeps the old file.
+  auto flag = [](const char* section, const char* key, CheckBox& box) {
+    return IniFlag{section, key, static_cast<short>(box.Value() == 1 ? 1 : 0)};
+  };
+  const IniFlag flags[] = {
+      flag("Settings", "History", chkHistory),     flag("Settings", "TmpInt", chkTmpInt),
+      flag("Settings", "Cookies", chkCookies),     flag("Settings", "Recent", chkRecent),
+      flag("Settings", "URL", chkURL),             flag("Settings", "Startup", chkStartup),
+      flag("Settings", "ClearDialog", chkClearingDialog), flag("Launch", "Splash", chkSplash),
+      flag("Launch", "Tray", chkTray)};
+  WriteResult = WriteIniFlags(panel_.InFolder(SettingsFileName), flags, std::size(flags));
 
   long stored;
   if (chkProtect.Value() == 1) {

@@ -54,7 +54,6 @@ class frmSettings : public PanelForm {
   void LoadSettings();
   // Ticks a box in code: its click handler runs as for a click by the user.
   void Tick(CheckBox& box, void (frmSettings::*onClick)() = nullptr);
-  void WriteFlag(const char* section, const char* key, CheckBox& box);
 
   void chkCookies_Click();
   void chkStartup_Click();

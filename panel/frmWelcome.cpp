@@ -19,11 +19,11 @@ void frmWelcome::Form_Load() {
   // The settings go back to their first-run values. The exclusion list is the user's own choice
   // of cookies to keep (kept from an earlier edition, or set before this window was confirmed):
   // it is created empty where there is none, and never emptied.
-  std::string settings = panel_.InFolder(SettingsFileName);
-  DeleteFileA(settings.c_str());
-  ReplaceWholeFile(settings, FirstRunSettingsText());
-  std::string exclude = panel_.InFolder(ExcludeFileName);
-  if (!FileExists(exclude)) CreateEmptyFile(exclude);
+  // The new file replaces the old one whole, never deleting it first: a clearing run starting
+  // meanwhile finds the old settings or the new ones, and a disk that cannot take the new file
+  // keeps the old one.
+  ReplaceWholeFile(panel_.InFolder(SettingsFileName), FirstRunSettingsText());
+  CreateFileIfMissing(panel_.InFolder(ExcludeFileName));
 }
 
 void frmWelcome::Command1_Click() {

@@ -59,6 +59,45 @@ TEST(Flags, WrittenOneKeyAtATime) {
   EXPECT_EQ(withoutEmptyLines(testutil::ReadWholeFile(ini)), withoutEmptyLines(expected));
 }
 
+// A save of several flags at once leaves the very bytes that writing them one key at a time
+// leaves, whatever the file looked like, and takes nothing else along.
+TEST(Flags, WrittenAsOneChangeGiveTheSameBytesAsOneKeyAtATime) {
+  const IniFlag flags[] = {{"Settings", "History", 1}, {"Settings", "Cookies", 0}, {"Settings", "ClearDialog", 2},
+                           {"Launch", "Splash", 1}, {"Launch", "Tray", 0}};
+  const std::string before[] = {
+      "",  // no file yet
+      FirstRunSettingsText(),
+      "[Settings]\nHistory = 0\nCookies=1\n; a note\n\n[Other]\nKeep=me\n",
+      "; only a comment\r\n",
+      "[Launch]\r\nTray=1\r\n[Settings]\r\nURL=1\r\n",
+  };
+  for (size_t i = 0; i < std::size(before); ++i) {
+    testutil::TempFolder dir;
+    std::string oneByOne = dir / "one.ini", whole = dir / "quietrail.ini";
+    if (i != 0) {
+      ASSERT_TRUE(testutil::WriteWholeFile(oneByOne, before[i]));
+      ASSERT_TRUE(testutil::WriteWholeFile(whole, before[i]));
+    }
+    for (const IniFlag& f : flags) WriteIniFlag(oneByOne, f.section, f.key, f.value);
+    EXPECT_TRUE(WriteIniFlags(whole, flags, std::size(flags))) << "case " << i;
+    EXPECT_EQ(testutil::ReadWholeFile(whole), testutil::ReadWholeFile(oneByOne)) << "case " << i;
+    EXPECT_FALSE(testutil::Exists(whole + ".new")) << "case " << i;
+    EXPECT_FALSE(testutil::Exists(whole + ".room")) << "case " << i;
+  }
+}
+
+// A file the writer cannot replace keeps its bytes and the save says so.
+TEST(Flags, ASaveThatCannotBeMadeLeavesTheOldFile) {
+  testutil::TempFolder dir;
+  const IniFlag flags[] = {{"Settings", "History", 1}};
+  std::string folderInTheWay = dir / "quietrail.ini.new";  // the copy cannot be made
+  ASSERT_TRUE(CreateDirectoryA(folderInTheWay.c_str(), nullptr));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", FirstRunSettingsText()));
+  EXPECT_FALSE(WriteIniFlags(dir / "quietrail.ini", flags, 1));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "quietrail.ini"), FirstRunSettingsText());
+  EXPECT_FALSE(WriteIniFlags(dir / "missing\\quietrail.ini", flags, 1));
+}
+
 TEST(FirstRun, WritesTheFourteenLinesOverAnyOldFile) {
   testutil::TempFolder dir;
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", "[Settings]\r\nHistory=1\r\nCookies=1\r\n" + std::string(4000, 'z')));

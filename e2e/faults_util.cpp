@@ -1,0 +1,218 @@
+#include "faults_util.h"
+
+#include <tlhelp32.h>
+
+#include <sstream>
+
+#include "programs.h"
+#include "settings.h"
+#include "test_util.h"
+
+// Declared by the system headers only for newer targets than the programs are built for.
+extern "C" BOOL WINAPI QueryFullProcessImageNameA(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
+
+namespace faults {
+
+using std::chrono::seconds;
+
+const char* const SettingsBoxes[9] = {"chkHistory", "chkTmpInt",         "chkCookies", "chkRecent", "chkURL",
+                                      "chkStartup", "chkClearingDialog", "chkSplash",  "chkTray"};
+
+namespace {
+
+const char* const Sections[9] = {"Settings", "Settings", "Settings", "Settings", "Settings",
+                                 "Settings", "Settings", "Launch",   "Launch"};
+const char* const Keys[9] = {"History", "TmpInt", "Cookies", "Recent", "URL", "Startup", "ClearDialog", "Splash", "Tray"};
+
+HWND VisibleWindow(e2e::Program& p, const char* form, seconds deadline = seconds(30)) {
+  HWND found = nullptr;
+  testutil::PumpUntil(
+      [&] {
+        for (HWND w : p.Windows(form))
+          if (IsWindowVisible(w)) found = w;
+        return found || !p.Running();
+      },
+      deadline);
+  return found;
+}
+
+void Press(HWND control) {
+  RECT r;
+  GetClientRect(control, &r);
+  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(control, WM_LBUTTONUP, 0, at);
+}
+
+bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetBox(HWND form, const char* name, bool on) {
+  HWND box = e2e::Control(form, name);
+  if (Checked(box) != on) SendMessageA(box, BM_CLICK, 0, 0);
+}
+
+void Finish(e2e::Program& p, Session& s) {
+  s.ended = p.WaitForEnd(seconds(30));
+  s.exitCode = p.ExitCode();
+  if (!s.ended) s.note += "the panel did not end; ";
+}
+
+}  // namespace
+
+std::string SettingsAfterSave(const std::string& before, const std::string& ticks) {
+  testutil::TempFolder scratch;
+  std::string file = scratch / "quietrail.ini";
+  if (!before.empty()) testutil::WriteWholeFile(file, before);
+  for (int i = 0; i < 9; ++i) WritePrivateProfileStringA(Sections[i], Keys[i], ticks[i] == '1' ? "1" : "0", file.c_str());
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+  return testutil::ReadWholeFile(file);
+}
+
+Session SaveSettings(const std::string& folder, const std::string& ticks) {
+  Session s;
+  e2e::Program p(folder, "panel.exe", "SETTINGS");
+  HWND settings = VisibleWindow(p, "frmSettings");
+  if (!settings) {
+    s.note = "no settings dialog; ";
+    return s;
+  }
+  s.opened = true;
+  // Splash and Tray can be changed only while Startup is ticked.
+  SetBox(settings, "chkStartup", true);
+  for (int i = 0; i < 9; ++i)
+    if (i != 5) SetBox(settings, SettingsBoxes[i], ticks[i] == '1');
+  SetBox(settings, "chkStartup", ticks[5] == '1');
+  for (int i = 0; i < 9; ++i)
+    if (Checked(e2e::Control(settings, SettingsBoxes[i])) != (ticks[i] == '1')) s.note += std::string(SettingsBoxes[i]) + " not set; ";
+  Press(e2e::Control(settings, "Command1"));
+  Finish(p, s);
+  return s;
+}
+
+Session SaveList(const std::string& folder, const std::string& text) {
+  Session s;
+  e2e::Program p(folder, "panel.exe", "SETTINGS");
+  HWND settings = VisibleWindow(p, "frmSettings");
+  if (!settings) {
+    s.note = "no settings dialog; ";
+    return s;
+  }
+  Press(e2e::Control(settings, "CmdCookie"));
+  HWND editor = VisibleWindow(p, "frmCookieExclude");
+  if (!editor) {
+    s.note = "no exclusion editor; ";
+    return s;
+  }
+  s.opened = true;
+  SetWindowTextA(e2e::Control(editor, "txtExclude"), text.c_str());
+  Press(e2e::Control(editor, "Command1"));
+  if (!testutil::PumpUntil([&] { return !IsWindowVisible(editor) && IsWindowEnabled(settings); }, seconds(30)))
+    s.note += "the editor did not close; ";
+  Press(e2e::Control(settings, "Command2"));
+  Finish(p, s);
+  return s;
+}
+
+Session OpenWelcome(const std::string& folder) {
+  Session s;
+  e2e::Program p(folder, "panel.exe", "");
+  HWND welcome = VisibleWindow(p, "frmWelcome");
+  if (!welcome) {
+    s.note = "no welcome window; ";
+    return s;
+  }
+  s.opened = true;
+  PostMessageA(welcome, WM_CLOSE, 0, 0);
+  Finish(p, s);
+  return s;
+}
+
+std::vector<DWORD> ProcessesIn(const std::string& folder) {
+  std::vector<DWORD> found;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  std::string prefix = folder + "\\";
+  for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+    if (!h) continue;
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path;
+    if (QueryFullProcessImageNameA(h, 0, path, &size) && _strnicmp(path, prefix.c_str(), prefix.size()) == 0)
+      found.push_back(entry.th32ProcessID);
+    CloseHandle(h);
+  }
+  CloseHandle(snap);
+  return found;
+}
+
+int VisibleWindowsOf(DWORD pid) {
+  int n = 0;
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == pid && IsWindowVisible(w)) ++n;
+  }
+  return n;
+}
+
+Watcher::Watcher(std::string path) : path_(std::move(path)), thread_([this] { Run(); }) {}
+
+Watcher::~Watcher() { Stop(); }
+
+void Watcher::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void Watcher::Run() {
+  while (!stop_) {
+    std::string seen;
+    // Read as the programs read: not in the middle of a replacement.
+    winapp::SettingsFilesLock lock;
+    HANDLE f = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+      DWORD error = GetLastError();
+      seen = error == ERROR_FILE_NOT_FOUND ? "<missing>" : "<error " + std::to_string(error) + ">";
+    } else {
+      char buffer[65536];
+      DWORD got = 0;
+      while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) seen.append(buffer, got);
+      CloseHandle(f);
+    }
+    ++reads_;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      ++seen_[seen];
+    }
+    Sleep(1);
+  }
+}
+
+std::map<std::string, int> Watcher::Seen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return seen_;
+}
+
+std::string Watcher::Torn(const std::set<std::string>& whole) const {
+  std::ostringstream out;
+  for (const auto& [content, times] : Seen())
+    if (!whole.count(content)) out << times << "x [" << Shown(content) << "] ";
+  return out.str();
+}
+
+std::string Shown(const std::string& bytes) {
+  std::string out;
+  for (char c : bytes.substr(0, 160)) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) out += '?';
+    else out += c;
+  }
+  if (bytes.size() > 160) out += "...(" + std::to_string(bytes.size()) + " bytes)";
+  return out;
+}
+
+}  // namespace faults
