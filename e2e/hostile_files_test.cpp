@@ -4,6 +4,7 @@
 // and left every file it found with its bytes.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <set>
 
@@ -82,7 +83,7 @@ std::string ManyEntries(size_t count, const std::vector<std::string>& last) {
 std::string BinaryWithoutNameBytes(size_t size) {
   std::string out = hostile::Binary(size, 11);
   for (char& c : out)
-    if (isalnum(static_cast<unsigned char>(c)) || c == '@' || c == '/' || c == ':' || c == '.' || c == '_' ||
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '@' || c == '/' || c == ':' || c == '.' || c == '_' ||
         c == '-')
       c = static_cast<char>(0x80 | (c & 0x7F));
   return out;
