@@ -494,10 +494,10 @@ TEST_F(Panel, ProtectionWithoutAPasswordIsRefusedAfterTheKeysAreWritten) {
 }
 
 TEST_F(Panel, AFailedStoreOfLoginIsShownUntilOkThenTheProgramEnds) {
-  // A database without the user "default": storing login fails. The settings dialog opened alone
-  // and from the main window.
+  // A database whose user count the control refuses (beyond 16 bits): storing login fails. The
+  // settings dialog opened alone and from the main window.
   for (int i = 0; i < 2; ++i) {
-    ASSERT_TRUE(testutil::WriteWholeFile(Db(), "[General]\r\nVersion=2\r\n[Users]\r\ncount=0\r\n"));
+    ASSERT_TRUE(testutil::WriteWholeFile(Db(), "[General]\r\nVersion=2\r\n[Users]\r\ncount=99999\r\n"));
     e2e::Program p(dir.path(), "panel.exe", i == 0 ? "SETTINGS" : "");
     if (i == 1) {
       HWND welcome = WaitFor(p, "frmWelcome");  // no "default" to hold ShowWelcome either

@@ -1,7 +1,10 @@
 #include "frmLogin.h"
 
+#include <cmath>
+
 #include "../accesskeep/accesskeep_ids.h"
 #include "panel.h"
+#include "raii.h"
 #include "settings.h"
 #include "system.h"
 
@@ -32,6 +35,18 @@ void frmLogin::Form_Load() {
     return;
   }
   EnsureDatabase();
+  if (!DatabaseReadable()) {
+    // A database that is there but cannot be read (another program holds it, a folder stands
+    // in its place) would read as one without settings: protection off and the welcome, which
+    // resets the settings file. Say so instead and end once the user has read it.
+    panel_.EndAfterError = true;
+    ShowError(panel_,
+              Login.DatabasePath() + " could not be read. Please close any program that may be using it and try again.",
+              0);
+    Hide();
+    Unload();
+    return;
+  }
   short login = NumberOf(Login.RetrieveSetting("login"));
   if (login != 0) return;  // stays as the password prompt
   if (!panel_.command.empty()) {
@@ -47,10 +62,35 @@ void frmLogin::EnsureDatabase() {
   // A program folder without its user database gets the one a fresh installation holds, so that
   // protection and the welcome's confirmation have a user to be stored for.
   std::string path = Login.DatabasePath();
-  if (FileExists(path)) return;
-  ReplaceWholeFile(path,
-                   "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
-                   "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
+  if (!FileExists(path)) {
+    ReplaceWholeFile(path,
+                     "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
+                     "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
+    return;
+  }
+  // A database without the user (empty, damaged, or made elsewhere) could keep neither the
+  // welcome's confirmation nor any setting: the welcome would come back at every start, resetting
+  // the settings file each time, and the settings dialog could never be saved. The user is added
+  // as the control adds one, and every other entry of the file stays as it is.
+  if (!DatabaseReadable()) return;
+  double value = 0;
+  bool counted = ParseNumber(ReadIniValue(path, "Users", "count"), value);
+  if (counted && (value < 0 || value >= 32767)) return;  // the control refuses such a count itself
+  int count = counted ? static_cast<int>(std::floor(value)) : 0;
+  for (int slot = 1; slot <= count; ++slot)
+    if (ReadIniValue(path, "Users", std::to_string(slot).c_str()) == "default") return;
+  // A count that is no number is a database the control starts afresh, as it does itself.
+  if (!counted) WritePrivateProfileStringA("General", "Version", "2", path.c_str());
+  std::string added = std::to_string(count + 1);
+  WritePrivateProfileStringA("Users", added.c_str(), "default", path.c_str());
+  WritePrivateProfileStringA("Users", "count", added.c_str(), path.c_str());
+}
+
+bool frmLogin::DatabaseReadable() {
+  // Opened as the profile functions open it.
+  winapp::File f(CreateFileA(Login.DatabasePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(f);
 }
 
 void frmLogin::OpenMainOrWelcome() {

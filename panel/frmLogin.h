@@ -30,4 +30,5 @@ class frmLogin : public PanelForm {
   // the main window.
   void OpenMainOrWelcome();
   void EnsureDatabase();
+  bool DatabaseReadable();
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "raii.h"
+#include "text.h"
 #include "system.h"
 
 namespace winapp {
@@ -194,6 +195,45 @@ bool ReplaceWholeFile(const std::string& path, std::string_view content) {
   return true;
 }
 
+std::string ExclusionTextOf(std::string content) {
+  // A list saved as Unicode (UTF-16 with its byte-order mark) or as UTF-8 with one, as a text
+  // editor may save it, holds the same entries: read them in the ANSI code page. Taken byte for
+  // byte, it would give entries that name no cookie, and every cookie it keeps would go.
+  std::wstring wide;
+  if (content.size() >= 2 && content[0] == '\xFF' && content[1] == '\xFE') {
+    wide.resize((content.size() - 2) / 2);
+    for (size_t i = 0; i < wide.size(); ++i)
+      wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(content[2 + 2 * i]) |
+                                     static_cast<unsigned char>(content[3 + 2 * i]) << 8);
+    content = Ansi(wide);
+  } else if (content.size() >= 3 && content.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, content.data() + 3, static_cast<int>(content.size() - 3), nullptr, 0);
+    wide.resize(static_cast<size_t>(std::max(n, 0)));
+    if (n > 0)
+      MultiByteToWideChar(CP_UTF8, 0, content.data() + 3, static_cast<int>(content.size() - 3), wide.data(), n);
+    content = Ansi(wide);
+  }
+  // NUL bytes are damage, not the end of the list: a run of them inside a line parts two entries
+  // as a line end does, and one at the start or end of a line goes, so that the entries after it
+  // keep their cookies and no empty entries are made of it.
+  if (content.find('\0') == std::string::npos) return content;
+  std::string text;
+  text.reserve(content.size());
+  for (size_t i = 0, n = content.size(); i < n;) {
+    if (content[i] != '\0') {
+      text += content[i++];
+      continue;
+    }
+    size_t after = content.find_first_not_of('\0', i);
+    if (after == std::string::npos) after = n;
+    bool lineStart = text.empty() || text.back() == '\n' || text.back() == '\r';
+    bool lineEnd = after == n || content[after] == '\r' || content[after] == '\n';
+    if (!lineStart && !lineEnd) text += '\n';
+    i = after;
+  }
+  return text;
+}
+
 std::optional<std::string> ReadExclusionText(const std::string& path) {
   SettingsFilesLock lock;
   File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -213,7 +253,7 @@ std::optional<std::string> ReadExclusionText(const std::string& path) {
     done += got;
   }
   content.resize(done);
-  return JoinExclusionFields(content);
+  return JoinExclusionFields(ExclusionTextOf(std::move(content)));
 }
 
 bool WriteExclusionText(const std::string& path, std::string_view text) {

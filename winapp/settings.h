@@ -66,6 +66,10 @@ void WriteFirstRunFiles(const std::string& folder);
 // The fourteen lines of a fresh settings file, each ended by CR LF.
 std::string FirstRunSettingsText();
 
+// The bytes of an exclusion list as the field reader takes them: a list with a UTF-16 or UTF-8
+// byte-order mark in the ANSI code page, and every NUL byte a line end.
+std::string ExclusionTextOf(std::string content);
+
 // Reads the exclusion list and joins its fields (core::JoinExclusionFields). Empty when the file
 // cannot be read.
 std::optional<std::string> ReadExclusionText(const std::string& path);

@@ -162,8 +162,9 @@ TEST(Exclusions, RoundTrips) {
 }
 
 TEST(Exclusions, FieldRulesOfFilesWrittenByHand) {
+  using namespace std::string_literals;
   struct Case {
-    const char* file;
+    std::string file;
     const char* text;
   } cases[] = {
       {"\r\n\r\nyahoo\r\ngoogle\r\n", "yahoo,google"},  // leading empty lines vanish
@@ -176,13 +177,21 @@ TEST(Exclusions, FieldRulesOfFilesWrittenByHand) {
       {"lf\nonly\ncr\ronly", "lf,only,cr,only"},
       {"a,", "a,"},
       {"   ", ""},
-      {"x\0hidden", "x"},
+      // NUL bytes part entries inside a line and vanish at its ends: what follows them still counts.
+      {"x\0hidden"s, "x,hidden"},
+      {"bank\r\n\0\0\0shop\r\n\0"s, "bank,shop"},
+      {"\0\0a\0\0\r\nb"s, "a,b"},
+      // Saved as Unicode or as UTF-8 with a byte-order mark: the same entries.
+      {"\xFF\xFE" "b\0a\0n\0k\0\r\0\n\0s\0h\0o\0p\0"s, "bank,shop"},
+      {"\xFF\xFE" "a\0\0\0b\0"s, "a,b"},
+      {"\xFF\xFE" "\xE9\0t\0\xE9\0"s, "\xE9t\xE9"},
+      {"\xEF\xBB\xBF" "caf\xC3\xA9,tea"s, "caf\xE9,tea"},
+      {"\xFF\xFE"s, ""},
   };
   testutil::TempFolder dir;
   std::string path = dir / "exclude.ini";
   for (size_t i = 0; i < std::size(cases); ++i) {
-    std::string content = cases[i].file;
-    if (i + 1 == std::size(cases)) content = std::string("x\0hidden", 8);
+    const std::string& content = cases[i].file;
     ASSERT_TRUE(testutil::WriteWholeFile(path, content));
     auto text = ReadExclusionText(path);
     ASSERT_TRUE(text.has_value()) << "case " << i;
