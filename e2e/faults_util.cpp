@@ -25,26 +25,11 @@ const char* const Sections[9] = {"Settings", "Settings", "Settings", "Settings",
 const char* const Keys[9] = {"History", "TmpInt", "Cookies", "Recent", "URL", "Startup", "ClearDialog", "Splash", "Tray"};
 
 HWND VisibleWindow(e2e::Program& p, const char* form, seconds deadline = seconds(30)) {
-  HWND found = nullptr;
-  testutil::PumpUntil(
-      [&] {
-        for (HWND w : p.Windows(form))
-          if (IsWindowVisible(w)) found = w;
-        return found || !p.Running();
-      },
-      deadline);
-  return found;
+  return e2e::WaitForWindow(p, form, deadline);
 }
 
-void Press(HWND control) {
-  RECT r;
-  GetClientRect(control, &r);
-  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageA(control, WM_LBUTTONUP, 0, at);
-}
-
-bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+using e2e::Checked;
+using e2e::Press;
 
 void SetBox(HWND form, const char* name, bool on) {
   HWND box = e2e::Control(form, name);

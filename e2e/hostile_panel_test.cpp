@@ -47,24 +47,9 @@ struct Folder {
 
 HWND Ctl(HWND form, const char* name) { return e2e::Control(form, name); }
 
-// A press of the left mouse button on one of the panel's buttons.
-void Press(HWND control) {
-  RECT r;
-  GetClientRect(control, &r);
-  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageA(control, WM_LBUTTONUP, 0, at);
-}
-
-bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-std::string LongText(HWND edit) {
-  int n = static_cast<int>(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  n = static_cast<int>(SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(static_cast<size_t>(std::max(n, 0)));
-  return text;
-}
+using e2e::Checked;
+using e2e::LongText;
+using e2e::Press;
 
 const char* const Forms[] = {"frmLogin",          "frmMain",     "frmAbout",    "frmError",
                              "frmChangePassword", "frmWelcome", "frmSettings", "frmCookieExclude"};
@@ -77,16 +62,10 @@ std::set<std::string> VisibleForms(e2e::Program& p) {
   return shown;
 }
 
-HWND Visible(e2e::Program& p, const char* form) {
-  for (HWND w : p.Windows(form))
-    if (IsWindowVisible(w)) return w;
-  return nullptr;
-}
+HWND Visible(e2e::Program& p, const char* form) { return e2e::VisibleWindow(p, form); }
 
 HWND WaitFor(e2e::Program& p, const char* form, seconds deadline = seconds(30)) {
-  HWND found = nullptr;
-  testutil::PumpUntil([&] { return (found = Visible(p, form)) || !p.Running(); }, deadline);
-  return found;
+  return e2e::WaitForWindow(p, form, deadline);
 }
 
 // What a starting panel shows once it has settled: its visible forms, or none when it ended.
@@ -129,19 +108,7 @@ bool CloseAll(e2e::Program& p) {
   return !p.Running();
 }
 
-// The nine flags as a reader of the file finds them ("-" for a key it cannot find).
-std::string Flags(const std::string& file) {
-  std::string flags;
-  const std::pair<const char*, const char*> keys[] = {
-      {"Settings", "History"}, {"Settings", "TmpInt"},      {"Settings", "Cookies"},
-      {"Settings", "Recent"},  {"Settings", "URL"},         {"Settings", "Startup"},
-      {"Settings", "ClearDialog"}, {"Launch", "Splash"},    {"Launch", "Tray"}};
-  for (auto& [section, key] : keys) {
-    std::string v = winapp::ReadIniValue(file, section, key);
-    flags += v == file ? std::string("-") : v;
-  }
-  return flags;
-}
+std::string Flags(const std::string& file) { return e2e::SettingsFlags(file); }
 
 std::string DbValue(const std::string& db, const char* section, const char* key) {
   std::string v = winapp::ReadIniValue(db, section, key);

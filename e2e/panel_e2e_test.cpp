@@ -27,14 +27,9 @@ constexpr const char* UserSettings =
 
 HWND Ctl(HWND form, const char* name) { return e2e::Control(form, name); }
 
-// A press of the left mouse button on a control, as the pointer would deliver it.
-void Press(HWND control) {
-  RECT r;
-  GetClientRect(control, &r);
-  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageA(control, WM_LBUTTONUP, 0, at);
-}
+using e2e::Checked;
+using e2e::LongText;
+using e2e::Press;
 
 void Type(HWND edit, const std::string& text) {
   for (unsigned char c : text) PostMessageA(edit, WM_CHAR, c, 1);
@@ -45,30 +40,13 @@ void Key(HWND w, UINT vk) {
   PostMessageA(w, WM_KEYUP, vk, 0xC0000001);
 }
 
-bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool Enabled(HWND w) { return w && IsWindowEnabled(w); }
 int TextLength(HWND edit) { return static_cast<int>(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0)); }
-
-std::string LongText(HWND edit) {
-  int n = TextLength(edit);
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  n = static_cast<int>(SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(static_cast<size_t>(std::max(n, 0)));
-  return text;
-}
 
 // The program's visible window of a form, once it shows; null when the program ended first or
 // the deadline passed.
 HWND WaitFor(e2e::Program& p, const char* form, seconds deadline = seconds(20)) {
-  HWND found = nullptr;
-  testutil::PumpUntil(
-      [&] {
-        for (HWND w : p.Windows(form))
-          if (IsWindowVisible(w)) found = w;
-        return found || !p.Running();
-      },
-      deadline);
-  return found;
+  return e2e::WaitForWindow(p, form, deadline);
 }
 
 bool Gone(e2e::Program& p, const char* form) {
@@ -380,18 +358,7 @@ TEST_F(Panel, AboutBoxReturnsToTheMainWindowOrEndsTheProgram) {
 const char* const Boxes[] = {"chkHistory", "chkTmpInt", "chkCookies", "chkRecent", "chkURL",
                              "chkStartup", "chkClearingDialog", "chkSplash", "chkTray"};
 
-std::string Flags(const std::string& file) {
-  std::string flags;
-  const std::pair<const char*, const char*> keys[] = {
-      {"Settings", "History"}, {"Settings", "TmpInt"},      {"Settings", "Cookies"},
-      {"Settings", "Recent"},  {"Settings", "URL"},         {"Settings", "Startup"},
-      {"Settings", "ClearDialog"}, {"Launch", "Splash"},    {"Launch", "Tray"}};
-  for (auto& [section, key] : keys) {
-    std::string v = winapp::ReadIniValue(file, section, key);
-    flags += v == file ? std::string("-") : v;
-  }
-  return flags;
-}
+std::string Flags(const std::string& file) { return e2e::SettingsFlags(file); }
 
 std::string Ticks(HWND settings) {
   std::string ticks;

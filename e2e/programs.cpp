@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "settings.h"
 #include "system.h"
 #include "test_util.h"
 
@@ -79,5 +80,48 @@ bool WaitForStarts(const std::string& folder, size_t count, std::chrono::millise
 HWND Control(HWND form, const char* name) { return testutil::ChildNamed(form, name); }
 
 void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+void Press(HWND control) {
+  RECT r;
+  GetClientRect(control, &r);
+  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(control, WM_LBUTTONUP, 0, at);
+}
+
+bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::string LongText(HWND window) {
+  int n = static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  n = static_cast<int>(SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(static_cast<size_t>(std::max(n, 0)));
+  return text;
+}
+
+HWND VisibleWindow(const Program& p, const char* form) {
+  for (HWND w : p.Windows(form))
+    if (IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+HWND WaitForWindow(Program& p, const char* form, std::chrono::milliseconds deadline) {
+  HWND found = nullptr;
+  testutil::PumpUntil([&] { return (found = VisibleWindow(p, form)) || !p.Running(); }, deadline);
+  return found;
+}
+
+std::string SettingsFlags(const std::string& file) {
+  std::string flags;
+  const std::pair<const char*, const char*> keys[] = {
+      {"Settings", "History"}, {"Settings", "TmpInt"},      {"Settings", "Cookies"},
+      {"Settings", "Recent"},  {"Settings", "URL"},         {"Settings", "Startup"},
+      {"Settings", "ClearDialog"}, {"Launch", "Splash"},    {"Launch", "Tray"}};
+  for (auto& [section, key] : keys) {
+    std::string v = winapp::ReadIniValue(file, section, key);
+    flags += v == file ? std::string("-") : v;
+  }
+  return flags;
+}
 
 }  // namespace e2e

@@ -56,4 +56,19 @@ HWND Control(HWND form, const char* name);
 // Clicks a button as a user would, through the message the button answers.
 void Click(HWND button);
 
+// A press of the left mouse button in the middle of a control, as the pointer would deliver it.
+void Press(HWND control);
+bool Checked(HWND box);
+// The whole text of a window, however long.
+std::string LongText(HWND window);
+
+// The program's visible window of a form: now, or once it shows (null when the program ended
+// first or the deadline passed).
+HWND VisibleWindow(const Program& p, const char* form);
+HWND WaitForWindow(Program& p, const char* form, std::chrono::milliseconds deadline);
+
+// The nine settings flags as a reader of the settings file finds them, in the settings dialog's
+// order ("-" for a key it cannot find).
+std::string SettingsFlags(const std::string& file);
+
 }  // namespace e2e
