@@ -188,7 +188,11 @@ void RunCase(const Case& c) {
 
   std::unique_ptr<UpdateServer> server;
   if (s.serverUp) {
-    server = std::make_unique<UpdateServer>(TestBuildPort());
+    // The test build's port may be busy for a moment with another suite's server.
+    testutil::PumpUntil([&] {
+      server = std::make_unique<UpdateServer>(TestBuildPort());
+      return server->Listening();
+    }, std::chrono::seconds(60));
     ASSERT_TRUE(server->Listening()) << "port " << TestBuildPort() << " is taken";
     server->Serve("available.ini", s.list);
     for (auto& [name, reply] : s.files) server->Serve(name, reply);
