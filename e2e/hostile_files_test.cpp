@@ -69,6 +69,25 @@ std::string MissingMessage(const std::string& dir) {
   return dir + "\\quietrail.ini not found. Please run panel.exe (user interface) again from " + dir;
 }
 
+// Waits until the program ends by itself, or shows the missing-settings message, which must wait
+// for its OK; the OK is then pressed. True when the program ended within the deadline.
+bool EndOrAnswerMissingSettings(e2e::Program& run, const std::string& dir, const char* id, seconds deadline,
+                                bool& errorShown) {
+  return testutil::PumpUntil(
+      [&] {
+        HWND error = run.Window("frmError");
+        if (error && IsWindowVisible(error)) {
+          errorShown = true;
+          EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), MissingMessage(dir)) << id;
+          EXPECT_TRUE(run.Running()) << id << ": the message must wait for its OK";
+          e2e::Click(e2e::Control(error, "Command1"));
+          return run.WaitForEnd(seconds(10));
+        }
+        return !run.Running();
+      },
+      deadline);
+}
+
 // Entries none of which occurs in a seeded name, then the ones given.
 std::string ManyEntries(size_t count, const std::vector<std::string>& last) {
   std::string text;
@@ -127,19 +146,7 @@ class HostileFiles : public ::testing::Test {
     e2e::Program run(f.dir, "clear.exe", Token);
     ASSERT_TRUE(run.Started()) << c.id;
     bool errorShown = false;
-    bool ended = testutil::PumpUntil(
-        [&] {
-          HWND error = run.Window("frmError");
-          if (error && IsWindowVisible(error)) {
-            errorShown = true;
-            EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), MissingMessage(f.dir)) << c.id;
-            EXPECT_TRUE(run.Running()) << c.id << ": the message must wait for its OK";
-            e2e::Click(e2e::Control(error, "Command1"));
-            return run.WaitForEnd(seconds(10));
-          }
-          return !run.Running();
-        },
-        seconds(90));
+    bool ended = EndOrAnswerMissingSettings(run, f.dir, c.id, seconds(90), errorShown);
     EXPECT_TRUE(ended) << c.id << ": clear.exe neither ended nor showed its message";
     EXPECT_EQ(errorShown, c.reportsMissingSettings) << c.id;
     EXPECT_EQ(run.ExitCode(), 0u) << c.id;
@@ -290,18 +297,7 @@ void RunLaunch(const LaunchCase& c) {
   e2e::Program run(f.dir, "launch.exe", c.arguments);
   ASSERT_TRUE(run.Started()) << c.id;
   bool errorShown = false;
-  bool ended = testutil::PumpUntil(
-      [&] {
-        HWND error = run.Window("frmError");
-        if (error && IsWindowVisible(error)) {
-          errorShown = true;
-          EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), MissingMessage(f.dir)) << c.id;
-          e2e::Click(e2e::Control(error, "Command1"));
-          return run.WaitForEnd(seconds(10));
-        }
-        return !run.Running();
-      },
-      seconds(30));
+  bool ended = EndOrAnswerMissingSettings(run, f.dir, c.id, seconds(30), errorShown);
   EXPECT_TRUE(ended) << c.id << ": launch.exe neither ended nor showed its message";
   EXPECT_EQ(errorShown, c.reportsMissingSettings) << c.id;
   EXPECT_EQ(run.ExitCode(), 0u) << c.id;

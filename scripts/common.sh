@@ -12,7 +12,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Debian packages the build, the tests and the programs need.
 # No i386 architecture and no 32-bit Wine: only the 64-bit set runs here; the 32-bit one is cross-built.
 PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
-          libwine-dev fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils
+          libwine-dev fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils mount
           openssl ca-certificates nsis)
 
 install_packages() { install_these "${PACKAGES[@]}"; }
