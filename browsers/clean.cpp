@@ -208,8 +208,19 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
   for (const std::wstring& lock : browser.lockFiles)
     if (InUse(lock)) return BrowserRunning;
 
-  // First every database of every profile is locked and checked, and every file to delete
-  // found free: one that is busy or damaged leaves the whole browser as it was.
+  // A browser that runs keeps its databases open: one that another program holds is seen
+  // before anything is opened, so no file of the browser is touched then.
+  for (const Profile& profile : browser.profiles)
+    for (const DatabaseKind& kind : Kinds) {
+      if (kind.family != browser.family) continue;
+      std::wstring path = profile.data + L"\\" + kind.file;
+      if (InUse(path)) return BrowserRunning;
+      for (const wchar_t* suffix : SideFileSuffixes)
+        if (InUse(path + suffix)) return BrowserRunning;
+    }
+
+  // Then every database of every profile is locked and checked, and every file to delete found
+  // free: one that is busy or damaged leaves the whole browser as it was.
   std::vector<OpenDatabase> open;
   std::vector<std::vector<std::string>> bookmarks(browser.profiles.size());
   for (size_t i = 0; i < browser.profiles.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include <windows.h>
 #include <sqlite3.h>
 
 #include "disk.h"
@@ -35,12 +36,29 @@ struct Statement {
   Statement& operator=(const Statement&) = delete;
 };
 
+// The file's own check: one row "ok" for a sound database.
+DbState QuickCheck(sqlite3* db) {
+  Statement check(db, "PRAGMA quick_check");
+  int rc = check.s ? sqlite3_step(check.s) : sqlite3_errcode(db);
+  if (rc != SQLITE_ROW) {
+    DbState state = StateOf(rc);
+    return state == DbState::Failed ? DbState::Damaged : state;
+  }
+  const unsigned char* verdict = sqlite3_column_text(check.s, 0);
+  bool sound = verdict && std::string_view(reinterpret_cast<const char*>(verdict)) == "ok" &&
+               sqlite3_step(check.s) == SQLITE_DONE;
+  return sound ? DbState::Ready : DbState::Damaged;
+}
+
 }  // namespace
 
 Database::~Database() { Close(); }
 
 DbState Database::Open(const std::wstring& path, bool foreignKeys) {
   Close();
+  path_ = path;
+  hadSideFile_[0] = IsFile(path + L"-wal");
+  hadSideFile_[1] = IsFile(path + L"-shm");
   std::string name = Utf8(path);
   int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
@@ -48,6 +66,9 @@ DbState Database::Open(const std::wstring& path, bool foreignKeys) {
     return StateOf(rc);
   }
   sqlite3_extended_result_codes(db_, 1);
+  // Until a commit, closing must not checkpoint: a browser found busy or damaged further on
+  // leaves this file exactly as it was.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_busy_timeout(db_, BusyMilliseconds);
   // Outside a transaction only: the setting is ignored inside one.
   if (foreignKeys && !Exec("PRAGMA foreign_keys = ON")) {
@@ -61,20 +82,9 @@ DbState Database::Open(const std::wstring& path, bool foreignKeys) {
     return StateOf(rc);
   }
   inTransaction_ = true;
-  {
-    Statement check(db_, "PRAGMA quick_check");
-    rc = check.s ? sqlite3_step(check.s) : sqlite3_errcode(db_);
-    if (rc != SQLITE_ROW) {
-      DbState state = StateOf(rc);
-      Close();
-      return state == DbState::Failed ? DbState::Damaged : state;
-    }
-    const unsigned char* verdict = sqlite3_column_text(check.s, 0);
-    if (!verdict || std::string_view(reinterpret_cast<const char*>(verdict)) != "ok" ||
-        sqlite3_step(check.s) != SQLITE_DONE) {
-      Close();
-      return DbState::Damaged;
-    }
+  if (DbState state = QuickCheck(db_); state != DbState::Ready) {
+    Close();
+    return state;
   }
   if (!Exec("PRAGMA secure_delete = ON")) {
     Close();
@@ -144,8 +154,11 @@ bool Database::Commit() {
   if (!db_ || !inTransaction_) return false;
   if (!Exec("COMMIT")) return false;
   inTransaction_ = false;
-  // A file in rollback-journal mode has no log: the checkpoint does nothing there.
+  committed_ = true;
+  // A file in rollback-journal mode has no log: the checkpoint does nothing there. Closing then
+  // checkpoints too, and takes the emptied log away.
   Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   return true;
 }
 
@@ -153,9 +166,18 @@ void Database::Close() {
   if (!db_) return;
   if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   inTransaction_ = false;
-  sqlite3_close(db_);
+  // Closes once the last statement is finalized, never leaving the file open behind it.
+  sqlite3_close_v2(db_);
   db_ = nullptr;
   columns_.clear();
+  if (!committed_) {
+    // Only what this open made, and only while no one else has it open (the platform refuses to
+    // delete a mapped -shm).
+    const wchar_t* suffixes[] = {L"-wal", L"-shm"};
+    for (int k = 0; k < 2; ++k)
+      if (!hadSideFile_[k]) DeleteFileW((path_ + suffixes[k]).c_str());
+  }
+  committed_ = false;
 }
 
 }  // namespace browsers

@@ -40,11 +40,16 @@ class Database {
 
   // Commits and moves the log's pages into the file, so no deleted row lives on in a -wal.
   bool Commit();
-  void Close();  // rolls back what is not committed
+  // Rolls back what is not committed. A database left uncommitted is left as it was found: no
+  // checkpoint on the way out, and a -wal or -shm that opening it made is taken away again.
+  void Close();
 
  private:
   sqlite3* db_ = nullptr;
   bool inTransaction_ = false;
+  bool committed_ = false;
+  std::wstring path_;
+  bool hadSideFile_[2] = {};  // -wal, -shm before the open
   std::map<std::string, std::set<std::string>> columns_;  // table -> its columns, looked up once
   const std::set<std::string>* Columns(const std::string& table);
 };

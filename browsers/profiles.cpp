@@ -66,7 +66,8 @@ constexpr ChromiumPlace ChromiumPlaces[] = {
 };
 
 // The caches a Chromium-family browser keeps beside its profiles, for all of them.
-constexpr const wchar_t* ChromiumSharedCaches[] = {L"ShaderCache", L"GrShaderCache", L"GraphiteDawnCache"};
+constexpr const wchar_t* ChromiumSharedCaches[] = {L"ShaderCache", L"GrShaderCache", L"GraphiteDawnCache",
+                                                    L"GPUPersistentCache"};
 
 Browser FindChromium(BrowserId id, const std::wstring& root) {
   Browser b;
