@@ -50,6 +50,9 @@ std::vector<Start> Starts(const std::string& folder);
 bool WaitForStarts(const std::string& folder, size_t count,
                    std::chrono::milliseconds deadline = std::chrono::seconds(20));
 
+// Processes whose program lies in `folder`.
+std::vector<DWORD> ProcessesIn(const std::string& folder);
+
 // A control of a window, by its name.
 HWND Control(HWND form, const char* name);
 

@@ -50,7 +50,10 @@ void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
 
 void frmSettings::Form_Load() {
   Login.Create();
-  if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
+  {
+    SettingsFilesLock lock;  // the nine keys as one look at the file
+    if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
+  }
   if (History == 1) Tick(chkHistory);
   if (TmpInt == 1) Tick(chkTmpInt);
   if (Cookies == 1) Tick(chkCookies, &frmSettings::chkCookies_Click);
