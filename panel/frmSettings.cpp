@@ -50,6 +50,9 @@ void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
 
 void frmSettings::Form_Load() {
   Login.Create();
+  // Nothing read at an earlier opening counts now: without a settings file every box stays
+  // unticked, whatever the file held then.
+  History = TmpInt = Cookies = Recent = URL = Startup = ClearDialog = Splash = Tray = login = 0;
   if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
   if (History == 1) Tick(chkHistory);
   if (TmpInt == 1) Tick(chkTmpInt);
