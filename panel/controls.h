@@ -72,6 +72,11 @@ class ListTextBox : public winapp::TextControl {
 
  protected:
   void Create(HWND parent) override;
+  // A reloaded box wraps again, as designed, until a long text is put into it.
+  void BackToDesign() override {
+    TextControl::BackToDesign();
+    wrap_ = true;
+  }
   // Esc closes the window as in any dialog, although the box keeps every other key.
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

@@ -50,6 +50,9 @@ void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
 
 void frmSettings::Form_Load() {
   Login.Create();
+  // Nothing read at an earlier opening counts now: without a settings file every box stays
+  // unticked, whatever the file held then.
+  History = TmpInt = Cookies = Recent = URL = Startup = ClearDialog = Splash = Tray = login = 0;
   {
     SettingsFilesLock lock;  // the nine keys as one look at the file
     if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
