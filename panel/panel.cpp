@@ -1,5 +1,6 @@
 #include "panel.h"
 
+#include "../accesskeep/accesskeep_ids.h"
 #include "settings.h"
 
 using namespace winapp;
@@ -31,7 +32,14 @@ void ShowError(Panel& panel, const std::string& text, short source) {
 
 short NumberOf(const std::string& text) { return FlagValue(text); }
 
+std::string SettingsUnreadableMessage(const Panel& panel) {
+  return panel.InFolder(accesskeep::LibraryFile) +
+         " could not read the panel's settings. Please reinstall Quietrail or locate the file and try again.";
+}
+
 int RunPanel(const std::string& folder, const std::string& commandText) {
+  // The panel's buttons are of its own class, whatever the program file is called.
+  xpcmdbutton::SetProjectName("Panel");
   ComApartment apartment;
   Panel panel(folder, commandText);
   panel.Prompt.ShowAsStartup();

@@ -47,6 +47,10 @@ struct Panel {
 // disabled until the error window's OK.
 void ShowError(Panel& panel, const std::string& text, short source);
 
+// The message when the login control cannot answer what protection and the welcome need: the
+// panel then opens nothing, since it cannot tell whether it is protected.
+std::string SettingsUnreadableMessage(const Panel& panel);
+
 // Closes `dialog`, a window opened from the main window or alone: the main window, when it is
 // shown, is enabled and given the focus again; without it the program ends.
 void CloseToMain(Panel& panel, winapp::Form& dialog);
