@@ -151,7 +151,9 @@ void RunPanel(const PanelCase& c) {
 
   e2e::Program p(f.dir, "panel.exe", c.arguments);
   ASSERT_TRUE(p.Started()) << c.id << ": " << p.StartError();
-  EXPECT_EQ(Settle(p), c.opens) << c.id;
+  // A panel that ends before it shows anything says why in its exit code (the system's error of a
+  // window it could not make).
+  EXPECT_EQ(Settle(p), c.opens) << c.id << (p.Running() ? "" : ": ended with code " + std::to_string(p.ExitCode()));
   if (c.drive) c.drive(p, f);
   EXPECT_TRUE(CloseAll(p)) << c.id << ": the panel did not end when its windows were closed";
   EXPECT_EQ(p.ExitCode(), 0u) << c.id;

@@ -17,7 +17,7 @@ frmLogin::frmLogin(Panel& panel)
 
 void frmLogin::Form_Load() {
   if (panel_.command == "ABOUT") {
-    panel_.About.Show();
+    Open(panel_, panel_.About);
     Hide();
     Unload();
     return;
@@ -46,7 +46,7 @@ void frmLogin::Form_Load() {
   }
   if (NumberOf(*login) != 0) return;  // stays as the password prompt
   if (!panel_.command.empty()) {
-    if (panel_.command == "SETTINGS") panel_.Settings.Show();
+    if (panel_.command == "SETTINGS") Open(panel_, panel_.Settings);
   } else if (!OpenMainOrWelcome()) {
     return;
   }
@@ -103,8 +103,8 @@ bool frmLogin::OpenMainOrWelcome() {
     EndWithError(SettingsUnreadableMessage(panel_));
     return false;
   }
-  if (NumberOf(*showWelcome) != 7) panel_.Welcome.Show();
-  else panel_.Main.Show();
+  if (NumberOf(*showWelcome) != 7) Open(panel_, panel_.Welcome);
+  else Open(panel_, panel_.Main);
   return true;
 }
 
@@ -116,7 +116,7 @@ void frmLogin::Command1_Click() {
     return;
   }
   if (code == 0) {
-    if (panel_.command == "SETTINGS") panel_.Settings.Show();
+    if (panel_.command == "SETTINGS") Open(panel_, panel_.Settings);
     else if (!OpenMainOrWelcome()) return;
     Hide();
     Unload();

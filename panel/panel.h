@@ -32,6 +32,8 @@ struct Panel {
   short ErrorSource = 0;
   // Set when the program is to end once the error window now shown is confirmed.
   bool EndAfterError = false;
+  // The system's error of the first window that could not be made; the program's exit code.
+  DWORD WindowError = 0;
 
   frmLogin Prompt;
   frmMain Main;
@@ -42,6 +44,9 @@ struct Panel {
   frmSettings Settings;
   frmCookieExclude CookieExclude;
 };
+
+// Opens a window; one that cannot be made is remembered for the program's end (Panel::WindowError).
+void Open(Panel& panel, winapp::Form& form);
 
 // Shows a message in the error window on behalf of the window `source` names; that window stays
 // disabled until the error window's OK.

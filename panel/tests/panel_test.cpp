@@ -110,6 +110,24 @@ TEST(PanelWindows, EveryWindowOpenedAgainStartsAsDesigned) {
   winapp::app::ResetForTests();
 }
 
+// A system that makes no window at all (the hook refuses every one, message boxes included).
+LRESULT CALLBACK RefuseWindows(int code, WPARAM wp, LPARAM lp) {
+  return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wp, lp);
+}
+
+TEST(PanelStart, AWindowThatCannotBeMadeEndsWithTheSystemsError) {
+  testutil::TempFolder dir;
+  for (const char* args : {"", "ABOUT"}) {
+    winapp::app::ResetForTests();
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseWindows, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    int code = RunPanel(dir.path(), args);
+    UnhookWindowsHookEx(hook);
+    EXPECT_NE(code, 0) << "arguments \"" << args << "\"";
+  }
+  winapp::app::ResetForTests();
+}
+
 class ListForm : public winapp::Form {
  public:
   ListForm() : Form({.name = "ListForm", .caption = "List", .client = {6000, 3000}}) {}
