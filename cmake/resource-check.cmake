@@ -4,19 +4,7 @@
 # target is known; a program or library that joins the program folder is checked with no change
 # here (a library other than the control carries the product's version, see program.rc2).
 
-# The program folder's targets, as the installer finds them.
-set(shipped_targets)
-get_property(part_dirs DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY SUBDIRECTORIES)
-foreach(dir ${part_dirs})
-  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-  foreach(t ${targets})
-    get_target_property(runtime_dir ${t} RUNTIME_OUTPUT_DIRECTORY)
-    get_target_property(library_dir ${t} LIBRARY_OUTPUT_DIRECTORY)
-    if(runtime_dir STREQUAL PROGRAM_DIR OR library_dir STREQUAL PROGRAM_DIR)
-      list(APPEND shipped_targets ${t})
-    endif()
-  endforeach()
-endforeach()
+program_folder_targets(shipped_targets)
 
 # The control keeps the version it always had.
 set(RESCHECK_VERSION_accesskeep 1.10)
