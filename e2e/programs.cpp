@@ -25,7 +25,17 @@ Program::Program(const std::string& folder, const std::string& exe, const std::s
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
+  } else {
+    startError_ = GetLastError();
   }
+}
+
+std::string Program::StartError() const {
+  if (process_) return {};
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, startError_, 0, text,
+                 sizeof text, nullptr);
+  return "error " + std::to_string(startError_) + ": " + text;
 }
 
 Program::~Program() {

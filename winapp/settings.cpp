@@ -171,7 +171,8 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool* missing)
     return std::nullopt;
   }
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > (8 << 20)) return std::nullopt;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > static_cast<LONGLONG>(MaxSettingsFileSize))
+    return std::nullopt;
   std::string content(static_cast<size_t>(size.QuadPart), '\0');
   size_t done = 0;
   while (done < content.size()) {

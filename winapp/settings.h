@@ -109,5 +109,8 @@ bool ReplaceWholeFile(const std::string& path, std::string_view content);
 
 // Largest exclusion list read; a bigger file is taken as damaged.
 constexpr size_t MaxExclusionFileSize = 32u << 20;
+// Largest settings file a save edits; a bigger one is left as it is. The profile functions read
+// keys behind lines of many megabytes, so a file they read is one a save must be able to write.
+constexpr size_t MaxSettingsFileSize = 32u << 20;
 
 }  // namespace winapp
