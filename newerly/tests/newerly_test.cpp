@@ -13,6 +13,7 @@
 #include "message_boxes.h"
 #include "newerly_files.h"
 #include "system.h"
+#include "test_keys.h"
 #include "test_util.h"
 #include "update_server.h"
 
@@ -119,7 +120,7 @@ class TestMain : public frmMain {
 
 struct Windows {
   Windows(const std::string& folder, const std::string& url)
-      : compare(update, folder), update(compare, folder, url), main(compare, folder, url) {}
+      : compare(update, folder), update(compare, folder, url), main(compare, folder, url, TestKey::Build().Public()) {}
   frmCompare compare;
   frmUpdate update;
   TestMain main;
