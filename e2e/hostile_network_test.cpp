@@ -579,10 +579,20 @@ const Case TrustCases[] = {
        s.list = ListOf(o);
      },
      {Prompt, DownloadError}, Left::Table, true},
-    {"N50", "the panel trickles in, 16 bytes every half second", Flow::Update,
-     [](Setup& s) { s.files[PanelServed].trickleMs = 500; }, {Prompt, DownloadError}, Left::Table, true},
-    {"N51", "the list trickles in, 16 bytes every half second", Flow::Check,
-     [](Setup& s) { s.list.trickleMs = 500; }, {NoList}, Left::StartWindow},
+    {"N50", "the panel trickles in, a kilobyte a second", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelProgram = New("panel.exe") + std::string(32 << 10, '.');
+       s.list = ListOf(o);
+       s.files[PanelServed] = Reply{200, o.panelProgram, std::string::npos, false, -1, "", 1000};
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N51", "the list trickles in, a kilobyte a second", Flow::Check,
+     [](Setup& s) {
+       s.list.body += "; " + std::string(32 << 10, '.') + "\r\n";
+       s.list.trickleMs = 1000;
+     },
+     {NoList}, Left::StartWindow},
 };
 
 TEST(HostileNetwork, Trust) {

@@ -31,15 +31,16 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   ULONG progressMax = 0;
   volatile LONG givenUp = 0;
   volatile bool redirectedOut = false;
+  volatile bool late = false;
   bool fromFolder = false;  // the answer came from the file's own folder
 
   // Whether the download should be given up (read on the watchdog thread): the file passed its
   // limit, it was sent elsewhere, the server has been silent too long, or the whole download has
   // taken longer than a download may.
-  bool Overdue(DWORD stallMs, DWORD deadlineMs) const {
+  bool Overdue(DWORD stallMs, DWORD deadlineMs) {
     DWORD now = GetTickCount();
-    return tooLarge_ || redirectedOut || now - static_cast<DWORD>(lastActivity_) > stallMs ||
-           now - started_ > deadlineMs;
+    if (now - started_ > deadlineMs) late = true;
+    return tooLarge_ || redirectedOut || late || now - static_cast<DWORD>(lastActivity_) > stallMs;
   }
   // Stops the binding (on the watchdog thread); false while there is none yet to stop.
   bool GiveUp() {
@@ -270,6 +271,7 @@ bool Download(const std::string& url, const std::string& folder, DownloadReport&
   r.givenUp = watch->givenUp != 0;
   r.redirectedOut = watch->redirectedOut;
   bool fromFolder = watch->fromFolder;
+  r.late = watch->late;
   r.status = watch->status;
   r.expectedBytes = watch->contentLength >= 0 ? watch->contentLength
                     : watch->progressMax ? static_cast<long long>(watch->progressMax) : -1;

@@ -37,6 +37,7 @@ struct DownloadReport {
   long long receivedBytes = -1;
   bool givenUp = false;         // stalled, over its limit or its time, or sent elsewhere, and stopped
   bool redirectedOut = false;   // the server sent it out of its folder
+  bool late = false;            // it passed DeadlineMs
   bool accepted = false;        // it came whole and the caller's check approved it
   bool replaced = false;        // the target now holds the download
 };

@@ -113,19 +113,24 @@ TEST_F(Fetch, FailedCutAndForeignDownloadsLeaveTheInstalledProgramAsItWas) {
 TEST_F(Fetch, StalledAndOversizedDownloadsAreGivenUp) {
   std::string update = ProgramBytes("update");
   struct Restore {
-    unsigned long stall = newerly::StallMs;
-    ~Restore() { newerly::StallMs = stall; }
+    unsigned long stall = newerly::StallMs, deadline = newerly::DeadlineMs;
+    ~Restore() { newerly::StallMs = stall, newerly::DeadlineMs = deadline; }
   } restore;
-  newerly::StallMs = 500;
+  newerly::StallMs = 1000;
+  newerly::DeadlineMs = 2500;
   struct Case {
     const char* what;
     Reply reply;
     long long largest;
     bool stalls;  // given up while it runs (a small file over its limit may arrive first)
+    bool late;    // given up at the deadline
   } cases[] = {
-      {"silent after its headers", Reply{200, update, 0, true}, newerly::LargestProgram, true},
-      {"silent halfway", Reply{200, update, update.size() / 2, true}, newerly::LargestProgram, true},
-      {"larger than its limit", Reply{200, update}, static_cast<long long>(update.size()) - 1, false},
+      {"silent after its headers", Reply{200, update, 0, true}, newerly::LargestProgram, true, false},
+      {"silent halfway", Reply{200, update, update.size() / 2, true}, newerly::LargestProgram, true, false},
+      {"larger than its limit", Reply{200, update}, static_cast<long long>(update.size()) - 1, false, false},
+      {"trickling, never silent for long",
+       Reply{200, update + std::string(20000, '.'), std::string::npos, false, -1, "", 200},
+       newerly::LargestProgram, true, true},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     // A server of its own: a stalled one holds its connection until it stops.
@@ -137,6 +142,7 @@ TEST_F(Fetch, StalledAndOversizedDownloadsAreGivenUp) {
         << "case " << i << ": " << cases[i].what;
     if (cases[i].stalls) {
       EXPECT_TRUE(report.givenUp) << "case " << i << ": " << cases[i].what;
+      EXPECT_EQ(report.late, cases[i].late) << "case " << i << ": " << cases[i].what;
     }
     EXPECT_SAME_FILE(testutil::ReadWholeFile(target), installed) << "case " << i << ": " << cases[i].what;
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"clear.exe"}) << "case " << i << ": " << cases[i].what;

@@ -158,8 +158,11 @@ void UpdateServer::Answer(std::uintptr_t socket) {
   if (!SendAll(s, head.data(), head.size())) return;
   size_t sent = reply.cutAt < reply.body.size() ? reply.cutAt : reply.body.size();
   if (reply.trickleMs) {
-    for (size_t at = 0; at < sent && !stop_; at += 16) {
-      if (!SendAll(s, reply.body.data() + at, sent - at < 16 ? sent - at : 16)) return;
+    // A kilobyte at a time: smaller pieces the platform gathers before it reports them, and the
+    // download would look silent rather than slow.
+    const size_t piece = 1024;
+    for (size_t at = 0; at < sent && !stop_; at += piece) {
+      if (!SendAll(s, reply.body.data() + at, sent - at < piece ? sent - at : piece)) return;
       Sleep(reply.trickleMs);
     }
   } else {

@@ -28,7 +28,7 @@ struct Reply {
   long long announced = -1;
   // Sent as a Location header (with a 302 status, a redirect).
   std::string location = {};
-  // Sends the body a few bytes at a time, this many milliseconds apart: a server that is never
+  // Sends the body a kilobyte at a time, this many milliseconds apart: a server that is never
   // silent long enough to be given up for silence.
   unsigned trickleMs = 0;
 };
