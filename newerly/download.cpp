@@ -14,11 +14,13 @@ namespace newerly {
 
 namespace {
 
-// Watches one download: the HTTP status and the announced length. The platform's download asks
-// for IHttpNegotiate through the callback it is given.
+// Watches one download: the HTTP status, the announced length and where the answer came from
+// (the folder of the URL asked for, and nowhere else). The platform's download asks for
+// IHttpNegotiate through the callback it is given.
 //
 // It also keeps the download bounded: the watchdog thread (WatchDownload) asks it whether the
-// server has been silent too long or the file has passed its limit, and then stops the binding.
+// server has been silent too long, the download has passed its deadline, the file has passed its
+// limit or was sent elsewhere, and then stops the binding.
 class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, public IServiceProvider {
  public:
   DownloadWatch(long long largest, std::string folder)

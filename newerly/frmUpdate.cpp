@@ -68,7 +68,8 @@ bool frmUpdate::RecordVersions() {
       std::string version = ReadIniValue(available, p.versionKey);
       ok = ok && WritePrivateProfileStringA(VersionSection, p.versionKey, version.c_str(), copy.c_str());
     }
-    ok = ok && WritePrivateProfileStringA(VersionSection, "Serial", ReadListKey(available, "Serial").c_str(), copy.c_str());
+    std::string serial = ReadListKey(available, "Serial");
+    if (!serial.empty()) ok = ok && WritePrivateProfileStringA(VersionSection, "Serial", serial.c_str(), copy.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
     return ok;
   });
