@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "exclusion.h"
+#include "files.h"
 #include "values.h"
 
 namespace winapp {
@@ -102,10 +103,6 @@ bool CreateFileIfMissing(const std::string& path);
 
 using core::ExclusionFileContent;
 using core::SplitAtCommas;
-
-// Replaces a file whole with `content`: written beside it first, then moved over it, so that a
-// failure leaves the old file as it was and never a half-written one.
-bool ReplaceWholeFile(const std::string& path, std::string_view content);
 
 // Largest exclusion list read; a bigger file is taken as damaged.
 constexpr size_t MaxExclusionFileSize = 32u << 20;

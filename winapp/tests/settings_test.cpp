@@ -366,4 +366,43 @@ TEST(SettingsLock, TakenOncePerOperation) {
   EXPECT_TRUE(LockFreeElsewhere());
 }
 
+// The file kit tells a missing file from one it cannot use, and an edit or replacement either
+// happens whole or leaves the file and no copy behind.
+TEST(Files, WholeFilesAreReadAndReplacedWhole) {
+  testutil::TempFolder dir;
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "small.ini", "abc"));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "big.ini", std::string(101, 'x')));
+  ASSERT_TRUE(CreateDirectoryA((dir / "folder.ini").c_str(), nullptr));
+  struct Case {
+    const char* name;
+    FileContent::State state;
+    const char* bytes;
+  } cases[] = {{"small.ini", FileContent::Read, "abc"},
+               {"none.ini", FileContent::Missing, ""},
+               {"no folder\\none.ini", FileContent::Missing, ""},
+               {"big.ini", FileContent::Unreadable, ""},
+               {"folder.ini", FileContent::Unreadable, ""}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    FileContent got = ReadWholeFile(dir / cases[i].name, 100);
+    EXPECT_EQ(got.state, cases[i].state) << "case " << i;
+    EXPECT_EQ(got.bytes, cases[i].bytes) << "case " << i;
+  }
+
+  std::string path = dir / "small.ini";
+  EXPECT_FALSE(EditThroughCopy(path, [](const std::string& copy) {
+    testutil::WriteWholeFile(copy, "half");
+    return false;
+  }));
+  EXPECT_TRUE(EditThroughCopy(path, [](const std::string& copy) {
+    return testutil::ReadWholeFile(copy) == "abc" && testutil::WriteWholeFile(copy, "new");
+  }));
+  EXPECT_EQ(testutil::ReadWholeFile(path), "new");
+  EXPECT_FALSE(EditThroughCopy(dir / "folder.ini", [](const std::string&) { return true; }));
+  EXPECT_FALSE(ReplaceWholeFile(dir / "no folder\\x.ini", "x"));
+  EXPECT_TRUE(ReplaceWholeFile(dir / "none.ini", "whole"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "none.ini"), "whole");
+  for (const char* left : {"small.ini.new", "small.ini.room", "none.ini.new", "folder.ini.new"})
+    EXPECT_FALSE(testutil::Exists(dir / left)) << left;
+}
+
 }  // namespace
