@@ -7,6 +7,7 @@
 #include "browserdata.h"
 #include "database.h"
 #include "disk.h"
+#include "files.h"
 
 namespace browsers {
 
@@ -231,9 +232,9 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
     if (browser.family == Family::Chromium && (choices.chosen & H)) {
       std::wstring file = profile.data + L"\\Bookmarks";
       if (IsFile(file)) {
-        auto text = ReadSmallFile(file, MaxBookmarksFile);
+        winapp::FileContent text = winapp::ReadWholeFile(file, MaxBookmarksFile);
         bool ok = false;
-        if (text) bookmarks[i] = core::ChromiumBookmarkUrls(*text, ok);
+        if (text.read()) bookmarks[i] = core::ChromiumBookmarkUrls(text.bytes, ok);
         // Without the bookmarks no address can be told kept: none is deleted by guesswork.
         if (!ok) return BrowserDamaged;
       }

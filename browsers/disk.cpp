@@ -106,25 +106,6 @@ std::vector<std::wstring> SubFolders(const std::wstring& folder, const wchar_t* 
   return names;
 }
 
-std::optional<std::string> ReadSmallFile(const std::wstring& path, size_t limit) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::optional<std::string> content;
-  LARGE_INTEGER size;
-  if (GetFileSizeEx(h, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= limit) {
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    size_t got = 0;
-    DWORD n = 0;
-    while (got < bytes.size() &&
-           ReadFile(h, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &n, nullptr) && n > 0)
-      got += n;
-    if (got == bytes.size()) content = std::move(bytes);
-  }
-  CloseHandle(h);
-  return content;
-}
-
 bool InUse(const std::wstring& path) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) {

@@ -20,9 +20,6 @@ bool IsFolder(const std::wstring& path);
 // The names of the sub-folders of `folder` matching `pattern` (e.g. L"Profile *").
 std::vector<std::wstring> SubFolders(const std::wstring& folder, const wchar_t* pattern = L"*");
 
-// A small file read whole; nothing when it is missing, unreadable or larger than `limit`.
-std::optional<std::string> ReadSmallFile(const std::wstring& path, size_t limit);
-
 // True when another program holds the file open (the platform refuses it to a reader that
 // shares nothing). A missing file is not in use.
 bool InUse(const std::wstring& path);

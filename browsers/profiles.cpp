@@ -7,6 +7,7 @@
 
 #include "browserdata.h"
 #include "disk.h"
+#include "files.h"
 
 namespace browsers {
 
@@ -42,8 +43,8 @@ bool IsFirefoxProfile(const std::wstring& folder) {
 // their caches lie when the browser keeps them apart from the data.
 void AddChromiumProfiles(Browser& b, const std::wstring& root, const std::wstring& localRoot) {
   std::vector<std::wstring> names;
-  if (auto state = ReadSmallFile(root + L"\\Local State", MaxListFile))
-    for (const std::string& name : core::ChromiumProfileNames(*state)) names.push_back(Wide(name));
+  if (winapp::FileContent state = winapp::ReadWholeFile(root + L"\\Local State", MaxListFile); state.read())
+    for (const std::string& name : core::ChromiumProfileNames(state.bytes)) names.push_back(Wide(name));
   names.push_back(L"Default");
   for (std::wstring& name : SubFolders(root, L"Profile *")) names.push_back(std::move(name));
   for (const std::wstring& name : names) {
@@ -103,8 +104,8 @@ Browser FindOpera(BrowserId id, const wchar_t* folder, const std::wstring& roami
 void AddFirefoxProfiles(Browser& b, const std::wstring& roaming, const std::wstring& local) {
   if (!IsFolder(roaming)) return;
   b.found = true;
-  std::string profilesIni = ReadSmallFile(roaming + L"\\profiles.ini", MaxListFile).value_or("");
-  std::string installsIni = ReadSmallFile(roaming + L"\\installs.ini", MaxListFile).value_or("");
+  std::string profilesIni = winapp::ReadWholeFile(roaming + L"\\profiles.ini", MaxListFile).bytes;
+  std::string installsIni = winapp::ReadWholeFile(roaming + L"\\installs.ini", MaxListFile).bytes;
   std::vector<Profile> found;
   for (const core::FirefoxProfilePath& p : core::FirefoxProfilePaths(profilesIni, installsIni)) {
     std::wstring path = Wide(p.path);

@@ -104,19 +104,22 @@ std::optional<short> TotalSizeKB(const std::vector<std::string>& sizes) {
 }
 
 bool IsServerFileName(std::string_view name) {
-  if (name.empty() || name.front() == '/') return false;
-  // '%': an escaped dot or slash ("%2e%2e%2f") climbs out on a server that unescapes it.
-  if (name.find_first_of("\\:?#%") != std::string_view::npos) return false;
-  for (unsigned char c : name)
-    if (c <= ' ' || c == 0x7F) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find('/', start);
-    if (end == std::string_view::npos) end = name.size();
-    std::string_view part = name.substr(start, end - start);
-    if (part == ".." || part == ".") return false;
-    start = end + 1;
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+          c == '-'))
+      return false;
+  return true;
+}
+
+bool ParseWholeNumber(std::string_view text, long long& value) {
+  if (text.empty() || text.size() > 18) return false;
+  long long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
   }
+  value = v;
   return true;
 }
 

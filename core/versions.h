@@ -31,10 +31,12 @@ bool IsNewerNumber(long long availableTenThousandths, double installed);
 // MaxTotalSizeKB: such a list is damaged.
 std::optional<short> TotalSizeKB(const std::vector<std::string>& sizes);
 
-// A server file name as the version list gives it: a name relative to the update folder. A name
-// that is empty, absolute, climbs out of the folder (also through an escaped "%2e%2e" or "%2f",
-// so no escapes at all), or holds a drive, backslash, query, fragment, blank or control character
-// is refused before anything is fetched.
+// A server file name as the version list gives it: a plain name of letters, digits, '.', '_'
+// and '-' right inside the update folder, neither "." nor "..". Anything else (a path, an
+// escape, a query, a blank) is refused before anything is fetched.
 bool IsServerFileName(std::string_view name);
+
+// A serial number or a byte count of the version list: 1 to 18 decimal digits, nothing else.
+bool ParseWholeNumber(std::string_view text, long long& value);
 
 }  // namespace core

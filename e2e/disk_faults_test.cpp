@@ -14,6 +14,7 @@
 #include "faults_util.h"
 #include "message_boxes.h"
 #include "newerly_files.h"
+#include "test_keys.h"
 #include "programs.h"
 #include "settings.h"
 #include "test_cache.h"
@@ -234,8 +235,9 @@ void DiskFaults::Run(const Case& c) {
       newerlytest::UpdateServer& server = *listening;
       newerlytest::Offer offer;
       offer.panel = "1.15";
-      server.ServeFile("available.ini", newerlytest::Available(offer));
-      server.ServeFile(offer.panelFile, newerlytest::ProgramBytes("update of panel.exe" + std::string(40000, '.')));
+      offer.panelProgram = newerlytest::ProgramBytes("update of panel.exe" + std::string(40000, '.'));
+      newerlytest::ServeSignedList(server, newerlytest::Available(offer));
+      server.ServeFile(offer.panelFile, offer.panelProgram);
       e2e::Program run(folder, "update.exe", "");
       newerlytest::MessageBoxes boxes(run.Id());
       HWND start = VisibleWindow(run, "frmMain");

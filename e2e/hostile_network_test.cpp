@@ -21,6 +21,7 @@
 #include "message_boxes.h"
 #include "newerly_files.h"
 #include "programs.h"
+#include "test_keys.h"
 #include "test_util.h"
 #include "update_server.h"
 
@@ -30,9 +31,13 @@ namespace {
 
 const char* const Installed[3] = {"panel.exe", "Launch.exe", "clear.exe"};
 const char* const ServerNames[3] = {"panel_new.exe", "launch_new.exe", "clear_new.exe"};
+const char* const OtherHost = "127.0.0.2";
 
 const char* const NoList = "Unable to download latest version list - 02";
 const char* const DamagedList = "The latest version list is damaged and cannot be used - 03";
+const char* const Unsigned = "The latest version list is not signed and cannot be trusted - 05";
+const char* const BadSignature = "The latest version list failed its signature check and cannot be trusted - 06";
+const char* const Older = "The latest version list is older than the one already installed - 07";
 const char* const NoRecord = "The record of installed versions is missing or damaged - 04";
 const char* const DownloadError =
     "Either this operation was cancelled, or there was a fatal error downloading a selected file.\r\n\r\n"
@@ -45,11 +50,19 @@ std::string New(const char* p) { return ProgramBytes(std::string("update of ") +
 // The list of the last check, still in the program folder: a failed check leaves it as it is.
 const std::string LastList = "[WIN]\r\n; the list of the last check\r\nQuietVer=1.14\r\nPanelVer=1.14\r\n";
 
+// A list that describes the programs the server holds (their sizes and SHA-256).
+Offer Described(Offer o) {
+  std::string* programs[3] = {&o.panelProgram, &o.launchProgram, &o.clearProgram};
+  for (int i = 0; i < 3; ++i)
+    if (programs[i]->empty()) *programs[i] = New(Installed[i]);
+  return o;
+}
+
 // The usual list: a newer panel, the rest as installed.
 Offer NewPanel() {
   Offer o;
   o.panel = "1.15";
-  return o;
+  return Described(o);
 }
 
 // The same bytes every run: a test that fails on binary input fails again on it.
@@ -80,7 +93,16 @@ struct Setup {
   bool ownFolder = false;
   std::optional<std::string> library = Library("1.14", "1.14", "1.14", "1.14");  // nothing: no file
   Reply list{200, Available(NewPanel())};
+  // available.sig for the list served: the test builds' key's signature of it unless the case
+  // says otherwise (nothing: no signature on the server).
+  std::function<std::optional<std::string>(const std::string& list)> sign = [](const std::string& list) {
+    return std::optional<std::string>(TestKey::Build().Sign(list));
+  };
   std::map<std::string, Reply> files;  // by server name; the usual programs unless replaced
+  bool otherHost = false;  // another host (127.0.0.2, the same port) serves programs of its own
+  // A redirect's target on the server: the platform follows a redirect before the program can
+  // refuse what comes of it, so this one request outside the folder's files is no fault.
+  std::string followed;
   bool serverUp = true;
   std::string arguments;
   std::function<void()> undo;  // puts back what the case changed outside the files it wrote
@@ -195,7 +217,14 @@ void RunCase(const Case& c) {
     }, std::chrono::seconds(60));
     ASSERT_TRUE(server->Listening()) << "port " << TestBuildPort() << " is taken";
     server->Serve("available.ini", s.list);
+    if (std::optional<std::string> signature = s.sign(s.list.body)) server->ServeFile("available.sig", *signature);
     for (auto& [name, reply] : s.files) server->Serve(name, reply);
+  }
+  std::unique_ptr<UpdateServer> otherHost;
+  if (s.otherHost) {
+    otherHost = std::make_unique<UpdateServer>(TestBuildPort(), OtherHost);
+    ASSERT_TRUE(otherHost->Listening()) << "no server on " << OtherHost;
+    for (const char* name : ServerNames) otherHost->ServeFile(name, New("evil"));
   }
 
   e2e::Program run(dir.path, "update.exe", s.arguments);
@@ -258,7 +287,8 @@ void RunCase(const Case& c) {
   if (server) {
     // Nothing was asked for outside the update folder's own files.
     for (const std::string& name : server->Requests())
-      EXPECT_TRUE(name == "available.ini" || std::count(std::begin(ServerNames), std::end(ServerNames), name))
+      EXPECT_TRUE(name == "available.ini" || name == "available.sig" || (!s.followed.empty() && name == s.followed) ||
+                  std::count(std::begin(ServerNames), std::end(ServerNames), name))
           << "asked for " << name;
   }
   server.reset();
@@ -357,19 +387,19 @@ TEST(HostileNetwork, LibraryIni) {
 }
 
 // The version list as the server hands it over.
-Reply ListOf(const Offer& o) { return Reply{200, Available(o)}; }
+Reply ListOf(const Offer& o) { return Reply{200, Available(Described(o))}; }
 
 const Case ListCases[] = {
     {"N10", "available.ini served empty", Flow::Check, [](Setup& s) { s.list.body.clear(); }, {DamagedList},
-     Left::StartWindow, true},
+     Left::StartWindow},
     {"N11", "available.ini served binary (4 KB of noise)", Flow::Check,
-     [](Setup& s) { s.list.body = Noise(4096, 11); }, {DamagedList}, Left::StartWindow, true},
+     [](Setup& s) { s.list.body = Noise(4096, 11); }, {DamagedList}, Left::StartWindow},
     {"N12", "available.ini served as an HTML error page with status 200", Flow::Check,
      [](Setup& s) {
        s.list.body = "<html><head><title>Service Unavailable</title></head><body><h1>Down for maintenance</h1>"
                      "</body></html>";
      },
-     {DamagedList}, Left::StartWindow, true},
+     {DamagedList}, Left::StartWindow},
     {"N13", "available.ini of 100 MB", Flow::Check,
      [](Setup& s) { s.list.body = Available(NewPanel()) + std::string(100 << 20, ';'); }, {NoList},
      Left::StartWindow},
@@ -465,8 +495,8 @@ const Case NetworkCases[] = {
      [](Setup& s) { s.list.announced = static_cast<long long>(s.list.body.size()) + 100; }, {NoList},
      Left::StartWindow},
     {"N30", "the list's Content-Length claims less than is sent (cut before ClearVer)", Flow::Check,
-     [](Setup& s) { s.list.announced = static_cast<long long>(s.list.body.find("ClearVer")); }, {DamagedList},
-     Left::StartWindow, true},
+     [](Setup& s) { s.list.announced = static_cast<long long>(s.list.body.find("ClearVer")); }, {BadSignature},
+     Left::StartWindow},
     {"N31", "the panel's download stalls after its headers", Flow::Update,
      [](Setup& s) { s.files[PanelServed].cutAt = 0, s.files[PanelServed].stall = true; }, {Prompt, DownloadError},
      Left::Table, true},
@@ -492,6 +522,81 @@ const Case NetworkCases[] = {
 
 TEST(HostileNetwork, Server) {
   for (const Case& c : NetworkCases) RunCase(c);
+}
+
+// Whoever holds the update folder, or stands between it and the machine, without the
+// publisher's private key: nothing they offer is used.
+const Case TrustCases[] = {
+    {"N39", "the list without its signature (available.sig answers 404)", Flow::Check,
+     [](Setup& s) { s.sign = [](const std::string&) { return std::optional<std::string>(); }; }, {Unsigned},
+     Left::StartWindow},
+    {"N40", "the list signed with another key", Flow::Check,
+     [](Setup& s) {
+       s.sign = [](const std::string& list) { return std::optional<std::string>(TestKey::Fresh().Sign(list)); };
+     },
+     {BadSignature}, Left::StartWindow},
+    {"N41", "one byte of the signed list changed (PanelVer 1.15 to 1.75)", Flow::Check,
+     [](Setup& s) {
+       std::string signedList = s.list.body;
+       s.sign = [signedList](const std::string&) { return std::optional<std::string>(TestKey::Build().Sign(signedList)); };
+       s.list.body[s.list.body.find("PanelVer=1.15") + 11] = '7';
+     },
+     {BadSignature}, Left::StartWindow},
+    {"N42", "available.sig of 64 bytes of noise", Flow::Check,
+     [](Setup& s) { s.sign = [](const std::string&) { return std::optional<std::string>(Noise(64, 42)); }; },
+     {BadSignature}, Left::StartWindow},
+    {"N43", "a list with a lower serial than the last one installed (4 after 5)", Flow::Check,
+     [](Setup& s) {
+       s.library = Library("1.14", "1.14", "1.14", "1.14") + "Serial=5\r\n";
+       Offer o = NewPanel();
+       o.serial = "4";
+       s.list = ListOf(o);
+     },
+     {Older}, Left::StartWindow},
+    {"N44", "the panel differs from the list's SHA-256 (another program of its size)", Flow::Update,
+     [](Setup& s) { s.files[PanelServed] = Reply{200, New("Panel.exe")}; }, {Prompt, DownloadError}, Left::Table, true},
+    {"N45", "the panel is one byte longer than the list says", Flow::Update,
+     [](Setup& s) { s.files[PanelServed].body += "x"; }, {Prompt, DownloadError}, Left::Table, true},
+    {"N46", "the panel's request is redirected to another host", Flow::Update,
+     [](Setup& s) {
+       s.otherHost = true;
+       s.files[PanelServed] = Reply{302, "", std::string::npos, false, -1,
+                                    "http://" + std::string(OtherHost) + ":" + std::to_string(TestBuildPort()) +
+                                        UpdateFolderPath() + PanelServed};
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N47", "the list's request is redirected out of the update folder", Flow::Check,
+     [](Setup& s) {
+       s.followed = "/elsewhere/available.ini";
+       s.files[s.followed] = s.list;
+       s.list = Reply{302, "", std::string::npos, false, -1, s.followed};
+     },
+     {NoList}, Left::StartWindow},
+    {"N48", "PanelFile with a folder (2003/panel_new.exe)", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelFile = "2003/panel_new.exe";
+       s.list = ListOf(o);
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N50", "the panel trickles in, a kilobyte a second", Flow::Update,
+     [](Setup& s) {
+       Offer o = NewPanel();
+       o.panelProgram = New("panel.exe") + std::string(32 << 10, '.');
+       s.list = ListOf(o);
+       s.files[PanelServed] = Reply{200, o.panelProgram, std::string::npos, false, -1, "", 1000};
+     },
+     {Prompt, DownloadError}, Left::Table, true},
+    {"N51", "the list trickles in, a kilobyte a second", Flow::Check,
+     [](Setup& s) {
+       s.list.body += "; " + std::string(32 << 10, '.') + "\r\n";
+       s.list.trickleMs = 1000;
+     },
+     {NoList}, Left::StartWindow},
+};
+
+TEST(HostileNetwork, Trust) {
+  for (const Case& c : TrustCases) RunCase(c);
 }
 
 // The program takes no arguments: whatever it is given, it checks its own update folder.

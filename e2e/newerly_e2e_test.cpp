@@ -8,6 +8,7 @@
 #include "message_boxes.h"
 #include "newerly_files.h"
 #include "programs.h"
+#include "test_keys.h"
 #include "test_util.h"
 #include "update_server.h"
 
@@ -16,6 +17,15 @@ using namespace newerlytest;
 namespace {
 
 const char* const Installed[3] = {"panel.exe", "Launch.exe", "clear.exe"};
+
+// A folder of the host as this Windows process sees it: drive Z: is the host's root. Ends in a
+// backslash when the host path ends in a slash.
+std::string HostFolder(const std::string& hostPath) {
+  std::string folder = "Z:" + hostPath;
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  return folder;
+}
 
 class UpdateProgram : public ::testing::Test {
  protected:
@@ -51,7 +61,8 @@ TEST_F(UpdateProgram, ANewUserChecksAcceptsAndGetsTheNewPrograms) {
   ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
   Offer offer;
   offer.panel = "1.15", offer.clear = "1.2", offer.panelFile = "panel_115.exe", offer.clearFile = "clear_12.exe";
-  server.ServeFile("available.ini", Available(offer));
+  offer.serial = "5", offer.panelProgram = New("panel.exe"), offer.clearProgram = New("clear.exe");
+  ServeSignedList(server, Available(offer));
   server.ServeFile("panel_115.exe", New("panel.exe"));
   server.ServeFile("clear_12.exe", New("clear.exe"));
 
@@ -94,9 +105,11 @@ TEST_F(UpdateProgram, ANewUserChecksAcceptsAndGetsTheNewPrograms) {
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "Launch.exe"), Old("Launch.exe"));
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "clear.exe"), New("clear.exe"));
-  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.2"));
+  // The list's serial is recorded: no older list is taken from now on.
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.2") + "Serial=5\r\n");
   EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
-  EXPECT_EQ(server.Requests(), (std::vector<std::string>{"available.ini", "panel_115.exe", "clear_12.exe"}));
+  EXPECT_EQ(server.Requests(),
+            (std::vector<std::string>{"available.sig", "available.ini", "panel_115.exe", "clear_12.exe"}));
   EXPECT_EQ(RunInstalled("clear.exe"), 42u);
 }
 
@@ -123,7 +136,8 @@ TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
   ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
   Offer offer;
   offer.panel = "1.15", offer.launch = "1.15", offer.clear = "1.15";
-  server.ServeFile("available.ini", Available(offer));
+  offer.panelProgram = New("panel.exe"), offer.launchProgram = New("Launch.exe"), offer.clearProgram = New("clear.exe");
+  ServeSignedList(server, Available(offer));
   // The panel arrives as an error page of a captive portal, the launcher is cut off halfway.
   server.ServeFile("panel_new.exe", "<html><body>Please log in to use this network.</body></html>");
   std::string launch = New("Launch.exe");
@@ -157,6 +171,39 @@ TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
   for (const char* p : Installed) EXPECT_EQ(RunInstalled(p), 42u) << p;
 }
 
+// The folder scripts/publish-update made (newerly/tests/published_check.sh runs it with the
+// tests' key before this binary and names the folder in QR_PUBLISHED_DIR): the test build takes
+// it as it stands and installs its programs byte for byte.
+TEST_F(UpdateProgram, APublishedReleaseIsTakenAsItStands) {
+  const char* published = std::getenv("QR_PUBLISHED_DIR");
+  if (!published) GTEST_SKIP() << "run by newerly/tests/published_check.sh";
+  std::string folder = HostFolder(published);
+  UpdateServer server(TestBuildPort());
+  ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
+  for (const char* name : {"available.ini", "available.sig", "panel.exe", "Launch.exe", "clear.exe"})
+    server.ServeFile(name, testutil::ReadWholeFile(folder + "\\" + name));
+  std::string list = testutil::ReadWholeFile(folder + "\\available.ini");
+
+  e2e::Program run(dir.path(), "update.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  HWND compare = WaitForWindow(run, "frmCompare");
+  ASSERT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
+  e2e::Click(e2e::Control(compare, "Command2"));
+  ASSERT_TRUE(run.WaitForEnd(std::chrono::seconds(60)));
+  auto seen = boxes.Seen();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
+  for (const char* p : Installed)
+    EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / p), testutil::ReadWholeFile(folder + "\\" + p)) << p;
+  std::string serial = list.substr(list.find("Serial=") + 7);
+  serial = serial.substr(0, serial.find('\r'));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"),
+            Library("1.14", "1.15", "1.16", "1.17") + "Serial=" + serial + "\r\n");
+}
+
 // The release program against its own fixed update folder over HTTPS. newerly/tests/
 // https_check.sh runs these (as root): it maps the folder's host to this machine, serves the
 // folder QR_HTTPS_SERVE_DIR on port 443 with a certificate from a test root, and runs the second
@@ -167,40 +214,55 @@ class ReleaseOverHttps : public UpdateProgram {
     const char* serve = std::getenv("QR_HTTPS_SERVE_DIR");
     if (!serve) GTEST_SKIP() << "run by newerly/tests/https_check.sh";
     UpdateProgram::SetUp();
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\newerly.exe", dir.path()));
-    // The host's folder as this Windows process sees it: drive Z: is the host's root.
-    folder = "Z:" + std::string(serve);
-    for (char& c : folder)
-      if (c == '/') c = '\\';
-    folder += UpdateFolderPath();
-    for (char& c : folder)
-      if (c == '/') c = '\\';
+    // The release program as built, with the tests' key in place of the publisher's.
+    ASSERT_TRUE(testutil::CopyInto(TestBinFolder() + "\\newerly_release_testkey.exe", dir.path(), "newerly.exe"));
+    folder = HostFolder(std::string(serve) + UpdateFolderPath());
     CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  // Publishes a signed list offering the panel under `panelFile`, checks and says Yes; the
+  // message boxes seen once the program ended or handed the table back.
+  std::vector<SeenBox> Update(const char* panelFile) {
+    Offer offer;
+    offer.panel = "1.15", offer.panelFile = panelFile, offer.panelProgram = New("panel.exe");
+    std::string list = Available(offer);
+    EXPECT_TRUE(testutil::WriteWholeFile(folder + "available.ini", list));
+    EXPECT_TRUE(testutil::WriteWholeFile(folder + "available.sig", TestKey::Build().Sign(list)));
+    EXPECT_TRUE(testutil::WriteWholeFile(folder + "panel_new.exe", New("panel.exe")));
+    e2e::Program run(dir.path(), "newerly.exe", "");
+    MessageBoxes boxes(run.Id());
+    HWND start = WaitForWindow(run, "frmMain");
+    if (!start) return {};
+    e2e::Click(e2e::Control(start, "Command1"));
+    HWND compare = WaitForWindow(run, "frmCompare");
+    EXPECT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
+    if (!compare) return boxes.Seen();
+    EXPECT_TRUE(IsWindowVisible(e2e::Control(compare, "tickPanel")));
+    e2e::Click(e2e::Control(compare, "Command2"));
+    testutil::PumpUntil([&] { return !run.Running() || (boxes.Count() >= 2 && IsWindowEnabled(compare)); },
+                        std::chrono::seconds(60));
+    return boxes.Seen();
   }
   std::string folder;
 };
 
 TEST_F(ReleaseOverHttps, WithTheHostTrustedTheReleaseProgramUpdatesFromItsFixedFolder) {
-  Offer offer;
-  offer.panel = "1.15";
-  ASSERT_TRUE(testutil::WriteWholeFile(folder + "available.ini", Available(offer)));
-  ASSERT_TRUE(testutil::WriteWholeFile(folder + "panel_new.exe", New("panel.exe")));
-  e2e::Program run(dir.path(), "newerly.exe", "");
-  MessageBoxes boxes(run.Id());
-  HWND start = WaitForWindow(run, "frmMain");
-  ASSERT_TRUE(start);
-  e2e::Click(e2e::Control(start, "Command1"));
-  HWND compare = WaitForWindow(run, "frmCompare");
-  ASSERT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
-  EXPECT_TRUE(IsWindowVisible(e2e::Control(compare, "tickPanel")));
-  e2e::Click(e2e::Control(compare, "Command2"));
-  ASSERT_TRUE(run.WaitForEnd(std::chrono::seconds(60)));
-  auto seen = boxes.Seen();
+  auto seen = Update("panel_new.exe");
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
-  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.14"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.14") + "Serial=1\r\n");
   EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+}
+
+// The server sends the panel's request on to the same file over plain http (https_check.sh
+// answers a name ending in ".tohttp" so, and serves the folder on port 80 too): the very bytes
+// the list describes, but not from the pinned folder, so nothing is installed.
+TEST_F(ReleaseOverHttps, WithTheHostTrustedARedirectToPlainHttpIsRefused) {
+  auto seen = Update("panel_new.exe.tohttp");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].title, "Download error");
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), Old("panel.exe"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.14", "1.14", "1.14"));
 }
 
 TEST_F(ReleaseOverHttps, WithoutTrustInTheServerNothingIsFetched) {

@@ -74,7 +74,7 @@ void CheckServerName(const std::string& name) {
   std::string padded = "/" + name + "/";
   if (padded.find("/../") != std::string::npos || padded.find("/./") != std::string::npos) std::abort();
   for (unsigned char c : name)
-    if (c <= ' ' || c == 0x7F) std::abort();
+    if (c <= ' ' || c == 0x7F || c == '/' || c >= 0x80) std::abort();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "signature.h"
 #include "versions.h"
 
 namespace declarations {
@@ -37,5 +38,42 @@ std::string ReadVersionKey(const std::string& file, const char* key);
 
 // The text of the size prompt for a total.
 std::string SizePromptText(short total);
+
+// The programs that can be updated, in the order they are handled: the flag the compare window
+// sets, the list's keys for the program's size in KB, server file name, byte count, SHA-256 and
+// version, and the installed file.
+struct UpdatableProgram {
+  bool* flag;
+  const char* sizeKey;
+  const char* fileKey;
+  const char* bytesKey;
+  const char* hashKey;
+  const char* versionKey;
+  const char* localFile;
+};
+extern const UpdatableProgram Programs[3];
+
+// Reads a key of the section WIN that may be longer than a version (a SHA-256 is 64 digits): up
+// to 127 characters, trimmed; empty when the key or the file is missing.
+std::string ReadListKey(const std::string& file, const char* key);
+
+// What the list says of one program's file; nothing when its name is not a plain server file
+// name, or its byte count (at most LargestProgram) or SHA-256 is missing or malformed.
+struct ListedFile {
+  std::string name;
+  long long bytes = 0;
+  newerly::Sha256Digest hash{};
+};
+std::optional<ListedFile> ReadListedFile(const std::string& list, const UpdatableProgram& program);
+
+// The serial of the last list whose update was installed (`Serial` in library.ini): 0 when none
+// is recorded, nothing when the record holds something else.
+std::optional<long long> RecordedSerial(const std::string& library);
+
+// What a fetched version list is found to be. `Accepted`: `key`'s signature of its very bytes,
+// and a serial no lower than the last one installed.
+enum class ListVerdict { NotFetched, Accepted, BadSignature, Older, NoSerial };
+ListVerdict CheckList(const std::string& file, const std::string& bytes, const std::string& signature,
+                      const newerly::UpdateKey& key, long long lastSerial);
 
 }  // namespace declarations

@@ -5,20 +5,26 @@
 
 #include <cstring>
 
+#include "files.h"
 #include "raii.h"
+#include "text.h"
+#include "versions.h"
 
 namespace newerly {
 
 namespace {
 
-// Watches one download: the HTTP status and the announced length. The platform's download asks
-// for IHttpNegotiate through the callback it is given.
+// Watches one download: the HTTP status, the announced length and where the answer came from
+// (the folder of the URL asked for, and nowhere else). The platform's download asks for
+// IHttpNegotiate through the callback it is given.
 //
 // It also keeps the download bounded: the watchdog thread (WatchDownload) asks it whether the
-// server has been silent too long or the file has passed its limit, and then stops the binding.
+// server has been silent too long, the download has passed its deadline, the file has passed its
+// limit or was sent elsewhere, and then stops the binding.
 class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, public IServiceProvider {
  public:
-  explicit DownloadWatch(long long largest) : largest_(largest), lastActivity_(GetTickCount()) {
+  DownloadWatch(long long largest, std::string folder)
+      : largest_(largest), folder_(std::move(folder)), started_(GetTickCount()), lastActivity_(GetTickCount()) {
     InitializeCriticalSection(&lock_);
   }
 
@@ -26,10 +32,17 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   long long contentLength = -1;
   ULONG progressMax = 0;
   volatile LONG givenUp = 0;
+  volatile bool redirectedOut = false;
+  volatile bool late = false;
+  bool fromFolder = false;  // the answer came from the file's own folder
 
-  // Whether the download should be given up (read on the watchdog thread).
-  bool Overdue(DWORD stallMs) const {
-    return tooLarge_ || GetTickCount() - static_cast<DWORD>(lastActivity_) > stallMs;
+  // Whether the download should be given up (read on the watchdog thread): the file passed its
+  // limit, it was sent elsewhere, the server has been silent too long, or the whole download has
+  // taken longer than a download may.
+  bool Overdue(DWORD stallMs, DWORD deadlineMs) {
+    DWORD now = GetTickCount();
+    if (now - started_ > deadlineMs) late = true;
+    return tooLarge_ || redirectedOut || late || now - static_cast<DWORD>(lastActivity_) > stallMs;
   }
   // Stops the binding (on the watchdog thread); false while there is none yet to stop.
   bool GiveUp() {
@@ -79,8 +92,17 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   }
   STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
   STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
-  STDMETHODIMP OnProgress(ULONG progress, ULONG max, ULONG, LPCWSTR) override {
+  STDMETHODIMP OnProgress(ULONG progress, ULONG max, ULONG code, LPCWSTR text) override {
     Touch();
+    if (code == BINDSTATUS_REDIRECTING) {
+      // The file is fetched from its own folder and nowhere else: a redirect out of it (another
+      // host, another scheme, another folder) ends the download before anything arrives.
+      if (!text || !IsInFolder(winapp::Ansi(text), folder_)) {
+        redirectedOut = true;
+        return E_ABORT;
+      }
+      return S_OK;
+    }
     if (max) progressMax = max;
     if (progress > largest_ || max > largest_) tooLarge_ = true;
     return S_OK;
@@ -116,6 +138,12 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   STDMETHODIMP OnResponse(DWORD code, LPCWSTR responseHeaders, LPCWSTR, LPWSTR* additional) override {
     Touch();
     status = code;
+    // Where the answer really came from: the platform may follow a redirect without reporting
+    // it (Wine does not pass BINDSTATUS_REDIRECTING on), so the answering URL is asked of the
+    // binding. One that cannot be learnt is not trusted either.
+    std::string answered = AnsweringUrl();
+    if (answered.empty() || !IsInFolder(answered, folder_)) redirectedOut = true;
+    else fromFolder = true;
     if (responseHeaders) contentLength = ContentLength(responseHeaders);
     if (contentLength > largest_) tooLarge_ = true;
     if (additional) *additional = nullptr;
@@ -132,8 +160,34 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   }
   void Touch() { InterlockedExchange(&lastActivity_, static_cast<LONG>(GetTickCount())); }
 
+  // The URL of the answer, through the binding's IWinInetInfo; empty when it cannot be had. The
+  // option comes back in ANSI on Windows and in UTF-16 under Wine: a URL is ASCII, so a NUL as
+  // its second byte tells them apart.
+  std::string AnsweringUrl() {
+    EnterCriticalSection(&lock_);
+    IBinding* binding = binding_;
+    if (binding) binding->AddRef();
+    LeaveCriticalSection(&lock_);
+    if (!binding) return {};
+    std::string url;
+    IWinInetInfo* info = nullptr;
+    if (SUCCEEDED(binding->QueryInterface(IID_IWinInetInfo, reinterpret_cast<void**>(&info))) && info) {
+      char buffer[4096] = {};
+      DWORD size = sizeof buffer - 2;
+      if (info->QueryOption(INTERNET_OPTION_URL, buffer, &size) == S_OK) {
+        if (buffer[0] && !buffer[1]) url = winapp::Ansi(reinterpret_cast<const wchar_t*>(buffer));
+        else url = buffer;
+      }
+      info->Release();
+    }
+    binding->Release();
+    return url;
+  }
+
   LONG refs_ = 1;
   const long long largest_;
+  const std::string folder_;
+  const DWORD started_;
   volatile LONG lastActivity_;
   volatile bool tooLarge_ = false;
   CRITICAL_SECTION lock_;
@@ -176,20 +230,15 @@ struct Watchdog {
   DownloadWatch* watch;
   HANDLE done;
   DWORD stallMs;
+  DWORD deadlineMs;
 };
 
 DWORD WINAPI WatchDownload(void* parameter) {
   Watchdog* w = static_cast<Watchdog*>(parameter);
   bool stopped = false;
   while (WaitForSingleObject(w->done, 100) == WAIT_TIMEOUT)
-    if (!stopped && w->watch->Overdue(w->stallMs)) stopped = w->watch->GiveUp();
+    if (!stopped && w->watch->Overdue(w->stallMs, w->deadlineMs)) stopped = w->watch->GiveUp();
   return 0;
-}
-
-long long FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -204,40 +253,76 @@ unsigned long Read32(std::string_view b, size_t at) {
   return Read16(b, at) | static_cast<unsigned long>(Read16(b, at + 2)) << 16;
 }
 
-}  // namespace
-
-bool FetchFile(const std::string& url, const std::string& path,
-               const std::function<bool(const std::string&)>& acceptable, DownloadReport* report,
-               long long largestBytes) {
-  DownloadReport local;
-  DownloadReport& r = report ? *report : local;
+// Downloads `url` into a new temporary file in `folder` and reads it back. The file is removed
+// again whatever happens; `bytes` holds it when it came whole with "200 OK".
+bool Download(const std::string& url, const std::string& folder, DownloadReport& r, long long largestBytes,
+              std::string& bytes, const std::function<bool(const std::string&, const std::string&)>& look = {}) {
   r = DownloadReport{};
-
   char temp[MAX_PATH];
-  if (!GetTempFileNameA(FolderOf(path).c_str(), "upd", 0, temp)) return false;
+  if (!GetTempFileNameA(folder.c_str(), "upd", 0, temp)) return false;
   // A copy kept by the browser's cache would be handed back instead of the server's file.
   DeleteUrlCacheEntryA(url.c_str());
-  DownloadWatch* watch = new DownloadWatch(largestBytes);
+  size_t slash = url.find_last_of('/');
+  DownloadWatch* watch = new DownloadWatch(largestBytes, url.substr(0, slash + 1));
   winapp::Handle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  Watchdog watchdog{watch, done.get(), StallMs};
+  Watchdog watchdog{watch, done.get(), StallMs, DeadlineMs};
   winapp::Handle watcher(done ? CreateThread(nullptr, 0, WatchDownload, &watchdog, 0, nullptr) : nullptr);
   if (watcher) r.result = URLDownloadToFileA(nullptr, url.c_str(), temp, 0, watch);
   if (done) SetEvent(done.get());
   if (watcher) WaitForSingleObject(watcher.get(), INFINITE);
   r.givenUp = watch->givenUp != 0;
+  r.redirectedOut = watch->redirectedOut;
+  bool fromFolder = watch->fromFolder;
+  r.late = watch->late;
   r.status = watch->status;
+  const long long announced = watch->contentLength;
   r.expectedBytes = watch->contentLength >= 0 ? watch->contentLength
                     : watch->progressMax ? static_cast<long long>(watch->progressMax) : -1;
   watch->Release();
   DeleteUrlCacheEntryA(url.c_str());
-  r.receivedBytes = FileSize(temp);
 
-  bool whole = r.result == S_OK && !r.givenUp && r.status == 200 && r.receivedBytes >= 0 &&
-               r.receivedBytes <= largestBytes &&
+  winapp::FileContent file = winapp::ReadWholeFile(temp, static_cast<size_t>(largestBytes));
+  // The answer is as long as its Content-Length says; what a server sends after it is not part
+  // of the file. Windows stops reading there, Wine at times hands the rest on too: it is cut off,
+  // so that both see the same file.
+  if (file.read() && r.result == S_OK && announced >= 0 && file.bytes.size() > static_cast<size_t>(announced))
+    file.bytes.resize(static_cast<size_t>(announced));
+  if (file.read()) r.receivedBytes = static_cast<long long>(file.bytes.size());
+  bool whole = r.result == S_OK && !r.givenUp && !r.redirectedOut && fromFolder && r.status == 200 && file.read() &&
                (r.expectedBytes < 0 || r.receivedBytes == r.expectedBytes);
-  r.accepted = whole && (!acceptable || acceptable(temp));
-  r.replaced = r.accepted && MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!r.replaced) DeleteFileA(temp);
+  if (whole) bytes = std::move(file.bytes);
+  r.accepted = whole && (!look || look(temp, bytes));
+  DeleteFileA(temp);
+  return r.accepted;
+}
+
+}  // namespace
+
+bool IsInFolder(const std::string& url, const std::string& folder) {
+  // The scheme and the host compare without regard to case, the path exactly.
+  size_t host = folder.find("://");
+  size_t path = host == std::string::npos ? std::string::npos : folder.find('/', host + 3);
+  if (path == std::string::npos || url.size() <= folder.size()) return false;
+  if (_strnicmp(url.c_str(), folder.c_str(), path) != 0) return false;
+  if (url.compare(path, folder.size() - path, folder, path) != 0) return false;
+  return core::IsServerFileName(std::string_view(url).substr(folder.size()));
+}
+
+bool FetchBytes(const std::string& url, const std::string& folder, std::string& bytes, DownloadReport* report,
+                long long largestBytes) {
+  DownloadReport local;
+  return Download(url, folder, report ? *report : local, largestBytes, bytes);
+}
+
+bool FetchFile(const std::string& url, const std::string& path, const Acceptance& acceptable,
+               DownloadReport* report, long long largestBytes) {
+  DownloadReport local;
+  DownloadReport& r = report ? *report : local;
+  std::string bytes;
+  if (!Download(url, FolderOf(path), r, largestBytes, bytes, acceptable)) return false;
+  // What was checked is what is installed: the checked bytes are written out afresh, flushed
+  // and moved into place.
+  r.replaced = winapp::ReplaceWholeFile(path, bytes);
   return r.replaced;
 }
 
@@ -276,15 +361,8 @@ bool IsWindowsProgram(std::string_view b, WORD machine) {
   return true;
 }
 
-bool IsProgramForThisBuild(const std::string& path) {
-  long long size = FileSize(path);
-  if (size <= 0 || size > LargestProgram) return false;
-  winapp::File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) return false;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  DWORD got = 0;
-  if (!ReadFile(f.get(), bytes.data(), static_cast<DWORD>(size), &got, nullptr) || got != size) return false;
-  return IsWindowsProgram(bytes, BuildMachine());
+bool IsProgramForThisBuild(std::string_view bytes) {
+  return bytes.size() <= static_cast<size_t>(LargestProgram) && IsWindowsProgram(bytes, BuildMachine());
 }
 
 }  // namespace newerly

@@ -100,7 +100,9 @@ void frmCompare::Command2_Click() {
     const char* sizeKey;
     bool* flag;
   };
-  const Row rows[] = {{1, "PanelSize", &UpdatePanel}, {2, "LaunchSize", &UpdateLaunch}, {3, "ClearSize", &UpdateClear}};
+  const Row rows[] = {{1, Programs[0].sizeKey, Programs[0].flag},
+                      {2, Programs[1].sizeKey, Programs[1].flag},
+                      {3, Programs[2].sizeKey, Programs[2].flag}};
   std::vector<std::string> sizes;
   for (const Row& r : rows)
     if (rowUpdate_[r.row]) sizes.push_back(ReadIniValue(folder_ + AvailableFile, r.sizeKey));

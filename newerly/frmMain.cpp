@@ -7,11 +7,12 @@
 #include "frmCompare.h"
 
 using namespace winapp;
+using namespace declarations;
 
-frmMain::frmMain(frmCompare& compare, std::string folder, std::string baseUrl)
+frmMain::frmMain(frmCompare& compare, std::string folder, std::string baseUrl, const newerly::UpdateKey& key)
     : Form({.name = "frmMain", .caption = "Quietrail Update Checker", .client = {6000, 4080},
             .defaultButton = "Command1"}),
-      compare_(compare), folder_(std::move(folder)), baseUrl_(std::move(baseUrl)) {}
+      compare_(compare), folder_(std::move(folder)), baseUrl_(std::move(baseUrl)), key_(key) {}
 
 bool frmMain::IsWebConnected(std::string& ConnType) {
   ConnType.clear();
@@ -19,8 +20,41 @@ bool frmMain::IsWebConnected(std::string& ConnType) {
   return InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
-bool frmMain::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile) {
-  return newerly::FetchFile(sSourceUrl, sLocalFile, {}, nullptr, newerly::LargestList);
+bool frmMain::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile,
+                           const newerly::Acceptance& acceptable) {
+  return newerly::FetchFile(sSourceUrl, sLocalFile, acceptable, nullptr, newerly::LargestList);
+}
+
+const char* frmMain::FetchSignedList() {
+  static const char* const NoList = "Unable to download latest version list - 02";
+  // Whoever can put files into the update folder, or stand between it and this machine, must not
+  // be able to offer programs: the list is taken only with the publisher's signature of its very
+  // bytes, and only if it is not older than the last one installed (no way back to an old,
+  // perhaps flawed, release).
+  std::string signature;
+  newerly::DownloadReport report;
+  if (!newerly::FetchBytes(baseUrl_ + "available.sig", folder_, signature, &report))
+    return report.status == 404 || report.status == 410 ? "The latest version list is not signed and cannot be trusted - 05"
+                                                         : NoList;
+  std::optional<long long> lastSerial = RecordedSerial(folder_ + LibraryFile);
+  if (!lastSerial) return "The record of installed versions is missing or damaged - 04";
+  ListVerdict verdict = ListVerdict::NotFetched;
+  bool taken = DownloadFile(baseUrl_ + "available.ini", folder_ + AvailableFile,
+                            [&](const std::string& file, const std::string& bytes) {
+                              verdict = CheckList(file, bytes, signature, key_, *lastSerial);
+                              return verdict == ListVerdict::Accepted;
+                            });
+  if (taken) return nullptr;
+  switch (verdict) {
+    case ListVerdict::BadSignature:
+      return "The latest version list failed its signature check and cannot be trusted - 06";
+    case ListVerdict::Older:
+      return "The latest version list is older than the one already installed - 07";
+    case ListVerdict::NoSerial:
+      return "The latest version list is damaged and cannot be used - 03";
+    default:
+      return NoList;
+  }
 }
 
 void frmMain::Command1_Click() {
@@ -29,14 +63,12 @@ void frmMain::Command1_Click() {
   if (checking_) return;
   checking_ = true;
   Command1.SetEnabled(false);
-  std::string url = baseUrl_ + "available.ini";
-  std::string local = folder_ + declarations::AvailableFile;
   std::string ConnType;
   bool listed = false;
   if (!IsWebConnected(ConnType)) {
     ShowMessage("Active internet connection not detected - 01", "Error", MB_OK | MB_ICONSTOP);
-  } else if (!DownloadFile(url, local)) {
-    ShowMessage("Unable to download latest version list - 02", "Error", MB_OK | MB_ICONSTOP);
+  } else if (const char* problem = FetchSignedList()) {
+    ShowMessage(problem, "Error", MB_OK | MB_ICONSTOP);
   } else {
     listed = true;
   }

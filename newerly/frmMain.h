@@ -4,19 +4,23 @@
 
 #include <string>
 
+#include "download.h"
 #include "form.h"
+#include "signature.h"
 
 class frmCompare;
 
 class frmMain : public winapp::Form {
  public:
-  // `folder` is the program folder, `baseUrl` the update folder on the server (ending in "/").
-  frmMain(frmCompare& compare, std::string folder, std::string baseUrl);
+  // `folder` is the program folder, `baseUrl` the update folder on the server (ending in "/"),
+  // `key` the publisher's key whose signature the version list must carry.
+  frmMain(frmCompare& compare, std::string folder, std::string baseUrl, const newerly::UpdateKey& key);
 
   // Whether the machine is connected; `ConnType` is set to empty and not otherwise filled.
   // Virtual so that a test can stand in for a machine without a connection.
   virtual bool IsWebConnected(std::string& ConnType);
-  bool DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile);
+  bool DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile,
+                    const newerly::Acceptance& acceptable = {});
 
  protected:
   void Form_Close() override;
@@ -36,7 +40,11 @@ class frmMain : public winapp::Form {
   frmCompare& compare_;
   std::string folder_;
   std::string baseUrl_;
+  newerly::UpdateKey key_;
   bool checking_ = false;
 
   void Command1_Click();
+  // Fetches the version list and its signature; the message of what went wrong, or null when the
+  // list passed every check and is in the program folder.
+  const char* FetchSignedList();
 };

@@ -2,28 +2,12 @@
 
 #include "declarations.h"
 #include "download.h"
+#include "files.h"
 #include "frmCompare.h"
 #include "system.h"
 
 using namespace winapp;
 using namespace declarations;
-
-namespace {
-
-// The programs that can be updated, in the order they are handled.
-struct Program {
-  bool* flag;
-  const char* fileKey;
-  const char* localFile;
-  const char* versionKey;
-};
-const Program Programs[] = {
-    {&UpdatePanel, "PanelFile", "\\panel.exe", "PanelVer"},
-    {&UpdateLaunch, "LaunchFile", "\\Launch.exe", "LaunchVer"},
-    {&UpdateClear, "ClearFile", "\\clear.exe", "ClearVer"},
-};
-
-}  // namespace
 
 frmUpdate::frmUpdate(frmCompare& compare, std::string folder, std::string baseUrl)
     : Form({.name = "frmUpdate", .caption = "Quietrail Update Checker", .client = {4560, 1140}}),
@@ -33,10 +17,18 @@ std::string frmUpdate::ReadIniValue(const std::string& path, const char* key) co
   return ReadVersionKey(path, key);
 }
 
-bool frmUpdate::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile) {
-  // A program file replaces the installed one only when it is a whole Windows program for this
-  // machine: an error page or a cut file never takes its place.
-  return newerly::FetchFile(sSourceUrl, sLocalFile, newerly::IsProgramForThisBuild);
+bool frmUpdate::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile, const ListedFile& listed) {
+  // A program file replaces the installed one only when it is the very file the signed list
+  // describes (its size and SHA-256) and a whole Windows program for this machine: an error
+  // page, a cut file or another program never takes its place. A file that grows past its
+  // listed size is given up at once.
+  return newerly::FetchFile(
+      sSourceUrl, sLocalFile,
+      [&](const std::string&, const std::string& bytes) {
+        return static_cast<long long>(bytes.size()) == listed.bytes && newerly::Sha256(bytes) == listed.hash &&
+               newerly::IsProgramForThisBuild(bytes);
+      },
+      nullptr, listed.bytes);
 }
 
 void frmUpdate::Form_Load() {
@@ -57,36 +49,30 @@ void frmUpdate::Timer1_Timer() {
 }
 
 bool frmUpdate::DownloadUpdates() {
-  for (const Program& p : Programs) {
+  for (const UpdatableProgram& p : Programs) {
     if (!*p.flag) continue;
-    std::string name = ReadIniValue(folder_ + AvailableFile, p.fileKey);
-    if (!IsServerFileName(name)) return false;
-    if (!DownloadFile(baseUrl_ + name, folder_ + p.localFile)) return false;
+    std::optional<ListedFile> listed = ReadListedFile(folder_ + AvailableFile, p);
+    if (!listed || !DownloadFile(baseUrl_ + listed->name, folder_ + p.localFile, *listed)) return false;
   }
   return true;
 }
 
-// The new versions go into a copy of library.ini that replaces it whole, so that a failure on
-// the way leaves the record as it was.
+// The new versions, and the serial of the list they came from, go into a copy of library.ini
+// that replaces it whole, so that a failure on the way leaves the record as it was.
 bool frmUpdate::RecordVersions() {
-  std::string library = folder_ + LibraryFile;
-  std::string next = library + ".new";
-  // The copy takes the record's attributes: a copy of a read-only library.ini could be neither
-  // written nor removed, and would be left behind to block every later update.
-  SetFileAttributesA(next.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(next.c_str());
-  if (FileExists(library) && !CopyFileA(library.c_str(), next.c_str(), FALSE)) return false;
-  SetFileAttributesA(next.c_str(), FILE_ATTRIBUTE_NORMAL);
-  bool ok = true;
-  for (const Program& p : Programs) {
-    if (!*p.flag) continue;
-    std::string version = ReadIniValue(folder_ + AvailableFile, p.versionKey);
-    ok = ok && WritePrivateProfileStringA(VersionSection, p.versionKey, version.c_str(), next.c_str());
-  }
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, next.c_str());
-  ok = ok && MoveFileExA(next.c_str(), library.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileA(next.c_str());
-  return ok;
+  std::string available = folder_ + AvailableFile;
+  return EditThroughCopy(folder_ + LibraryFile, [&](const std::string& copy) {
+    bool ok = true;
+    for (const UpdatableProgram& p : Programs) {
+      if (!*p.flag) continue;
+      std::string version = ReadIniValue(available, p.versionKey);
+      ok = ok && WritePrivateProfileStringA(VersionSection, p.versionKey, version.c_str(), copy.c_str());
+    }
+    std::string serial = ReadListKey(available, "Serial");
+    if (!serial.empty()) ok = ok && WritePrivateProfileStringA(VersionSection, "Serial", serial.c_str(), copy.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
+    return ok;
+  });
 }
 
 void frmUpdate::Succeeded() {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "declarations.h"
 #include "form.h"
 
 class frmCompare;
@@ -13,7 +14,8 @@ class frmUpdate : public winapp::Form {
  public:
   frmUpdate(frmCompare& compare, std::string folder, std::string baseUrl);
 
-  bool DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile);
+  bool DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile,
+                    const declarations::ListedFile& listed);
 
  protected:
   void Form_Load() override;

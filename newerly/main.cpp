@@ -1,6 +1,10 @@
 // newerly.exe (also laid down as update.exe): checks the update folder for newer programs and
-// installs them. The update folder is fixed when the program is built.
+// installs them. The update folder and the key its version list must be signed with are fixed
+// when the program is built.
 #include <windows.h>
+
+#include <algorithm>
+#include <iterator>
 
 #include "download.h"
 #include "frmCompare.h"
@@ -8,6 +12,7 @@
 #include "frmUpdate.h"
 #include "raii.h"
 #include "system.h"
+#include "update_key.h"
 
 #ifndef NEWERLY_BASE_URL
 #error "NEWERLY_BASE_URL names the update folder"
@@ -17,16 +22,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 #ifdef NEWERLY_STALL_MS
   newerly::StallMs = NEWERLY_STALL_MS;
 #endif
+#ifdef NEWERLY_DEADLINE_MS
+  newerly::DeadlineMs = NEWERLY_DEADLINE_MS;
+#endif
+  newerly::UpdateKey key;
+  std::copy(std::begin(UpdatePublicKey), std::end(UpdatePublicKey), key.begin());
   winapp::ComApartment apartment;
   std::string folder = winapp::ProgramFolder();
   // The compare and download windows open each other; each is made before either is loaded.
   struct Windows {
-    explicit Windows(const std::string& folder)
-        : compare(update, folder), update(compare, folder, NEWERLY_BASE_URL), main(compare, folder, NEWERLY_BASE_URL) {}
+    Windows(const std::string& folder, const newerly::UpdateKey& key)
+        : compare(update, folder), update(compare, folder, NEWERLY_BASE_URL),
+          main(compare, folder, NEWERLY_BASE_URL, key) {}
     frmCompare compare;
     frmUpdate update;
     frmMain main;
-  } windows(folder);
+  } windows(folder, key);
   windows.main.ShowAsStartup();
   return winapp::app::RunMessageLoop();
 }

@@ -30,7 +30,7 @@ short frmSettings::ReadKey(const char* key, void (frmSettings::*reader)()) {
   return NumberOf(IniValue);
 }
 
-void frmSettings::LoadSettings() {
+bool frmSettings::LoadSettings() {
   History = ReadKey("History", &frmSettings::ReadSettingsKey);
   TmpInt = ReadKey("TmpInt", &frmSettings::ReadSettingsKey);
   Cookies = ReadKey("Cookies", &frmSettings::ReadSettingsKey);
@@ -43,7 +43,9 @@ void frmSettings::LoadSettings() {
   Browsers = ReadKey("Browsers", &frmSettings::ReadSettingsKey);
   // A missing key reads as the file's own path.
   BrowsersKeyPresent = IniValue != panel_.InFolder(SettingsFileName);
-  login = NumberOf(Login.RetrieveSetting("login"));
+  std::optional<std::string> stored = Login.RetrieveSetting("login");
+  if (stored) login = NumberOf(*stored);
+  return stored.has_value();
 }
 
 void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
@@ -55,7 +57,25 @@ void frmSettings::Form_Load() {
   Login.Create();
   if (HWND box = chkBrowsers.hwnd())
     SetWindowLongPtrA(box, GWL_STYLE, GetWindowLongPtrA(box, GWL_STYLE) | BS_MULTILINE);
-  if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
+  // Nothing read at an earlier opening counts now: without a settings file every box stays
+  // unticked, whatever the file held then.
+  History = TmpInt = Cookies = Recent = URL = Startup = ClearDialog = Splash = Tray = Browsers = login = 0;
+  BrowsersKeyPresent = false;
+  bool unreadable;
+  {
+    SettingsFilesLock lock;  // the ten keys as one look at the file
+    unreadable = SettingsFileExists(panel_.InFolder(SettingsFileName)) && !LoadSettings();
+  }
+  if (unreadable) {
+    // Shown unticked, protection would be switched off by OK. The dialog goes, and the program
+    // ends at the message's OK, as it does when protection cannot be stored.
+    panel_.EndAfterError = true;
+    ShowError(panel_, SettingsUnreadableMessage(panel_), 0);
+    Hide();
+    Unload();
+    panel_.Main.Unload();
+    return;
+  }
   if (History == 1) Tick(chkHistory);
   if (TmpInt == 1) Tick(chkTmpInt);
   if (Cookies == 1) Tick(chkCookies, &frmSettings::chkCookies_Click);
@@ -105,7 +125,8 @@ void frmSettings::Command1_Click() {
 
   long stored;
   if (chkProtect.Value() == 1) {
-    std::string first = TrimSpaces(Login.RetrieveSetting("Pswd").substr(0, 1));
+    // Unanswered, no password is known to be set: protection is not switched on.
+    std::string first = TrimSpaces(Login.RetrieveSetting("Pswd").value_or("").substr(0, 1));
     if (first.empty() || first[0] < '0' || first[0] > '9') {
       ShowError(panel_,
                 "You must set a password if you have selected password protection.\r\n"

@@ -1,26 +1,114 @@
 #include "settings.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "files.h"
 #include "raii.h"
 #include "text.h"
 #include "system.h"
 
 namespace winapp {
 
-SettingsFilesLock::SettingsFilesLock() : mutex_(CreateMutexA(nullptr, FALSE, "QuietrailSettingsFiles")) {
+namespace {
+
+// The outermost lock of each thread; the locks taken inside it join it.
+const DWORD OuterLockSlot = TlsAlloc();
+
+// The TOKEN_USER of this process's token; empty when it cannot be read.
+std::vector<BYTE> TokenUser() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  Handle owned(token);
+  DWORD size = 0;
+  GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size);
+  if (size == 0 || !GetTokenInformation(token, ::TokenUser, user.data(), size, &size)) return {};
+  return user;
+}
+
+PSID SidOf(std::vector<BYTE>& user) { return reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid; }
+
+std::string SidText(PSID sid) {
+  char* text = nullptr;
+  if (!ConvertSidToStringSidA(sid, &text)) return {};
+  std::string out = text;
+  LocalFree(text);
+  return out;
+}
+
+// True when the user is the owner of the object: what the user's own programs create carries the
+// user as owner, and no other account can give an object that owner.
+bool OwnedBy(HANDLE object, PSID user) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr, &sd) !=
+      ERROR_SUCCESS)
+    return false;
+  bool same = owner && EqualSid(owner, user);
+  LocalFree(sd);
+  return same;
+}
+
+std::string LockNameFor(const std::string& sid) { return "Local\\QuietrailSettingsFiles-" + sid; }
+
+// The user's lock, created for the user alone; null when it cannot be had safely.
+HANDLE OpenUserLock() {
+  std::vector<BYTE> user = TokenUser();
+  if (user.empty()) return nullptr;
+  std::string sid = SidText(SidOf(user));
+  if (sid.empty()) return nullptr;
+  std::string name = LockNameFor(sid);
+  // Owner and the only entry: the user. No one else may wait for it, hold it or replace it.
+  std::string sddl = "O:" + sid + "D:P(A;;GA;;;" + sid + ")";
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
+    return nullptr;
+  SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+  HANDLE mutex = CreateMutexA(&sa, FALSE, name.c_str());
+  DWORD error = GetLastError();
+  LocalFree(sd);
+  // One that was there already counts only when it is the user's own.
+  if (mutex && error == ERROR_ALREADY_EXISTS && !OwnedBy(mutex, SidOf(user))) {
+    CloseHandle(mutex);
+    return nullptr;
+  }
+  return mutex;
+}
+
+}  // namespace
+
+std::string SettingsFilesLockName() {
+  std::vector<BYTE> user = TokenUser();
+  std::string sid = user.empty() ? std::string() : SidText(SidOf(user));
+  return sid.empty() ? sid : LockNameFor(sid);
+}
+
+SettingsFilesLock::SettingsFilesLock() {
+  if (OuterLockSlot != TLS_OUT_OF_INDEXES) {
+    outer_ = static_cast<const SettingsFilesLock*>(TlsGetValue(OuterLockSlot));
+    if (outer_) return;
+    TlsSetValue(OuterLockSlot, this);
+  }
+  mutex_ = OpenUserLock();
   if (!mutex_) return;
   DWORD waited = WaitForSingleObject(mutex_, 5000);
   owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 SettingsFilesLock::~SettingsFilesLock() {
+  if (outer_) return;
   if (owned_) ReleaseMutex(mutex_);
   if (mutex_) CloseHandle(mutex_);
+  if (OuterLockSlot != TLS_OUT_OF_INDEXES) TlsSetValue(OuterLockSlot, nullptr);
 }
+
+bool SettingsFilesLock::Held() const { return outer_ ? outer_->Held() : owned_; }
 
 bool SettingsFileExists(const std::string& path) {
   SettingsFilesLock lock;
@@ -38,99 +126,22 @@ bool WriteIniFlag(const std::string& file, const char* section, const char* key,
   return WritePrivateProfileStringA(section, key, value == 1 ? "1" : "0", file.c_str()) != FALSE;
 }
 
-namespace {
-
-// Moves `from` over `to`. A program holding `to` open at that moment holds the move up (Wine
-// refuses to replace an open file, Windows answers with a sharing violation): it is tried again
-// for up to a second.
-bool MoveOver(const std::string& from, const std::string& to) {
-  for (int attempt = 0;; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    DWORD error = GetLastError();
-    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) ||
-        attempt >= 50)
-      return false;
-    Sleep(20);
-  }
-}
-
-// Writes `content` to a new file at `path`, every byte checked; a file that could not be written
-// whole is removed.
-bool WriteNewFile(const std::string& path, std::string_view content) {
-  File f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (ok && done < content.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 20));
-    DWORD written = 0;
-    ok = WriteFile(f.get(), content.data() + done, chunk, &written, nullptr) && written != 0;
-    done += written;
-  }
-  ok = ok && FlushFileBuffers(f.get());
-  f.reset();
-  if (!ok) DeleteFileA(path.c_str());
-  return ok;
-}
-
-// The bytes of a file; nullopt when it is missing, unreadable or too big for a settings file.
-std::optional<std::string> ReadSmallFile(const std::string& path, bool* missing) {
-  *missing = false;
-  File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) {
-    DWORD error = GetLastError();
-    *missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return std::nullopt;
-  }
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > (8 << 20)) return std::nullopt;
-  std::string content(static_cast<size_t>(size.QuadPart), '\0');
-  size_t done = 0;
-  while (done < content.size()) {
-    DWORD got = 0;
-    if (!ReadFile(f.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &got, nullptr))
-      return std::nullopt;
-    if (got == 0) break;
-    done += got;
-  }
-  content.resize(done);
-  return content;
-}
-
-}  // namespace
-
 bool WriteIniFlags(const std::string& file, const IniFlag* flags, size_t count) {
-  bool missing = false;
-  std::optional<std::string> old = ReadSmallFile(file, &missing);
-  if (!old && !missing) return false;
-  std::string next = file + ".new";
-  std::string room = file + ".room";
-  if (!WriteNewFile(next, old.value_or(""))) return false;
-  // The profile function does not report a write that the disk cut short: room for all it may
-  // write (every line again with CR LF, and the keys it adds) is taken first and handed back just
-  // before it writes.
-  size_t roomSize = old.value_or("").size() * 2 + 1024;
-  if (!WriteNewFile(room, std::string(roomSize, ' '))) {
-    DeleteFileA(next.c_str());
-    return false;
-  }
-  DeleteFileA(room.c_str());
-  bool ok = true;
-  for (size_t i = 0; i < count; ++i)
-    ok = WritePrivateProfileStringA(flags[i].section, flags[i].key, flags[i].value == 1 ? "1" : "0",
-                                    next.c_str()) && ok;
-  // Written out, and no copy kept in this process's profile cache.
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, next.c_str());
-  for (size_t i = 0; ok && i < count; ++i)
-    ok = ReadIniValue(next, flags[i].section, flags[i].key) == (flags[i].value == 1 ? "1" : "0");
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, next.c_str());
-  if (ok) {
-    SettingsFilesLock lock;
-    ok = MoveOver(next, file);
-  }
-  if (!ok) DeleteFileA(next.c_str());
-  return ok;
+  // One save, one lock: from the read of the old file to the move of the new one. No other save
+  // can come in between and be lost, and a lock that cannot be had is waited for once.
+  SettingsFilesLock lock;
+  return EditThroughCopy(file, [&](const std::string& copy) {
+    bool ok = true;
+    for (size_t i = 0; i < count; ++i)
+      ok = WritePrivateProfileStringA(flags[i].section, flags[i].key, flags[i].value == 1 ? "1" : "0",
+                                      copy.c_str()) && ok;
+    // Written out, and no copy kept in this process's profile cache.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
+    for (size_t i = 0; ok && i < count; ++i)
+      ok = ReadIniValue(copy, flags[i].section, flags[i].key) == (flags[i].value == 1 ? "1" : "0");
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
+    return ok;
+  });
 }
 
 std::string FirstRunSettingsText() {
@@ -146,6 +157,7 @@ std::string FirstRunSettingsText() {
 }
 
 void WriteFirstRunFiles(const std::string& folder) {
+  SettingsFilesLock lock;
   std::string settings = folder + "\\" + SettingsFileName;
   DeleteFileA(settings.c_str());
   ReplaceWholeFile(settings, FirstRunSettingsText());
@@ -162,37 +174,6 @@ bool CreateFileIfMissing(const std::string& path) {
   File f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                      nullptr));
   return f || GetLastError() == ERROR_FILE_EXISTS || FileExists(path);
-}
-
-bool ReplaceWholeFile(const std::string& path, std::string_view content) {
-  std::string temp = path + ".new";
-  {
-    File f(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f) return false;
-    size_t done = 0;
-    while (done < content.size()) {
-      DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 20));
-      DWORD written = 0;
-      if (!WriteFile(f.get(), content.data() + done, chunk, &written, nullptr) || written == 0) {
-        f.reset();
-        DeleteFileA(temp.c_str());
-        return false;
-      }
-      done += written;
-    }
-    if (!FlushFileBuffers(f.get())) {
-      f.reset();
-      DeleteFileA(temp.c_str());
-      return false;
-    }
-  }
-  SettingsFilesLock lock;
-  if (!MoveOver(temp, path)) {
-    DeleteFileA(temp.c_str());
-    return false;
-  }
-  return true;
 }
 
 std::string ExclusionTextOf(std::string content) {
@@ -236,24 +217,9 @@ std::string ExclusionTextOf(std::string content) {
 
 std::optional<std::string> ReadExclusionText(const std::string& path) {
   SettingsFilesLock lock;
-  File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return std::nullopt;
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > static_cast<LONGLONG>(MaxExclusionFileSize))
-    return std::nullopt;
-  std::string content(static_cast<size_t>(size.QuadPart), '\0');
-  size_t done = 0;
-  while (done < content.size()) {
-    DWORD got = 0;
-    if (!ReadFile(f.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &got,
-                  nullptr))
-      return std::nullopt;
-    if (got == 0) break;
-    done += got;
-  }
-  content.resize(done);
-  return JoinExclusionFields(ExclusionTextOf(std::move(content)));
+  FileContent file = ReadWholeFile(path, MaxExclusionFileSize);
+  if (!file.read()) return std::nullopt;
+  return JoinExclusionFields(ExclusionTextOf(std::move(file.bytes)));
 }
 
 bool WriteExclusionText(const std::string& path, std::string_view text) {

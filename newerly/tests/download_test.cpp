@@ -11,6 +11,8 @@ using namespace newerlytest;
 
 namespace {
 
+bool Program(const std::string&, const std::string& bytes) { return newerly::IsProgramForThisBuild(bytes); }
+
 // Names in a folder, for "nothing left behind".
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -75,7 +77,7 @@ TEST_F(Fetch, AWholeProgramReplacesTheInstalledOne) {
   std::string update = ProgramBytes("update");
   server.ServeFile("clear_new.exe", update);
   newerly::DownloadReport report;
-  EXPECT_TRUE(newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, newerly::IsProgramForThisBuild, &report));
+  EXPECT_TRUE(newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, Program, &report));
   EXPECT_EQ(report.status, 200u);
   EXPECT_EQ(report.expectedBytes, static_cast<long long>(update.size()));
   EXPECT_SAME_FILE(testutil::ReadWholeFile(target), update);
@@ -101,7 +103,7 @@ TEST_F(Fetch, FailedCutAndForeignDownloadsLeaveTheInstalledProgramAsItWas) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     server.Forget("clear_new.exe");
     if (cases[i].served) server.Serve("clear_new.exe", cases[i].reply);
-    EXPECT_FALSE(newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, newerly::IsProgramForThisBuild))
+    EXPECT_FALSE(newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, Program))
         << "case " << i << ": " << cases[i].what;
     EXPECT_SAME_FILE(testutil::ReadWholeFile(target), installed) << "case " << i << ": " << cases[i].what;
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"clear.exe"}) << "case " << i << ": " << cases[i].what;
@@ -111,33 +113,70 @@ TEST_F(Fetch, FailedCutAndForeignDownloadsLeaveTheInstalledProgramAsItWas) {
 TEST_F(Fetch, StalledAndOversizedDownloadsAreGivenUp) {
   std::string update = ProgramBytes("update");
   struct Restore {
-    unsigned long stall = newerly::StallMs;
-    ~Restore() { newerly::StallMs = stall; }
+    unsigned long stall = newerly::StallMs, deadline = newerly::DeadlineMs;
+    ~Restore() { newerly::StallMs = stall, newerly::DeadlineMs = deadline; }
   } restore;
-  newerly::StallMs = 500;
+  newerly::StallMs = 1000;
+  newerly::DeadlineMs = 2500;
   struct Case {
     const char* what;
     Reply reply;
     long long largest;
     bool stalls;  // given up while it runs (a small file over its limit may arrive first)
+    bool late;    // given up at the deadline
   } cases[] = {
-      {"silent after its headers", Reply{200, update, 0, true}, newerly::LargestProgram, true},
-      {"silent halfway", Reply{200, update, update.size() / 2, true}, newerly::LargestProgram, true},
-      {"larger than its limit", Reply{200, update}, static_cast<long long>(update.size()) - 1, false},
+      {"silent after its headers", Reply{200, update, 0, true}, newerly::LargestProgram, true, false},
+      {"silent halfway", Reply{200, update, update.size() / 2, true}, newerly::LargestProgram, true, false},
+      {"larger than its limit", Reply{200, update}, static_cast<long long>(update.size()) - 1, false, false},
+      {"trickling, never silent for long",
+       Reply{200, update + std::string(20000, '.'), std::string::npos, false, -1, "", 200},
+       newerly::LargestProgram, true, true},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     // A server of its own: a stalled one holds its connection until it stops.
     UpdateServer own;
     own.Serve("clear_new.exe", cases[i].reply);
     newerly::DownloadReport report;
-    EXPECT_FALSE(newerly::FetchFile(own.BaseUrl() + "clear_new.exe", target, newerly::IsProgramForThisBuild,
+    EXPECT_FALSE(newerly::FetchFile(own.BaseUrl() + "clear_new.exe", target, Program,
                                     &report, cases[i].largest))
         << "case " << i << ": " << cases[i].what;
     if (cases[i].stalls) {
       EXPECT_TRUE(report.givenUp) << "case " << i << ": " << cases[i].what;
+      EXPECT_EQ(report.late, cases[i].late) << "case " << i << ": " << cases[i].what;
     }
     EXPECT_SAME_FILE(testutil::ReadWholeFile(target), installed) << "case " << i << ": " << cases[i].what;
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"clear.exe"}) << "case " << i << ": " << cases[i].what;
+  }
+}
+
+// A file is taken only from the folder it was asked of: a redirect anywhere else gives the
+// download up, and nothing from there is installed.
+TEST_F(Fetch, RedirectsOutOfTheFolderAreRefused) {
+  std::string update = ProgramBytes("update");
+  UpdateServer other(0, "127.0.0.2");
+  ASSERT_TRUE(other.Listening());
+  other.ServeFile("clear_new.exe", update);
+  server.ServeFile("/other/clear_new.exe", update);
+  server.ServeFile("clear_115.exe", update);
+  std::string port = std::to_string(server.Port());
+  struct Case {
+    std::string location;
+    bool taken;
+  } cases[] = {
+      {"http://127.0.0.1:" + port + "/other/clear_new.exe", false},
+      {"/other/clear_new.exe", false},
+      {other.BaseUrl() + "clear_new.exe", false},
+      {server.BaseUrl() + "clear_115.exe", true},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    ASSERT_TRUE(testutil::WriteWholeFile(target, installed));
+    server.Serve("clear_new.exe", Reply{302, "", std::string::npos, false, -1, cases[i].location});
+    newerly::DownloadReport report;
+    EXPECT_EQ(newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, Program, &report), cases[i].taken)
+        << "case " << i << ": " << cases[i].location;
+    EXPECT_EQ(report.redirectedOut, !cases[i].taken) << "case " << i;
+    EXPECT_SAME_FILE(testutil::ReadWholeFile(target), cases[i].taken ? update : installed) << "case " << i;
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"clear.exe"}) << "case " << i;
   }
 }
 
@@ -148,7 +187,7 @@ TEST_F(Fetch, NoServerNoChange) {
     port = gone.Port();
   }
   std::string url = "http://127.0.0.1:" + std::to_string(port) + "/quietrail2003/clear_new.exe";
-  EXPECT_FALSE(newerly::FetchFile(url, target, newerly::IsProgramForThisBuild));
+  EXPECT_FALSE(newerly::FetchFile(url, target, Program));
   EXPECT_SAME_FILE(testutil::ReadWholeFile(target), installed);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"clear.exe"});
 }
@@ -160,7 +199,7 @@ TEST_F(Fetch, ARunningProgramIsNotReplaced) {
   std::string line = "\"" + target + "\" stay";
   ASSERT_TRUE(CreateProcessA(target.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.path().c_str(), &si, &pi));
   server.ServeFile("clear_new.exe", ProgramBytes("update"));
-  bool replaced = newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, newerly::IsProgramForThisBuild);
+  bool replaced = newerly::FetchFile(server.BaseUrl() + "clear_new.exe", target, Program);
   TerminateProcess(pi.hProcess, 1);
   WaitForSingleObject(pi.hProcess, 10000);
   CloseHandle(pi.hProcess);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The release newerly.exe over real HTTPS, as it meets its fixed update folder: the folder's host
-# is mapped to this machine in /etc/hosts, a test root authority that signs the server's
-# certificate joins the host's certificate store (Wine checks servers against it), and a small
-# HTTPS server on 127.0.0.1:443 serves the folder. Then the same with the root taken away again:
-# the program must refuse the server. /etc/hosts and the store are put back on every way out.
+# The release newerly.exe (built with the tests' key) over real HTTPS, as it meets its fixed
+# update folder: the folder's host is mapped to this machine in /etc/hosts, a test root authority
+# that signs the server's certificate joins the host's certificate store (Wine checks servers
+# against it), and a small HTTPS server on 127.0.0.1:443 serves the folder (and plain HTTP on port
+# 80, for a redirect). Then the same with the root taken away again: the program must refuse the
+# server. /etc/hosts and the store are put back on every way out.
 # Needs root, openssl, update-ca-certificates and python3; without them the test is skipped (77).
 # Usage: https_check.sh E2E_TEST_EXE UPDATE_HOST WINE_EXEC
 set -euo pipefail
@@ -58,19 +59,31 @@ echo "127.0.0.1 $host $marker" >> /etc/hosts
 
 # The server ends by itself after five minutes whatever happens here.
 mkdir -p serve
+# A name ending in ".tohttp" is sent on to the same file over plain http, which port 80 serves.
 cat > server.py <<'PY'
 import functools, http.server, ssl, sys, threading, os
-folder, cert, key = sys.argv[1:4]
-server = http.server.ThreadingHTTPServer(
-    ("127.0.0.1", 443), functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder))
+folder, cert, key, host = sys.argv[1:5]
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def do_GET(self):
+        if self.path.endswith(".tohttp"):
+            self.send_response(302)
+            self.send_header("Location", "http://" + host + self.path[:-len(".tohttp")])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        super().do_GET()
+handler = functools.partial(Handler, directory=folder)
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 443), handler)
 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 context.load_cert_chain(cert, key)
 server.socket = context.wrap_socket(server.socket, server_side=True)
+plain = http.server.ThreadingHTTPServer(("127.0.0.1", 80), handler)
+threading.Thread(target=plain.serve_forever, daemon=True).start()
 threading.Timer(300, lambda: os._exit(0)).start()
 print("ready", flush=True)
 server.serve_forever()
 PY
-python3 server.py "$work/serve" server.crt server.key > server.log 2>&1 &
+python3 server.py "$work/serve" server.crt server.key "$host" > server.log 2>&1 &
 server_pid=$!
 for _ in $(seq 1 50); do
   grep -q ready server.log 2>/dev/null && break

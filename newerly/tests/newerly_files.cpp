@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "signature.h"
 #include "test_util.h"
 
 namespace newerlytest {
@@ -18,7 +19,16 @@ std::string Library(const char* quiet, const char* panel, const char* launch, co
 }
 
 std::string Available(const Offer& o) {
-  return VersionFile({{"QuietVer", o.quiet},
+  std::string described[6];
+  const std::string* programs[3] = {&o.panelProgram, &o.launchProgram, &o.clearProgram};
+  for (int i = 0; i < 3; ++i) {
+    if (programs[i]->empty()) continue;
+    described[2 * i] = std::to_string(programs[i]->size());
+    described[2 * i + 1] = newerly::HexOf(*newerly::Sha256(*programs[i]));
+  }
+  auto key = [&](int i) { return described[i].empty() ? nullptr : described[i].c_str(); };
+  return VersionFile({{"Serial", o.serial},
+                      {"QuietVer", o.quiet},
                       {"PanelVer", o.panel},
                       {"LaunchVer", o.launch},
                       {"ClearVer", o.clear},
@@ -27,7 +37,13 @@ std::string Available(const Offer& o) {
                       {"ClearSize", o.clearSize},
                       {"PanelFile", o.panelFile},
                       {"LaunchFile", o.launchFile},
-                      {"ClearFile", o.clearFile}});
+                      {"ClearFile", o.clearFile},
+                      {"PanelBytes", key(0)},
+                      {"PanelHash", key(1)},
+                      {"LaunchBytes", key(2)},
+                      {"LaunchHash", key(3)},
+                      {"ClearBytes", key(4)},
+                      {"ClearHash", key(5)}});
 }
 
 std::string TestBinFolder() {

@@ -14,8 +14,10 @@ std::string VersionFile(const std::vector<std::pair<const char*, const char*>>& 
 // library.ini of an installation with these versions.
 std::string Library(const char* quiet, const char* panel, const char* launch, const char* clear);
 
-// A whole available.ini: versions, sizes and the usual file names.
+// A whole available.ini: its serial, versions, sizes, the usual file names and, for each program
+// given, its byte count and SHA-256 (PanelBytes, PanelHash, ...).
 struct Offer {
+  const char* serial = "1";
   const char* quiet = "1.14";
   const char* panel = "1.14";
   const char* launch = "1.14";
@@ -26,6 +28,7 @@ struct Offer {
   const char* panelFile = "panel_new.exe";
   const char* launchFile = "launch_new.exe";
   const char* clearFile = "clear_new.exe";
+  std::string panelProgram, launchProgram, clearProgram;  // empty: not described
 };
 std::string Available(const Offer& offer);
 

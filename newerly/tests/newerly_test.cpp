@@ -7,12 +7,14 @@
 #include <memory>
 
 #include "declarations.h"
+#include "download.h"
 #include "frmCompare.h"
 #include "frmMain.h"
 #include "frmUpdate.h"
 #include "message_boxes.h"
 #include "newerly_files.h"
 #include "system.h"
+#include "test_keys.h"
 #include "test_util.h"
 #include "update_server.h"
 
@@ -94,13 +96,29 @@ TEST(VersionRules, ServerFileNamesStayInTheUpdateFolder) {
   struct Case {
     const char* name;
     bool ok;
-  } cases[] = {{"clear.exe", true},   {"2003/clear_115.exe", true}, {"", false},
+  } cases[] = {{"clear.exe", true},   {"clear-1.15_x64.EXE", true}, {"2003/clear_115.exe", false}, {"", false},
+               {".", false},          {"..", false},                {"clear\xE9.exe", false},
                {"/clear.exe", false}, {"../clear.exe", false},      {"a/../../b.exe", false},
                {"C:\\Program Files\\Quietrail\\available.ini", false},
                {"http://elsewhere/x.exe", false}, {"clear.exe?x=1", false}, {"my clear.exe", false},
                {"%2e%2e/%2e%2e/evil.exe", false},  {"..%2fevil.exe", false},    {"a/./b.exe", false}};
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(IsServerFileName(cases[i].name), cases[i].ok) << "case " << i << ": " << cases[i].name;
+
+  // Where a download may be answered from: its own folder, over the same scheme.
+  const std::string folder = "https://updates.example.com/quietrail2003/";
+  const Case urls[] = {{"https://updates.example.com/quietrail2003/clear.exe", true},
+                       {"HTTPS://Updates.Example.COM/quietrail2003/clear.exe", true},
+                       {"http://updates.example.com/quietrail2003/clear.exe", false},
+                       {"https://updates.example.com:8443/quietrail2003/clear.exe", false},
+                       {"https://evil.example.com/quietrail2003/clear.exe", false},
+                       {"https://updates.example.com.evil.example/quietrail2003/clear.exe", false},
+                       {"https://updates.example.com/QUIETRAIL2003/clear.exe", false},
+                       {"https://updates.example.com/quietrail2003/old/clear.exe", false},
+                       {"https://updates.example.com/quietrail2003/", false},
+                       {"https://updates.example.com/quietrail2003/clear.exe?x", false}};
+  for (size_t i = 0; i < std::size(urls); ++i)
+    EXPECT_EQ(newerly::IsInFolder(urls[i].name, folder), urls[i].ok) << "url " << i << ": " << urls[i].name;
 }
 
 // A machine whose connection test can be made to fail.
@@ -119,7 +137,7 @@ class TestMain : public frmMain {
 
 struct Windows {
   Windows(const std::string& folder, const std::string& url)
-      : compare(update, folder), update(compare, folder, url), main(compare, folder, url) {}
+      : compare(update, folder), update(compare, folder, url), main(compare, folder, url, TestKey::Build().Public()) {}
   frmCompare compare;
   frmUpdate update;
   TestMain main;
@@ -133,6 +151,7 @@ bool IsDefault(HWND button) { return (GetWindowLongA(button, GWL_STYLE) & BS_TYP
 void Click(const winapp::Form& form, const char* name) { SendMessageA(Item(form, name), BM_CLICK, 0, 0); }
 
 const char* const Programs[3] = {"panel.exe", "Launch.exe", "clear.exe"};
+const char* const ServerNames[3] = {"panel_new.exe", "launch_new.exe", "clear_new.exe"};
 const char* const TickNames[4] = {"tickQuietrail", "tickPanel", "tickLaunch", "tickClear"};
 const char* const CrossNames[4] = {"xQuietrail", "xPanel", "xLaunch", "xClear"};
 
@@ -161,8 +180,16 @@ class Checker : public ::testing::Test {
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "library.ini", library));
     for (const char* p : Programs) ASSERT_TRUE(testutil::WriteWholeFile(dir / p, ProgramBytes(std::string("old ") + p)));
   }
-  // The version list as downloaded by an earlier click.
-  void Listed(const Offer& offer) { ASSERT_TRUE(testutil::WriteWholeFile(dir / "available.ini", Available(offer))); }
+  // The version list as downloaded by an earlier click, describing the programs the server
+  // holds unless told otherwise; returns the list's text.
+  std::string Listed(Offer offer) {
+    std::string* programs[3] = {&offer.panelProgram, &offer.launchProgram, &offer.clearProgram};
+    for (int i = 0; i < 3; ++i)
+      if (programs[i]->empty()) *programs[i] = ProgramBytes(std::string("new ") + ServerNames[i]);
+    std::string list = Available(offer);
+    EXPECT_TRUE(testutil::WriteWholeFile(dir / "available.ini", list));
+    return list;
+  }
   std::vector<bool> Ticks() {
     std::vector<bool> ticks;
     for (int r = 0; r < 4; ++r) {
@@ -227,7 +254,7 @@ TEST_F(Checker, CheckForUpdatesFetchesTheListAndOpensTheTable) {
   Install(Library("1.14", "1.14", "1.14", "1.14"));
   Offer offer;
   offer.panel = "1.15";
-  server.ServeFile("available.ini", Available(offer));
+  ServeSignedList(server, Available(offer));
   Windows& w = Open();
   w.main.ShowAsStartup();
   EXPECT_EQ(w.main.Caption(), "Quietrail Update Checker");
@@ -239,34 +266,54 @@ TEST_F(Checker, CheckForUpdatesFetchesTheListAndOpensTheTable) {
   ASSERT_TRUE(w.compare.Visible());
   EXPECT_EQ(testutil::ReadWholeFile(dir / "available.ini"), Available(offer));
   EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, false, false}));
-  EXPECT_EQ(server.Requests(), std::vector<std::string>{"available.ini"});
+  EXPECT_EQ(server.Requests(), (std::vector<std::string>{"available.sig", "available.ini"}));
 }
 
+// Whatever keeps the check from a list it can trust is reported, and the list of the last check
+// stays as it was.
 TEST_F(Checker, NoConnectionNoListOrAnUnusableListKeepTheStartWindow) {
   Install(Library("1.14", "1.14", "1.14", "1.14"));
   std::string earlier = "[WIN]\r\nQuietVer=earlier\r\n";
+  std::string installed = Library("1.14", "1.14", "1.14", "1.14");
   Offer notNumber;
   notNumber.clear = "1.15b";
+  Offer second;
+  second.serial = "2";
+  Offer unnumbered;
+  unnumbered.serial = nullptr;
+  TestKey stranger = TestKey::Fresh();
+  enum Signature { None, Good, Stranger };
   struct Case {
     bool offline;
     const char* served;  // null: not on the server
+    Signature signature;
     std::string library;
     std::string message;
     std::string listAfter;
   } cases[] = {
-      {true, nullptr, Library("1.14", "1.14", "1.14", "1.14"), "Active internet connection not detected - 01", earlier},
-      {false, nullptr, Library("1.14", "1.14", "1.14", "1.14"), "Unable to download latest version list - 02", earlier},
-      {false, "", Library("1.14", "1.14", "1.14", "1.14"), "The latest version list is damaged and cannot be used - 03",
-       Available(notNumber)},
-      {false, "", Library("1.14", "1.14", "1.14", nullptr), "The record of installed versions is missing or damaged - 04",
-       Available({})},
+      {true, nullptr, Good, installed, "Active internet connection not detected - 01", earlier},
+      {false, nullptr, Good, installed, "Unable to download latest version list - 02", earlier},
+      {false, "", Good, installed, "The latest version list is damaged and cannot be used - 03", Available(notNumber)},
+      {false, "", Good, Library("1.14", "1.14", "1.14", nullptr),
+       "The record of installed versions is missing or damaged - 04", Available({})},
+      {false, "", None, installed, "The latest version list is not signed and cannot be trusted - 05", earlier},
+      {false, "", Stranger, installed, "The latest version list failed its signature check and cannot be trusted - 06",
+       earlier},
+      {false, "", Good, installed + "Serial=3\r\n", "The latest version list is older than the one already installed - 07",
+       earlier},
+      {false, "", Good, installed + "Serial=x\r\n", "The record of installed versions is missing or damaged - 04", earlier},
+      {false, "", Good, installed, "The latest version list is damaged and cannot be used - 03", earlier},
   };
+  std::string served[] = {"", "", Available(notNumber), Available({}), Available({}), Available({}), Available(second),
+                          Available({}), Available(unnumbered)};
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "library.ini", c.library));
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "available.ini", earlier));
     server.Forget("available.ini");
-    if (c.served) server.ServeFile("available.ini", c.listAfter);
+    server.Forget("available.sig");
+    if (c.served) server.ServeFile("available.ini", served[i]);
+    if (c.signature != None) server.ServeFile("available.sig", (c.signature == Good ? TestKey::Build() : stranger).Sign(served[i]));
     Windows& w = Open();
     w.main.offline = c.offline;
     w.main.ShowAsStartup();
@@ -378,8 +425,7 @@ class Installing : public Checker {
   void SetUp() override {
     Checker::SetUp();
     Install(Library("1.14", "1.14", "1.14", "1.14"));
-    for (const char* n : {"panel_new.exe", "launch_new.exe", "clear_new.exe"})
-      server.ServeFile(n, ProgramBytes(std::string("new ") + n));
+    for (const char* n : ServerNames) server.ServeFile(n, ProgramBytes(std::string("new ") + n));
   }
   // Opens the table and says Yes; returns the boxes seen once the download window is gone.
   std::vector<SeenBox> RunUpdate(size_t boxesExpected) {
@@ -397,10 +443,7 @@ class Installing : public Checker {
   }
   std::string Installed(int i) { return testutil::ReadWholeFile(dir / Programs[i]); }
   std::string Old(int i) { return ProgramBytes(std::string("old ") + Programs[i]); }
-  std::string New(int i) {
-    const char* served[3] = {"panel_new.exe", "launch_new.exe", "clear_new.exe"};
-    return ProgramBytes(std::string("new ") + served[i]);
-  }
+  std::string New(int i) { return ProgramBytes(std::string("new ") + ServerNames[i]); }
   std::vector<std::string> FolderFiles() {
     std::vector<std::string> names;
     WIN32_FIND_DATAA d;
@@ -423,13 +466,15 @@ TEST_F(Installing, SelectedProgramsAreReplacedAndTheirVersionsRecorded) {
   } cases[3];
   cases[0].offer.panel = "1.15", cases[0].offer.launch = "1.16", cases[0].offer.clear = "1.17";
   cases[0].replaced = {true, true, true};
-  cases[0].library = Library("1.14", "1.15", "1.16", "1.17");
+  // The list's serial is recorded with the versions.
+  cases[0].offer.serial = "7";
+  cases[0].library = Library("1.14", "1.15", "1.16", "1.17") + "Serial=7\r\n";
   cases[1].offer.clear = "1.15";
   cases[1].replaced = {false, false, true};
-  cases[1].library = Library("1.14", "1.14", "1.14", "1.15");
+  cases[1].library = Library("1.14", "1.14", "1.14", "1.15") + "Serial=1\r\n";
   cases[2].offer.launch = "1.2";
   cases[2].replaced = {false, true, false};
-  cases[2].library = Library("1.14", "1.14", "1.2", "1.14");
+  cases[2].library = Library("1.14", "1.14", "1.2", "1.14") + "Serial=1\r\n";
   for (size_t i = 0; i < std::size(cases); ++i) {
     Install(Library("1.14", "1.14", "1.14", "1.14"));
     Listed(cases[i].offer);
@@ -445,8 +490,7 @@ TEST_F(Installing, SelectedProgramsAreReplacedAndTheirVersionsRecorded) {
     std::vector<std::string> asked;
     for (int p = 0; p < 3; ++p) {
       EXPECT_SAME_FILE(Installed(p), cases[i].replaced[p] ? New(p) : Old(p)) << "case " << i << " " << Programs[p];
-      const char* served[3] = {"panel_new.exe", "launch_new.exe", "clear_new.exe"};
-      if (cases[i].replaced[p]) asked.push_back(served[p]);
+      if (cases[i].replaced[p]) asked.push_back(ServerNames[p]);
     }
     EXPECT_EQ(server.Requests(), asked) << "case " << i;
     EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), cases[i].library) << "case " << i;
@@ -462,6 +506,8 @@ TEST_F(Installing, SelectedProgramsAreReplacedAndTheirVersionsRecorded) {
 TEST_F(Installing, AFailedLauncherDownloadKeepsTheRecordAndTheListAndHandsTheTableBack) {
   std::string launch = ProgramBytes("new launch_new.exe");
   std::string page = "<html><body>Sorry, this page is not available.</body></html>";
+  UpdateServer elsewhere(0, "127.0.0.2");
+  elsewhere.ServeFile("launch_new.exe", launch);
   struct Case {
     const char* what;
     bool served;
@@ -473,12 +519,18 @@ TEST_F(Installing, AFailedLauncherDownloadKeepsTheRecordAndTheListAndHandsTheTab
       {"an HTML page under its name", true, Reply{200, page}, "launch_new.exe"},
       {"a program for another machine", true, Reply{200, ProgramForMachine("x", IMAGE_FILE_MACHINE_I386)}, "launch_new.exe"},
       {"no file name in the list", true, Reply{200, launch}, nullptr},
+      // What the signed list does not describe: another program of the listed size, one byte
+      // more than listed, the file from another host.
+      {"another program of its size", true, Reply{200, ProgramBytes("new launch_new.exf")}, "launch_new.exe"},
+      {"a byte longer than listed", true, Reply{200, launch + "x"}, "launch_new.exe"},
+      {"redirected to another host", true,
+       Reply{302, "", std::string::npos, false, -1, elsewhere.BaseUrl() + "launch_new.exe"}, "launch_new.exe"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     Install(Library("1.14", "1.14", "1.14", "1.14"));
     Offer offer;
     offer.panel = "1.15", offer.launch = "1.15", offer.clear = "1.15", offer.launchFile = cases[i].launchFile;
-    Listed(offer);
+    std::string list = Listed(offer);
     std::string library = testutil::ReadWholeFile(dir / "library.ini");
     server.Forget("launch_new.exe");
     if (cases[i].served) server.Serve("launch_new.exe", cases[i].reply);
@@ -495,7 +547,7 @@ TEST_F(Installing, AFailedLauncherDownloadKeepsTheRecordAndTheListAndHandsTheTab
     EXPECT_SAME_FILE(Installed(2), Old(2)) << "case " << i;
     EXPECT_EQ(server.Requests().size(), cases[i].launchFile ? 2u : 1u) << "case " << i;
     EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), library) << "case " << i;
-    EXPECT_EQ(testutil::ReadWholeFile(dir / "available.ini"), Available(offer)) << "case " << i;
+    EXPECT_EQ(testutil::ReadWholeFile(dir / "available.ini"), list) << "case " << i;
     EXPECT_EQ(FolderFiles(),
               (std::vector<std::string>{"Launch.exe", "available.ini", "clear.exe", "library.ini", "panel.exe"}))
         << "case " << i;
@@ -521,7 +573,7 @@ TEST_F(Installing, AfterAFailureYesDownloadsEverySelectedProgramAgain) {
   EXPECT_EQ(second[1].text, "Update successfuly downloaded and installed!");
   EXPECT_EQ(server.Requests(), (std::vector<std::string>{"panel_new.exe", "launch_new.exe"}));
   EXPECT_SAME_FILE(Installed(1), New(1));
-  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.15", "1.14"));
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.15", "1.14") + "Serial=1\r\n");
 }
 
 TEST_F(Installing, ARunningProgramIsAFailedDownload) {

@@ -19,6 +19,7 @@ struct WinsockUser {
 const char* Reason(int status) {
   switch (status) {
     case 200: return "OK";
+    case 302: return "Found";
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
@@ -56,23 +57,23 @@ unsigned short TestBuildPort() {
   return colon == std::string::npos ? 80 : static_cast<unsigned short>(std::atoi(url.c_str() + colon + 1));
 }
 
-UpdateServer::UpdateServer(unsigned short port) {
+UpdateServer::UpdateServer(unsigned short port, const char* address) : address_(address) {
   static WinsockUser winsock;
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return;
   BOOL reuse = TRUE;
   setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 16) != 0) {
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_addr.s_addr = inet_addr(address);
+  where.sin_port = htons(port);
+  if (bind(s, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || listen(s, 16) != 0) {
     closesocket(s);
     return;
   }
-  int length = sizeof address;
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
+  int length = sizeof where;
+  getsockname(s, reinterpret_cast<sockaddr*>(&where), &length);
+  port_ = ntohs(where.sin_port);
   listener_ = s;
   thread_ = std::thread([this] { Run(); });
 }
@@ -84,7 +85,7 @@ UpdateServer::~UpdateServer() {
 }
 
 std::string UpdateServer::BaseUrl() const {
-  return "http://127.0.0.1:" + std::to_string(port_) + UpdateFolderPath();
+  return "http://" + address_ + ":" + std::to_string(port_) + UpdateFolderPath();
 }
 
 void UpdateServer::Serve(const std::string& name, Reply reply) {
@@ -151,10 +152,22 @@ void UpdateServer::Answer(std::uintptr_t socket) {
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
                      "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
                      std::to_string(reply.announced >= 0 ? static_cast<unsigned long long>(reply.announced)
-                                                         : reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+                                                         : reply.body.size()) + "\r\n" +
+                     (reply.location.empty() ? "" : "Location: " + reply.location + "\r\n") +
+                     "Connection: close\r\n\r\n";
   if (!SendAll(s, head.data(), head.size())) return;
   size_t sent = reply.cutAt < reply.body.size() ? reply.cutAt : reply.body.size();
-  SendAll(s, reply.body.data(), sent);
+  if (reply.trickleMs) {
+    // A kilobyte at a time: smaller pieces the platform gathers before it reports them, and the
+    // download would look silent rather than slow.
+    const size_t piece = 1024;
+    for (size_t at = 0; at < sent && !stop_; at += piece) {
+      if (!SendAll(s, reply.body.data() + at, sent - at < piece ? sent - at : piece)) return;
+      Sleep(reply.trickleMs);
+    }
+  } else {
+    SendAll(s, reply.body.data(), sent);
+  }
   if (reply.stall) {
     // Nothing more: wait until the client closes its end or the server stops.
     timeout = 100;

@@ -1,7 +1,8 @@
 // A small HTTP server on 127.0.0.1 for the update tests, run on a thread of the test process:
 // it serves the files it is given under the update folder, answers anything else with a 404
 // error page, and can misbehave as servers and networks do: drop the connection part way through
-// a file, stall with the connection open, or announce a length that is not the body's.
+// a file, stall with the connection open, trickle, announce a length that is not the body's, or
+// redirect elsewhere.
 #pragma once
 
 #include <atomic>
@@ -25,12 +26,18 @@ struct Reply {
   bool stall = false;
   // The Content-Length announced; -1 announces the body's true length.
   long long announced = -1;
+  // Sent as a Location header (with a 302 status, a redirect).
+  std::string location = {};
+  // Sends the body a kilobyte at a time, this many milliseconds apart: a server that is never
+  // silent long enough to be given up for silence.
+  unsigned trickleMs = 0;
 };
 
 class UpdateServer {
  public:
-  // Listens on 127.0.0.1:port (0: a free port of the system's choice).
-  explicit UpdateServer(unsigned short port = 0);
+  // Listens on address:port (0: a free port of the system's choice). Another loopback address
+  // (127.0.0.2) stands for another host.
+  explicit UpdateServer(unsigned short port = 0, const char* address = "127.0.0.1");
   ~UpdateServer();
   UpdateServer(const UpdateServer&) = delete;
   UpdateServer& operator=(const UpdateServer&) = delete;
@@ -56,6 +63,7 @@ class UpdateServer {
 
   std::uintptr_t listener_ = NoSocket;
   unsigned short port_ = 0;
+  std::string address_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
   mutable std::mutex mutex_;
