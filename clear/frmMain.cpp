@@ -12,6 +12,9 @@
 
 using namespace winapp;
 
+// How long "Done" stays when the run names browsers it left alone: long enough to read the line.
+constexpr UINT BrowsersNoticeInterval = 6000;
+
 frmMain::frmMain(frmError& errorWindow, std::string folder, std::string commandText)
     : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1725}}),
       errorWindow_(errorWindow), folder_(std::move(folder)), commandText_(std::move(commandText)) {
@@ -58,6 +61,10 @@ void frmMain::Timer1_Timer() {
     Label1.SetText("Done");
     pic1.SetVisible(false);
     pic2.SetVisible(true);
+    if (!SkippedBrowsers.empty()) {
+      lblBrowsers.SetText(SkippedBrowsers);
+      Timer2.SetInterval(BrowsersNoticeInterval);
+    }
     Timer2.SetTimerEnabled(true);
   }
 }
@@ -80,6 +87,7 @@ void frmMain::Run() {
     CookiesFlag = ReadFlag("Cookies");
     RecentFlag = ReadFlag("Recent");
     URLFlag = ReadFlag("URL");
+    BrowsersFlag = ReadFlag("Browsers");
   }
 
   struct Step {
@@ -104,6 +112,12 @@ void frmMain::Run() {
     (this->*step.operation)();
     SetProgressValue(step.after);
     Refresh();
+  }
+  // The other browsers come after the platform's own steps, in the same window.
+  if (BrowsersFlag == 1) {
+    Label1.SetText("Deleting Other Browsers' Data...");
+    Refresh();
+    SkippedBrowsers = ClearOtherBrowsers();
   }
   if (URLFlag == 1) {
     Label1.SetText("Done");
@@ -207,6 +221,10 @@ void frmMain::ClearHistory() {
 }
 
 void frmMain::ClearRecentDocs() { ClearRecentDocsList(); }
+
+std::string frmMain::ClearOtherBrowsers() {
+  return ::ClearOtherBrowsers(folder_, {HistoryFlag, TmpIntFlag, CookiesFlag, RecentFlag, URLFlag});
+}
 
 void frmMain::ClearTypedUrls() {
   DeleteRegistryKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\TypedURLs");

@@ -24,6 +24,8 @@ class frmMain : public winapp::Form {
   virtual void ClearCookies();
   virtual void ClearRecentDocs();
   virtual void ClearTypedUrls();
+  // The other browsers' step (Browsers = 1): returns the line naming the browsers left alone.
+  virtual std::string ClearOtherBrowsers();
 
   short TickCount() const { return TickCount_; }
 
@@ -40,6 +42,8 @@ class frmMain : public winapp::Form {
   winapp::Picture pic1{this, "pic1", {5040, 120, 855, 855}, "ACTIVITYPIC"};
   winapp::Picture pic2{this, "pic2", {5280, 360, 495, 495}, "DONEPIC"};
   winapp::ListBox List1{this, "List1", {0, 0, 1200, 900}};
+  // Under the bar: the browsers a run had to leave alone, shown with "Done".
+  winapp::Label lblBrowsers{this, "lblBrowsers", {120, 1470, 6120, 240}, ""};
   winapp::Timer Timer1{this, "Timer1", 850, true, [this] { Timer1_Timer(); }};
   winapp::Timer Timer2{this, "Timer2", 550, false, [this] { Timer2_Timer(); }};
 
@@ -49,7 +53,8 @@ class frmMain : public winapp::Form {
   std::string IniKey;
   std::string IniValue;
   short ClearDialog = 0;
-  short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0;
+  short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0, BrowsersFlag = 0;
+  std::string SkippedBrowsers;
   short TickCount_ = 0;
   std::string CacheEntryName;
 
