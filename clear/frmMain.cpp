@@ -16,7 +16,6 @@ frmMain::frmMain(frmError& errorWindow, std::string folder, std::string commandT
     : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1725}}),
       errorWindow_(errorWindow), folder_(std::move(folder)), commandText_(std::move(commandText)) {
   pic2.SetVisible(false);
-  List1.SetVisible(false);
 }
 
 void frmMain::Form_Load() {
@@ -128,11 +127,10 @@ void frmMain::Refresh() {
 // ---------------------------------------------------------------------------------------------
 // The cache steps
 
-std::string frmMain::CopyAnsiString(const char* address) {
+// The name a record points at, measured where it lies; the list copies it.
+std::string_view frmMain::AnsiStringAt(const char* address) {
   if (!address) return {};
-  std::string text(static_cast<size_t>(lstrlenA(address)), '\0');
-  lstrcpynA(text.data(), address, static_cast<int>(text.size()) + 1);
-  return text;
+  return {address, static_cast<size_t>(lstrlenA(address))};
 }
 
 // The cache walk works on the platform's own record; on 32-bit Windows it is the 80-byte record
@@ -157,10 +155,7 @@ void frmMain::FillCacheList() {
   for (;;) {
     INTERNET_CACHE_ENTRY_INFOA entry;
     std::memcpy(&entry, block.get(), sizeof entry);
-    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) {
-      CacheEntryName = CopyAnsiString(entry.lpszSourceUrlName);
-      List1.AddItem(CacheEntryName);
-    }
+    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) List1.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
     block.reset();
     size = 0;
     FindNextUrlCacheEntryA(find.get(), nullptr, &size);
@@ -179,7 +174,7 @@ void frmMain::ClearTemporaryInterntFiles() {
   int count = List1.ListCount();
   for (int i = 0; i < count; ++i) {
     CacheEntryName = List1.List(i);
-    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
 
@@ -196,7 +191,7 @@ void frmMain::ClearCookies() {
   for (int i = 0; i < count; ++i) {
     CacheEntryName = List1.List(i);
     if (!IsCookieEntry(CacheEntryName)) continue;
-    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
 

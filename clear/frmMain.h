@@ -6,6 +6,7 @@
 #include <string>
 
 #include "form.h"
+#include "nameList.h"
 
 class frmError;
 
@@ -39,7 +40,6 @@ class frmMain : public winapp::Form {
   winapp::Shape Shape2{this, "Shape2", {1380, 1080, 15, 375}, RGB(3, 118, 222)};
   winapp::Picture pic1{this, "pic1", {5040, 120, 855, 855}, "ACTIVITYPIC"};
   winapp::Picture pic2{this, "pic2", {5280, 360, 495, 495}, "DONEPIC"};
-  winapp::ListBox List1{this, "List1", {0, 0, 1200, 900}};
   winapp::Timer Timer1{this, "Timer1", 850, true, [this] { Timer1_Timer(); }};
   winapp::Timer Timer2{this, "Timer2", 550, false, [this] { Timer2_Timer(); }};
 
@@ -51,7 +51,10 @@ class frmMain : public winapp::Form {
   short ClearDialog = 0;
   short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0;
   short TickCount_ = 0;
-  std::string CacheEntryName;
+  // Working storage of the cache steps: the names of the last walk, and the one being examined
+  // (a view into the list, NUL-terminated).
+  NameList List1;
+  std::string_view CacheEntryName;
 
   void Timer1_Timer();
   void Timer2_Timer();
@@ -61,6 +64,6 @@ class frmMain : public winapp::Form {
   void ReadSettingsKey();
   short ReadFlag(const char* key);
   void FillCacheList();
-  static std::string CopyAnsiString(const char* address);
+  static std::string_view AnsiStringAt(const char* address);
   void Refresh();
 };

@@ -9,6 +9,7 @@
 #include "clear_fixture.h"
 #include "frmError.h"
 #include "frmMain.h"
+#include "nameList.h"
 #include "test_cache.h"
 
 using namespace winapp;
@@ -72,6 +73,20 @@ TEST(CookieMatching, EntriesMatchAnywhereIgnoringCase) {
   EXPECT_FALSE(IsCookieEntry("http://x/Cookie"));
   EXPECT_FALSE(IsTemporaryFileEntry("http://x/Cookie.gif"));
   EXPECT_TRUE(IsTemporaryFileEntry("http://x/cookie.gif"));
+}
+
+TEST(CacheNameList, KeepsEachWalksNamesInOrderEndedForThePlatform) {
+  NameList list;
+  const char* walks[][3] = {{"Cookie:user@a.example/", "", "http://b.example/x.html"}, {"http://c/", "d", "e"}};
+  for (size_t w = 0; w < std::size(walks); ++w) {
+    list.Clear();
+    for (const char* name : walks[w]) list.AddItem(name);
+    ASSERT_EQ(list.ListCount(), 3) << "walk " << w;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(list.List(i), walks[w][i]) << "walk " << w << ", name " << i;
+      EXPECT_EQ(list.List(i).data()[list.List(i).size()], '\0') << "walk " << w << ", name " << i;
+    }
+  }
 }
 
 TEST_F(Cleaners, TemporaryFilesAndCookiesSpareExactlyWhatTheyShould) {
