@@ -3,6 +3,7 @@
 //   clear_bench bare FOLDER     the platform calls of a run alone: the baseline
 //   clear_bench minimal FOLDER  one walk with a reused buffer, then the same deletes
 //   clear_bench run FOLDER      the first tick of the real progress window (cache and cookie steps)
+// The measuring modes all load the progress window first; only `run` lets it tick.
 //   clear_bench count           entries left in the cache
 // Each measuring mode prints "seconds=S cpu_s=C calls_s=K over_calls=R peak_mb=M left=N":
 //   C  processor time of the measured part, this process's and, when BENCH_SERVER_PID names the
@@ -215,24 +216,20 @@ std::vector<std::string> ProbeWalk() {
   return names;
 }
 
-int Bare(const std::string& folder) {
-  Stopwatch watch;
+void Bare(const std::string& folder) {
   for (const std::string& name : ProbeWalk())
     if (IsTemporaryFileEntry(name)) DeleteUrlCacheEntryA(name.c_str());
   auto text = winapp::ReadExclusionText(folder + "\\exclude.ini");
   auto entries = UpperCaseEntries(winapp::SplitAtCommas(text.value_or("")));
   for (const std::string& name : ProbeWalk())
     if (IsCookieEntry(name) && !IsExcluded(name, entries)) DeleteUrlCacheEntryA(name.c_str());
-  watch.Report();
-  return 0;
 }
 
 // Another way to the same result: one walk with a reused buffer that grows when needed, then one
 // delete per entry that goes.
-int Minimal(const std::string& folder) {
+void Minimal(const std::string& folder) {
   auto text = winapp::ReadExclusionText(folder + "\\exclude.ini");
   auto entries = UpperCaseEntries(winapp::SplitAtCommas(text.value_or("")));
-  Stopwatch watch;
   std::vector<std::string> names;
   std::vector<char> buffer(4096);
   DWORD size = static_cast<DWORD>(buffer.size());
@@ -251,16 +248,18 @@ int Minimal(const std::string& folder) {
   for (const std::string& name : names)
     if (IsTemporaryFileEntry(name) || (IsCookieEntry(name) && !IsExcluded(name, entries)))
       DeleteUrlCacheEntryA(name.c_str());
-  watch.Report();
-  return 0;
 }
 
-int Run(const std::string& folder) {
+// Every measuring mode works with the progress window loaded (hidden, as the seeded settings
+// say), so that the processes compared differ only in the measured part.
+int Measure(const std::string& mode, const std::string& folder) {
   frmError error;
   frmMain run(error, folder, LaunchToken);
   run.ShowAsStartup();
   Stopwatch watch;
-  SendMessageA(run.hwnd(), WM_TIMER, winapp::ControlId("Timer1"), 0);
+  if (mode == "bare") Bare(folder);
+  else if (mode == "minimal") Minimal(folder);
+  else SendMessageA(run.hwnd(), WM_TIMER, winapp::ControlId("Timer1"), 0);  // the run's first tick
   watch.Report();
   run.Unload();
   return 0;
@@ -272,9 +271,7 @@ int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (!TimeCacheCalls()) return 1;
   if (mode == "seed" && argc == 6) return Seed(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
-  if (mode == "bare" && argc == 3) return Bare(argv[2]);
-  if (mode == "minimal" && argc == 3) return Minimal(argv[2]);
-  if (mode == "run" && argc == 3) return Run(argv[2]);
+  if ((mode == "bare" || mode == "minimal" || mode == "run") && argc == 3) return Measure(mode, argv[2]);
   if (mode == "count") {
     std::printf("left=%zu\n", testcache::AllEntries().size());
     return 0;
@@ -283,6 +280,6 @@ int main(int argc, char** argv) {
     testcache::EmptyCache();
     return 0;
   }
-  std::fprintf(stderr, "usage: clear_bench seed|bare|run|count|empty ...\n");
+  std::fprintf(stderr, "usage: clear_bench seed|bare|minimal|run|count|empty ...\n");
   return 2;
 }
