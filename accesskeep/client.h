@@ -1,5 +1,5 @@
 // The typed client of the login control that the panel's windows use: the control created as a
-// host creates it (registered, or from the program folder's accesskeep.ocx), called by its
+// host creates it (the program folder's accesskeep.ocx, or the registered one), called by its
 // dispatch identifiers.
 #pragma once
 
@@ -18,7 +18,7 @@ namespace accesskeep {
 // code page.
 class AccessKeepClient {
  public:
-  // The registered control, or accesskeep.ocx of the program folder.
+  // accesskeep.ocx of the program folder, or the registered control where the folder has none.
   HRESULT Create();
   HRESULT Create(const std::string& libraryPath);
   bool Created() const { return static_cast<bool>(object_); }

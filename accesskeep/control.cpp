@@ -57,12 +57,23 @@ void RefuseUnwritable(const std::wstring& text) {
 }
 
 // A setting name must read back as that key: an equals sign would split it, and a line that
-// begins with a bracket or a semicolon is a section header or a comment.
+// begins with a bracket or a semicolon is a section header or a comment. Judged on the form the
+// file gets, so that full-width signs, which reach it as the plain ones, are refused as well.
 void RefuseUnreadableKey(const std::wstring& key) {
   RefuseUnwritable(key);
-  if (key.find(L'=') != std::wstring::npos) throw Fault{E_INVALIDARG};
-  auto first = key.find_first_not_of(L" \t");
-  if (first != std::wstring::npos && (key[first] == L'[' || key[first] == L';')) throw Fault{E_INVALIDARG};
+  std::wstring name = ProfileName(key);
+  if (name.find(L'=') != std::wstring::npos || (!name.empty() && (name[0] == L'[' || name[0] == L';')))
+    throw Fault{E_INVALIDARG};
+}
+
+// A user's section is named by the user name, and its slot holds it: a bracket would end or begin
+// a section header, an equals sign or a semicolon would make the slot or the header read as
+// something else, and the database's own sections would take the user's password and settings
+// among the user list ("count" or "1" rewriting it) or the version. Judged on the form the file
+// gets, letter case and surrounding blanks aside, as the profile functions compare names.
+bool ForgesSection(const std::wstring& user) {
+  return ProfileName(user).find_first_of(L"[]=;") != std::wstring::npos || SameProfileName(user, L"Users") ||
+         SameProfileName(user, L"General");
 }
 
 const wchar_t* DescriptionOf(HRESULT code) {
@@ -119,6 +130,8 @@ long AccessKeep::DoCreateUser(const std::wstring& Username, const std::wstring& 
   if (stored == L"1") return Warned(Notify, BadLength, 5);
   if (stored == L"2") return Warned(Notify, IllegalCharacters, 7);
   RefuseUnwritable(Username);
+  if (ForgesSection(Username))
+    return Warned(Notify, L"Username cannot contain [ ] = or ; and cannot be Users or General", 4);
   short count = PrepareUserCount(INIFile);
   // Not only the same name: one that the profile functions take for the same section (another
   // letter case, blanks around it) would take over that user's password and settings.
@@ -160,7 +173,10 @@ long AccessKeep::DoChangePassword(const std::wstring& Username, const std::wstri
   if (stored == L"1") return Warned(Notify, BadLength, 4);
   if (stored == L"2") return Warned(Notify, IllegalCharacters, 7);
   short count = PrepareUserCount(INIFile);
-  if (!FindUser(INIFile, Username, count)) return Warned(Notify, L"The username does not exist", 5);
+  // Such a name cannot have been created here; one found in a file made elsewhere would write its
+  // password into another section.
+  if (ForgesSection(Username) || !FindUser(INIFile, Username, count))
+    return Warned(Notify, L"The username does not exist", 5);
   WriteSectionKey(INIFile, Username, L"Pswd", stored);
   // Only the logged-in user's own new password replaces the one remembered for the login.
   if (someoneLoggedIn && Username == LoggedInName) LoggedInPassword = Password;
@@ -180,7 +196,8 @@ long AccessKeep::DoKillUser(const std::wstring& Username, const std::wstring& IN
     WriteUsersKey(INIFile, std::to_wstring(slot - 1), ReadUsersKey(INIFile, std::to_wstring(slot)));
   WriteUsersKey(INIFile, std::to_wstring(count), L" ");
   WriteUsersKey(INIFile, L"count", std::to_wstring(count - 1));
-  WriteSectionKey(INIFile, Username, L"Pswd", L" ");
+  // The name leaves the list; a name that addresses another section leaves that section alone.
+  if (!ForgesSection(Username)) WriteSectionKey(INIFile, Username, L"Pswd", L" ");
   return 0;
 }
 
@@ -192,7 +209,7 @@ long AccessKeep::DoStoreSetting(const std::wstring& Username, const std::wstring
   RefuseUnreadableKey(Setting);
   RefuseUnwritable(Value);
   short count = PrepareUserCount(INIFile);
-  if (!FindUser(INIFile, Username, count)) return 1;
+  if (ForgesSection(Username) || !FindUser(INIFile, Username, count)) return 1;
   // A database that cannot be written (a read-only folder) has not stored a new value: saying 0
   // would let the panel take protection as switched when it was not. A value it holds already
   // needed no writing.

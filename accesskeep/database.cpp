@@ -118,12 +118,14 @@ bool FindUser(const std::wstring& ini, const std::wstring& name, short count) {
 
 std::wstring FileForm(std::wstring_view text) { return Wide(Ansi(text)); }
 
-bool SameProfileName(std::wstring_view a, std::wstring_view b) {
+std::wstring ProfileName(std::wstring_view text) {
   // Judged by what reaches the file: the ANSI conversion maps characters outside the code page
-  // onto near ones ("\uFF30swd" is written as "Pswd"), so the wide texts alone would let such a
-  // name through to the section or key it names.
-  return Upper(TrimProfileBlanks(FileForm(a))) == Upper(TrimProfileBlanks(FileForm(b)));
+  // onto near ones ("\uFF30swd" is written as "Pswd", "\uFF1D" as "="), so the wide texts alone
+  // would let such a name through to the section or key it names.
+  return std::wstring(TrimProfileBlanks(FileForm(text)));
 }
+
+bool SameProfileName(std::wstring_view a, std::wstring_view b) { return Upper(ProfileName(a)) == Upper(ProfileName(b)); }
 
 bool FindSectionOwner(const std::wstring& ini, const std::wstring& name, short count) {
   for (int slot = 1; slot <= count; ++slot)

@@ -56,6 +56,10 @@ bool FindSectionOwner(const std::wstring& ini, const std::wstring& name, short c
 // The text as the file holds it once written: converted to the ANSI code page and read back.
 std::wstring FileForm(std::wstring_view text);
 
+// A section or key name as the file holds it and the profile functions read it back: in the ANSI
+// code page, blanks at both ends dropped.
+std::wstring ProfileName(std::wstring_view text);
+
 // Profile keys and sections as the profile functions compare them, in the form the file holds.
 bool SameProfileName(std::wstring_view a, std::wstring_view b);
 

@@ -1,15 +1,11 @@
 #include "faults_util.h"
 
-#include <tlhelp32.h>
-
 #include <sstream>
 
 #include "programs.h"
 #include "settings.h"
 #include "test_util.h"
 
-// Declared by the system headers only for newer targets than the programs are built for.
-extern "C" BOOL WINAPI QueryFullProcessImageNameA(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
 
 namespace faults {
 
@@ -110,26 +106,6 @@ Session OpenWelcome(const std::string& folder) {
   PostMessageA(welcome, WM_CLOSE, 0, 0);
   Finish(p, s);
   return s;
-}
-
-std::vector<DWORD> ProcessesIn(const std::string& folder) {
-  std::vector<DWORD> found;
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return found;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  std::string prefix = folder + "\\";
-  for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
-    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
-    if (!h) continue;
-    char path[MAX_PATH * 2] = {};
-    DWORD size = sizeof path;
-    if (QueryFullProcessImageNameA(h, 0, path, &size) && _strnicmp(path, prefix.c_str(), prefix.size()) == 0)
-      found.push_back(entry.th32ProcessID);
-    CloseHandle(h);
-  }
-  CloseHandle(snap);
-  return found;
 }
 
 int VisibleWindowsOf(DWORD pid) {

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "programs.h"
+
 namespace faults {
 
 // The nine settings boxes in the order the dialog saves them; a state is one '0'/'1' per box.
@@ -40,8 +42,8 @@ Session SaveList(const std::string& folder, const std::string& text);
 // writes its first-run files), then it is closed from its title bar.
 Session OpenWelcome(const std::string& folder);
 
-// Processes whose program lies in `folder`.
-std::vector<DWORD> ProcessesIn(const std::string& folder);
+// Processes whose program lies in `folder` (programs.h).
+using e2e::ProcessesIn;
 
 // Visible top-level windows of the process `pid`.
 int VisibleWindowsOf(DWORD pid);

@@ -144,7 +144,7 @@ class HostileFiles : public ::testing::Test {
       return;
     }
     e2e::Program run(f.dir, "clear.exe", Token);
-    ASSERT_TRUE(run.Started()) << c.id;
+    ASSERT_TRUE(run.Started()) << c.id << ": " << run.StartError();
     bool errorShown = false;
     bool ended = EndOrAnswerMissingSettings(run, f.dir, c.id, seconds(90), errorShown);
     EXPECT_TRUE(ended) << c.id << ": clear.exe neither ended nor showed its message";
@@ -295,7 +295,7 @@ void RunLaunch(const LaunchCase& c) {
     return;
   }
   e2e::Program run(f.dir, "launch.exe", c.arguments);
-  ASSERT_TRUE(run.Started()) << c.id;
+  ASSERT_TRUE(run.Started()) << c.id << ": " << run.StartError();
   bool errorShown = false;
   bool ended = EndOrAnswerMissingSettings(run, f.dir, c.id, seconds(30), errorShown);
   EXPECT_TRUE(ended) << c.id << ": launch.exe neither ended nor showed its message";
@@ -369,7 +369,7 @@ TEST_F(HostileFiles, ClearAndTrayEndAtOnceWithoutTheExactToken) {
     for (const char* exe : {"clear.exe", "tray.exe"}) {
       const char* id = exe[0] == 'c' ? c.clearId : c.trayId;
       e2e::Program run(f.dir, exe, c.text);
-      ASSERT_TRUE(run.Started()) << id;
+      ASSERT_TRUE(run.Started()) << id << ": " << run.StartError();
       bool sawWindow = false;
       EXPECT_TRUE(testutil::PumpUntil(
           [&] {

@@ -12,6 +12,7 @@
 #include "hostile.h"
 #include "programs.h"
 #include "settings.h"
+#include "system.h"
 #include "test_util.h"
 
 namespace {
@@ -149,8 +150,10 @@ void RunPanel(const PanelCase& c) {
   }
 
   e2e::Program p(f.dir, "panel.exe", c.arguments);
-  ASSERT_TRUE(p.Started()) << c.id;
-  EXPECT_EQ(Settle(p), c.opens) << c.id;
+  ASSERT_TRUE(p.Started()) << c.id << ": " << p.StartError();
+  // A panel that ends before it shows anything says why in its exit code (the system's error of a
+  // window it could not make).
+  EXPECT_EQ(Settle(p), c.opens) << c.id << (p.Running() ? "" : ": ended with code " + std::to_string(p.ExitCode()));
   if (c.drive) c.drive(p, f);
   EXPECT_TRUE(CloseAll(p)) << c.id << ": the panel did not end when its windows were closed";
   EXPECT_EQ(p.ExitCode(), 0u) << c.id;
@@ -295,6 +298,54 @@ TEST_F(HostilePanel, DamagedUserDatabase) {
   for (const auto& c : cases) RunPanel(c);
 }
 
+// A login control that cannot answer (here a stand-in whose RetrieveSetting fails for a value
+// stored as "FAIL") says nothing about protection: the panel opens nothing but its message and
+// ends at its OK; the about box needs no answer.
+TEST_F(HostilePanel, LoginControlThatCannotAnswer) {
+  auto failing = [](std::string db) {
+    return [db](Folder& f) {
+      ASSERT_TRUE(testutil::CopyInto(winapp::ProgramFolder() + "\\failing_control.ocx", f.dir, "accesskeep.ocx"));
+      f.Write("panel.dll", db);
+    };
+  };
+  auto told = [](e2e::Program& p, const Folder& f) {
+    HWND error = WaitFor(p, "frmError");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(testutil::TextOf(Ctl(error, "Label1")),
+              f / "accesskeep.ocx" +
+                  " could not read the panel's settings. Please reinstall Quietrail or locate the file and try again.");
+  };
+  auto unanswered = [](const char* login, const char* showWelcome) {
+    return "[General]\r\nVersion=2\r\n[Users]\r\ncount=1\r\n1=default\r\n[default]\r\nlogin="s + login +
+           "\r\nShowWelcome=" + showWelcome + "\r\n";
+  };
+  const PanelCase cases[] = {
+      {"F80", failing(unanswered("FAIL", "7")), "", {"frmError"}, told},
+      {"F81", failing(unanswered("FAIL", "7")), "SETTINGS", {"frmError"}, told},
+      {"F82", failing(unanswered("FAIL", "7")), "ABOUT", {"frmAbout"}},
+      // Nor is an unanswered welcome one to show again: it would reset the settings.
+      {"F83", failing(unanswered("0", "FAIL")), "", {"frmError"}, told},
+      // The settings dialog that cannot read login would switch protection off at OK.
+      {"F84",
+       [&](Folder& f) {
+         failing(Confirmed)(f);
+         f.rewritten = {"panel.dll"};  // the case changes it itself
+       },
+       "", {"frmMain"},
+       [&](e2e::Program& p, const Folder& f) {
+         HWND main = WaitFor(p, "frmMain");
+         ASSERT_TRUE(main);
+         WritePrivateProfileStringA("default", "login", "FAIL", (f / "panel.dll").c_str());
+         Press(Ctl(main, "Command1"));
+         told(p, f);
+         EXPECT_FALSE(Visible(p, "frmSettings"));
+         EXPECT_FALSE(Visible(p, "frmMain"));
+       },
+       [](const Folder& f) { EXPECT_EQ(DbValue(f / "panel.dll", "default", "login"), "FAIL"); }},
+  };
+  for (const auto& c : cases) RunPanel(c);
+}
+
 TEST_F(HostilePanel, DamagedSettingsInTheSettingsDialog) {
   // The boxes the dialog shows ticked, as the nine flags in file order, then what OK leaves.
   auto shows = [](std::string ticked) {
@@ -332,9 +383,14 @@ TEST_F(HostilePanel, DamagedSettingsInTheSettingsDialog) {
        settings("[Settings]\r\nHistory=1e999\r\nTmpInt=-1\r\nCookies=1.9\r\nRecent=abc\r\nURL=\"1\r\n"
                 "Startup=99999\r\nClearDialog= 1 \r\n[Launch]\r\nSplash=\0\r\nTray=0x1\r\n"s),
        "SETTINGS", {"frmSettings"}, shows("001000100"), written("001000100")},
-      {"F64", settings(tenMegabytes + UserSettings), "SETTINGS", {"frmSettings"}, shows("111010001"),
+      // A box changed before OK: the save must really reach the file.
+      {"F64", settings(tenMegabytes + UserSettings), "SETTINGS", {"frmSettings"},
+       [&](e2e::Program& p, const Folder& f) {
+         shows("111010001")(p, f);
+         SendMessageA(Ctl(WaitFor(p, "frmSettings"), "chkRecent"), BM_CLICK, 0, 0);
+       },
        [](const Folder& f) {
-         EXPECT_EQ(Flags(f / "quietrail.ini"), "111010001");
+         EXPECT_EQ(Flags(f / "quietrail.ini"), "111110001");
          EXPECT_GT(testutil::ReadWholeFile(f / "quietrail.ini").size(), 10u << 20);
        }},
   };

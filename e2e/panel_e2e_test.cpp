@@ -169,6 +169,12 @@ TEST_F(Panel, CommandLineDecidesWhatOpensWithProtectionOffAndOn) {
     if (c.protect) Protect("Secret1");
     e2e::Program p(dir.path(), "panel.exe", c.arguments);
     EXPECT_EQ(Settle(p), c.opens) << "case " << i;
+    // Every window's buttons are of the panel's own button class.
+    for (const std::string& form : c.opens) {
+      char cls[64] = {};
+      GetClassNameA(Ctl(p.Window(form.c_str()), "Command1"), cls, sizeof cls);
+      EXPECT_STREQ(cls, "Panel.xpcmdbutton") << "case " << i;
+    }
     if (c.opens.empty()) {
       EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
     }
@@ -430,6 +436,31 @@ TEST_F(Panel, SettingsCancelWritesNothing) {
   }
 }
 
+// Opened again after Cancel, the dialog shows the file, not the cancelled ticks, so that OK then
+// saves nothing the user cancelled.
+TEST_F(Panel, SettingsOpenedAgainShowTheFileNotTheCancelledTicks) {
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", UserSettings));
+  e2e::Program p(dir.path(), "panel.exe", "");
+  HWND main = WaitFor(p, "frmMain");
+  ASSERT_TRUE(main);
+  for (int round = 0; round < 2; ++round) {
+    Press(Ctl(main, "Command1"));
+    HWND settings = WaitFor(p, "frmSettings");
+    ASSERT_TRUE(settings) << "round " << round;
+    EXPECT_EQ(Ticks(settings), "111010001") << "round " << round;
+    EXPECT_FALSE(Enabled(Ctl(settings, "chkTray"))) << "round " << round;
+    EXPECT_TRUE(Enabled(Ctl(settings, "CmdCookie"))) << "round " << round;
+    if (round == 0)
+      for (const char* box : {"chkHistory", "chkCookies", "chkStartup"}) SendMessageA(Ctl(settings, box), BM_CLICK, 0, 0);
+    Press(Ctl(settings, round == 0 ? "Command2" : "Command1"));
+    EXPECT_TRUE(Gone(p, "frmSettings")) << "round " << round;
+    EXPECT_TRUE(Until([&] { return Enabled(main); })) << "round " << round;
+  }
+  EXPECT_EQ(Flags(dir / "quietrail.ini"), "111010001");
+  Press(Ctl(main, "Command4"));
+  EXPECT_TRUE(p.WaitForEnd(seconds(10)));
+}
+
 TEST_F(Panel, ProtectionWithoutAPasswordIsRefusedAfterTheKeysAreWritten) {
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", winapp::FirstRunSettingsText()));
   e2e::Program p(dir.path(), "panel.exe", "");
@@ -589,6 +620,8 @@ TEST_F(Panel, ChangePasswordCancelStoresNothing) {
     Press(Ctl(settings, "cmdCP"));
     HWND dialog = WaitFor(p, "frmChangePassword");
     ASSERT_TRUE(dialog) << "case " << i;
+    // Opened again, the dialog shows nothing of what was typed before.
+    EXPECT_EQ(TextLength(Ctl(dialog, "Text2")) + TextLength(Ctl(dialog, "Text3")), 0) << "case " << i;
     Type(Ctl(dialog, "Text2"), "Other pass");
     Type(Ctl(dialog, "Text3"), "Other pass");
     if (i == 0) Press(Ctl(dialog, "Command2"));

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <sstream>
 
+#include <tlhelp32.h>
+
+// Declared by the system headers only for newer targets than the programs are built for.
+extern "C" BOOL WINAPI QueryFullProcessImageNameA(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
+
 #include "settings.h"
 #include "system.h"
 #include "test_util.h"
@@ -20,7 +25,17 @@ Program::Program(const std::string& folder, const std::string& exe, const std::s
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
+  } else {
+    startError_ = GetLastError();
   }
+}
+
+std::string Program::StartError() const {
+  if (process_) return {};
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, startError_, 0, text,
+                 sizeof text, nullptr);
+  return "error " + std::to_string(startError_) + ": " + text;
 }
 
 Program::~Program() {
@@ -122,6 +137,26 @@ std::string SettingsFlags(const std::string& file) {
     flags += v == file ? std::string("-") : v;
   }
   return flags;
+}
+
+std::vector<DWORD> ProcessesIn(const std::string& folder) {
+  std::vector<DWORD> found;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  std::string prefix = folder + "\\";
+  for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+    if (!h) continue;
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path;
+    if (QueryFullProcessImageNameA(h, 0, path, &size) && _strnicmp(path, prefix.c_str(), prefix.size()) == 0)
+      found.push_back(entry.th32ProcessID);
+    CloseHandle(h);
+  }
+  CloseHandle(snap);
+  return found;
 }
 
 }  // namespace e2e

@@ -19,6 +19,8 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   bool Started() const { return process_ != nullptr; }
+  // Why the start failed: the system's error code and its text; empty when it started.
+  std::string StartError() const;
   DWORD Id() const { return id_; }
   bool Running() const;
   // Waits for the end, pumping this thread's messages; false when the deadline passed.
@@ -32,6 +34,7 @@ class Program {
  private:
   HANDLE process_ = nullptr;
   DWORD id_ = 0;
+  DWORD startError_ = 0;
 };
 
 // What the recording stand-in (standin.exe) wrote when started under a program's name.
@@ -49,6 +52,9 @@ std::vector<Start> Starts(const std::string& folder);
 // Waits, pumping messages, until `count` starts are recorded.
 bool WaitForStarts(const std::string& folder, size_t count,
                    std::chrono::milliseconds deadline = std::chrono::seconds(20));
+
+// Processes whose program lies in `folder`.
+std::vector<DWORD> ProcessesIn(const std::string& folder);
 
 // A control of a window, by its name.
 HWND Control(HWND form, const char* name);

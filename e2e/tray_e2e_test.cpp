@@ -90,6 +90,33 @@ TEST_F(TrayProgram, TheMenuStartsEachProgramAndExitRemovesTheIcon) {
   EXPECT_EQ(e2e::Starts(dir.path()).size(), std::size(cases));
 }
 
+// L01: a program missing from the program folder is not looked for anywhere else. A recording
+// update.exe on the search path, which the shell would find for a bare name, is never started.
+TEST_F(TrayProgram, L01_AProgramMissingFromTheFolderIsNotSoughtOnThePath) {
+  testutil::TempFolder elsewhere;
+  ASSERT_TRUE(e2e::CopyStandIn(elsewhere.path(), "update.exe"));
+  ASSERT_TRUE(DeleteFileA((dir / "update.exe").c_str()));
+  char old[32768] = {};
+  GetEnvironmentVariableA("PATH", old, sizeof old);
+  ASSERT_TRUE(SetEnvironmentVariableA("PATH", (elsewhere.path() + ";" + old).c_str()));
+  e2e::Program tray(dir.path(), "tray.exe", Token);
+  SetEnvironmentVariableA("PATH", old);
+  HWND w = e2e::WaitForTrayWindow(tray.Id());
+  ASSERT_TRUE(w);
+
+  ASSERT_TRUE(e2e::ChooseFromMenu(w, 3));
+  // The menu works its choices in turn: once "&Clear now" has started clear.exe, whatever the
+  // update choice started has been started too, and it is waited for until it has ended.
+  ASSERT_TRUE(e2e::ChooseFromMenu(w, 2));
+  ASSERT_TRUE(e2e::WaitForStarts(dir.path(), 1));
+  EXPECT_TRUE(testutil::PumpUntil([&] { return e2e::ProcessesIn(elsewhere.path()).empty(); }));
+  EXPECT_TRUE(e2e::Starts(elsewhere.path()).empty()) << "the update.exe of the search path was started";
+  auto starts = e2e::Starts(dir.path());
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, "clear.exe");
+  EXPECT_TRUE(e2e::ExitTray(w));
+}
+
 TEST_F(TrayProgram, TheIconComesBackWhenTheNotificationAreaRestarts) {
   e2e::Program tray(dir.path(), "tray.exe", Token);
   HWND w = e2e::WaitForTrayWindow(tray.Id());

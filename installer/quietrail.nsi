@@ -23,6 +23,10 @@ ManifestDPIAware true
 !define RUN_VALUE "${PRODUCT}"
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
 !define LAUNCH_TOKEN "K4T9B3"
+; The installation's own record: its marker (section Installation, Product) and the files Setup
+; put into the folder or that the programs keep there (section Files, one key per file). The
+; uninstaller deletes exactly the files it names.
+!define RECORD "installed.ini"
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -75,8 +79,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 !macro QR_INSTALL_PROGRAM name
   File "${PROGRAM_DIR}/${name}"
 !macroend
-!macro QR_REMOVE_PROGRAM name
-  Delete "$INSTDIR\${name}"
+!macro QR_RECORD_PROGRAM name
+  WriteINIStr "$INSTDIR\${RECORD}" "Files" "${name}" "1"
 !macroend
 ; Appends the name to the arguments of endprograms.exe in $R9.
 !macro QR_PROGRAM_ARGUMENT name
@@ -144,8 +148,55 @@ Function .onInit
   ${Loop}
 FunctionEnd
 
+; $0 = 1 when the installation folder holds anything, 0 when it is empty or not there.
+Function FolderHoldsSomething
+  StrCpy $0 0
+  ClearErrors
+  FindFirst $1 $2 "$INSTDIR\*.*"
+  ${DoUntil} ${Errors}
+    ${If} $2 != "."
+    ${AndIf} $2 != ".."
+    ${AndIf} $2 != ""
+      StrCpy $0 1
+      ${ExitDo}
+    ${EndIf}
+    FindNext $1 $2
+  ${Loop}
+  FindClose $1
+FunctionEnd
+
+; $0 = 1 when the installation folder is an earlier installation of this product: its record
+; says so, or (installed before Setup kept one) the installed-programs entry names the folder and
+; the uninstaller it wrote is there.
+Function FolderIsOurs
+  StrCpy $0 0
+  ReadINIStr $1 "$INSTDIR\${RECORD}" "Installation" "Product"
+  ${If} $1 == "${PRODUCT}"
+    StrCpy $0 1
+    Return
+  ${EndIf}
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == $INSTDIR
+  ${AndIf} ${FileExists} "$INSTDIR\uninstall.exe"
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
 Section "Install"
   SetShellVarContext current
+
+  ; A folder that holds files of its own is no place for the programs: Setup would end and
+  ; overwrite whatever of its names it found there, and the uninstaller would delete them. Only an
+  ; empty folder, or an earlier installation of this product, is used.
+  Call FolderHoldsSomething
+  ${If} $0 == 1
+    Call FolderIsOurs
+    ${If} $0 != 1
+      MessageBox MB_OK|MB_ICONSTOP "Setup cannot install into the folder$\r$\n$INSTDIR$\r$\n$\r$\nIt already holds files that are not an installation of ${PRODUCT}. Choose an empty folder, or a new one, and run Setup again. Nothing has been installed." /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
 
   ; The folder must take files before anything is touched: a clear message and nothing half
   ; installed otherwise. A folder made here for nothing is taken away again.
@@ -192,6 +243,25 @@ Section "Install"
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; The record: what this installation put here, added to what earlier ones recorded (a program
+  ; that has left the set is still removed by the uninstaller), and the files the programs keep
+  ; here: the update checker's list and the copies an interrupted write leaves.
+  WriteINIStr "$INSTDIR\${RECORD}" "Installation" "Product" "${PRODUCT}"
+  WriteINIStr "$INSTDIR\${RECORD}" "Installation" "Version" "${QR_VERSION}"
+  !insertmacro QR_FOR_EACH_PROGRAM QR_RECORD_PROGRAM
+  !insertmacro QR_RECORD_PROGRAM "library.ini"
+  !insertmacro QR_RECORD_PROGRAM "panel.dll"
+  !insertmacro QR_RECORD_PROGRAM "quietrail.ini"
+  !insertmacro QR_RECORD_PROGRAM "exclude.ini"
+  !insertmacro QR_RECORD_PROGRAM "uninstall.exe"
+  !insertmacro QR_RECORD_PROGRAM "available.ini"
+  !insertmacro QR_RECORD_PROGRAM "quietrail.ini.new"
+  !insertmacro QR_RECORD_PROGRAM "quietrail.ini.room"
+  !insertmacro QR_RECORD_PROGRAM "exclude.ini.new"
+  !insertmacro QR_RECORD_PROGRAM "library.ini.new"
+  ; Written out now, not left in the profile cache of this process.
+  FlushINI "$INSTDIR\${RECORD}"
+
 !if /FileExists "${PROGRAM_DIR}/accesskeep.ocx"
   ; The control registers itself: the machine's classes where allowed, else the user's own.
   ; The panel also finds it unregistered, beside itself, so a failure here is no reason to stop.
@@ -234,32 +304,87 @@ Section "Install"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; $1 without its line end.
+Function un.LineText
+  ${Do}
+    StrCpy $2 $1 1 -1
+    ${If} $2 == "$\r"
+    ${OrIf} $2 == "$\n"
+      StrCpy $1 $1 -1
+    ${Else}
+      ${ExitDo}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; $1, a line "name=1" of the record's files, becomes the name; "" for any other line and for a
+; name that is not a plain file name of the folder (a path, a drive, a climb, a pattern).
+Function un.RecordedName
+  StrCpy $2 $1 2 -2
+  ${If} $2 != "=1"
+    StrCpy $1 ""
+    Return
+  ${EndIf}
+  StrCpy $1 $1 -2
+  ${If} $1 == "."
+  ${OrIf} $1 == ".."
+    StrCpy $1 ""
+    Return
+  ${EndIf}
+  StrLen $4 $1
+  StrCpy $5 0
+  ${DoWhile} $5 < $4
+    StrCpy $2 $1 1 $5
+    ${If} $2 == "\"
+    ${OrIf} $2 == "/"
+    ${OrIf} $2 == ":"
+    ${OrIf} $2 == "*"
+    ${OrIf} $2 == "?"
+      StrCpy $1 ""
+      Return
+    ${EndIf}
+    IntOp $5 $5 + 1
+  ${Loop}
+FunctionEnd
+
 Section "Uninstall"
   SetShellVarContext current
 
   !insertmacro EndRunningPrograms "the uninstaller "
 
-!if /FileExists "${PROGRAM_DIR}/accesskeep.ocx"
   ; The control removes its own entries, wherever registration put them.
-  ${If} ${FileExists} "$INSTDIR\accesskeep.ocx"
+  ReadINIStr $0 "$INSTDIR\${RECORD}" "Files" "accesskeep.ocx"
+  ${If} $0 == 1
+  ${AndIf} ${FileExists} "$INSTDIR\accesskeep.ocx"
     UnRegDLL "$INSTDIR\accesskeep.ocx"
   ${EndIf}
-!endif
 
-  !insertmacro QR_FOR_EACH_PROGRAM QR_REMOVE_PROGRAM
-  ; What the programs and the installer keep in the folder: settings, exclusion list, user
-  ; database, versions, the update checker's list, and files left by an interrupted write.
-  Delete "$INSTDIR\quietrail.ini"
-  Delete "$INSTDIR\exclude.ini"
-  Delete "$INSTDIR\panel.dll"
-  Delete "$INSTDIR\library.ini"
-  Delete "$INSTDIR\available.ini"
-  Delete "$INSTDIR\quietrail.ini.new"
-  Delete "$INSTDIR\exclude.ini.new"
-  Delete "$INSTDIR\library.ini.new"
-  Delete "$INSTDIR\upd*.tmp"
-  Delete "$INSTDIR\setup.probe"
-  Delete "$INSTDIR\uninstall.exe"
+  ; Exactly the files the record names, and the record itself: files the user put there stay,
+  ; whatever their names. Without a record, no file of the folder is taken.
+  ClearErrors
+  FileOpen $0 "$INSTDIR\${RECORD}" r
+  ${IfNot} ${Errors}
+    StrCpy $3 ""
+    ${Do}
+      ClearErrors
+      FileRead $0 $1
+      ${If} ${Errors}
+        ${ExitDo}
+      ${EndIf}
+      Call un.LineText
+      StrCpy $2 $1 1
+      ${If} $2 == "["
+        StrCpy $3 $1
+      ${ElseIf} $3 == "[Files]"
+        Call un.RecordedName
+        ${If} $1 != ""
+          Delete "$INSTDIR\$1"
+        ${EndIf}
+      ${EndIf}
+    ${Loop}
+    FileClose $0
+    Delete "$INSTDIR\${RECORD}"
+  ${EndIf}
   ; Only when empty: files the user put there stay.
   RMDir "$INSTDIR"
   ; The user's own programs folder, made for this installation where the system had none yet,

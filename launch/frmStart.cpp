@@ -25,17 +25,30 @@ void frmStart::Form_Load() {
   Hide();
   SetWindowPos(hwnd(), nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  if (!SettingsFileExists(InProgramFolder(SettingsFileName))) {
+  bool present;
+  {
+    // One look at the settings, under one lock, before anything is started.
+    SettingsFilesLock lock;
+    present = SettingsFileExists(InProgramFolder(SettingsFileName));
+    if (present) {
+      IniKey = "Startup";
+      ReadSettingsKey();
+      Startup = FlagValue(IniValue);
+      IniKey = "Tray";
+      ReadLaunchKey();
+      Tray = FlagValue(IniValue);
+      IniKey = "Splash";
+      ReadLaunchKey();
+      Splash = FlagValue(IniValue);
+    }
+  }
+  if (!present) {
     error_.Load();
     error_.SetMessage(launch::SettingsMissingMessage());
     error_.Show();
     Unload();
     return;
   }
-
-  IniKey = "Startup";
-  ReadSettingsKey();
-  Startup = FlagValue(IniValue);
   // Only 1 carries on. Any other value ends the program as 0 does: going on with neither branch
   // would leave an unseen process running with nothing to end it.
   if (Startup != 1) {
@@ -44,14 +57,8 @@ void frmStart::Form_Load() {
     return;
   }
 
-  IniKey = "Tray";
-  ReadLaunchKey();
-  Tray = FlagValue(IniValue);
   if (Tray == 1) StartProgram(hwnd(), "tray.exe", launch::LaunchToken);
 
-  IniKey = "Splash";
-  ReadLaunchKey();
-  Splash = FlagValue(IniValue);
   if (Splash == 1) {
     // The splash's timer carries on from here; this window stays loaded, hidden.
     splash_.Show();

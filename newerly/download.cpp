@@ -192,6 +192,15 @@ long long FileSize(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// Shortens a file to its first `size` bytes.
+bool CutTo(const char* path, long long size) {
+  winapp::File file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = size;
+  return SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+}
+
 std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -226,11 +235,17 @@ bool FetchFile(const std::string& url, const std::string& path,
   if (watcher) WaitForSingleObject(watcher.get(), INFINITE);
   r.givenUp = watch->givenUp != 0;
   r.status = watch->status;
+  const long long announced = watch->contentLength;
   r.expectedBytes = watch->contentLength >= 0 ? watch->contentLength
                     : watch->progressMax ? static_cast<long long>(watch->progressMax) : -1;
   watch->Release();
   DeleteUrlCacheEntryA(url.c_str());
   r.receivedBytes = FileSize(temp);
+  // The answer is as long as its Content-Length says; what a server sends after it is not part
+  // of the file. Windows stops reading there, Wine at times hands the rest on too: cut it off,
+  // so that both see the same file.
+  if (r.result == S_OK && announced >= 0 && r.receivedBytes > announced && CutTo(temp, announced))
+    r.receivedBytes = announced;
 
   bool whole = r.result == S_OK && !r.givenUp && r.status == 200 && r.receivedBytes >= 0 &&
                r.receivedBytes <= largestBytes &&

@@ -15,9 +15,9 @@ bool LoginControl::Create() {
   return SUCCEEDED(client_.Create(folder_ + "\\" + accesskeep::LibraryFile));
 }
 
-std::string LoginControl::RetrieveSetting(const char* setting) {
+std::optional<std::string> LoginControl::RetrieveSetting(const char* setting) {
   std::string value;
-  if (FAILED(client_.RetrieveSetting(User, setting, DatabasePath(), &value))) return {};
+  if (FAILED(client_.RetrieveSetting(User, setting, DatabasePath(), &value))) return std::nullopt;
   return value;
 }
 

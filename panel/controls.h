@@ -2,6 +2,7 @@
 // behaviour of the keyboard and the title bar.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "client.h"
@@ -30,8 +31,9 @@ class LoginControl {
 
   std::string DatabasePath() const { return folder_ + "\\panel.dll"; }
 
-  // The stored text of a setting of "default"; a failed call reads as an empty text.
-  std::string RetrieveSetting(const char* setting);
+  // The stored text of a setting of "default"; nothing when the call itself failed (no control,
+  // or one that cannot answer), which is not the same as an answer of no password.
+  std::optional<std::string> RetrieveSetting(const char* setting);
   // The control's status; a call that fails outright answers its error code.
   long StoreSetting(const char* setting, const char* value);
   long ValidateUser(const std::string& password);
@@ -72,6 +74,11 @@ class ListTextBox : public winapp::TextControl {
 
  protected:
   void Create(HWND parent) override;
+  // A reloaded box wraps again, as designed, until a long text is put into it.
+  void BackToDesign() override {
+    TextControl::BackToDesign();
+    wrap_ = true;
+  }
   // Esc closes the window as in any dialog, although the box keeps every other key.
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

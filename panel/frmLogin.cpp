@@ -17,7 +17,7 @@ frmLogin::frmLogin(Panel& panel)
 
 void frmLogin::Form_Load() {
   if (panel_.command == "ABOUT") {
-    panel_.About.Show();
+    Open(panel_, panel_.About);
     Hide();
     Unload();
     return;
@@ -25,13 +25,8 @@ void frmLogin::Form_Load() {
   if (!Login.Create()) {
     // Without the control there is neither protection nor a welcome to decide on: say which file
     // is missing and end once the user has read it.
-    panel_.EndAfterError = true;
-    ShowError(panel_,
-              panel_.InFolder(accesskeep::LibraryFile) +
-                  " not found. Please reinstall Quietrail or locate the file and try again.",
-              0);
-    Hide();
-    Unload();
+    EndWithError(panel_.InFolder(accesskeep::LibraryFile) +
+                 " not found. Please reinstall Quietrail or locate the file and try again.");
     return;
   }
   EnsureDatabase();
@@ -39,21 +34,29 @@ void frmLogin::Form_Load() {
     // A database that is there but cannot be read (another program holds it, a folder stands
     // in its place) would read as one without settings: protection off and the welcome, which
     // resets the settings file. Say so instead and end once the user has read it.
-    panel_.EndAfterError = true;
-    ShowError(panel_,
-              Login.DatabasePath() + " could not be read. Please close any program that may be using it and try again.",
-              0);
-    Hide();
-    Unload();
+    EndWithError(Login.DatabasePath() +
+                 " could not be read. Please close any program that may be using it and try again.");
     return;
   }
-  short login = NumberOf(Login.RetrieveSetting("login"));
-  if (login != 0) return;  // stays as the password prompt
-  if (!panel_.command.empty()) {
-    if (panel_.command == "SETTINGS") panel_.Settings.Show();
-  } else {
-    OpenMainOrWelcome();
+  // A control that cannot answer is no answer of "no password": the panel stays closed.
+  std::optional<std::string> login = Login.RetrieveSetting("login");
+  if (!login) {
+    EndWithError(SettingsUnreadableMessage(panel_));
+    return;
   }
+  if (NumberOf(*login) != 0) return;  // stays as the password prompt
+  if (!panel_.command.empty()) {
+    if (panel_.command == "SETTINGS") Open(panel_, panel_.Settings);
+  } else if (!OpenMainOrWelcome()) {
+    return;
+  }
+  Hide();
+  Unload();
+}
+
+void frmLogin::EndWithError(const std::string& message) {
+  panel_.EndAfterError = true;
+  ShowError(panel_, message, 0);
   Hide();
   Unload();
 }
@@ -93,10 +96,16 @@ bool frmLogin::DatabaseReadable() {
   return static_cast<bool>(f);
 }
 
-void frmLogin::OpenMainOrWelcome() {
-  short showWelcome = NumberOf(Login.RetrieveSetting("ShowWelcome"));
-  if (showWelcome != 7) panel_.Welcome.Show();
-  else panel_.Main.Show();
+bool frmLogin::OpenMainOrWelcome() {
+  // Unanswered, the welcome would reset the settings file of a user who confirmed it long ago.
+  std::optional<std::string> showWelcome = Login.RetrieveSetting("ShowWelcome");
+  if (!showWelcome) {
+    EndWithError(SettingsUnreadableMessage(panel_));
+    return false;
+  }
+  if (NumberOf(*showWelcome) != 7) Open(panel_, panel_.Welcome);
+  else Open(panel_, panel_.Main);
+  return true;
 }
 
 void frmLogin::Command1_Click() {
@@ -107,8 +116,8 @@ void frmLogin::Command1_Click() {
     return;
   }
   if (code == 0) {
-    if (panel_.command == "SETTINGS") panel_.Settings.Show();
-    else OpenMainOrWelcome();
+    if (panel_.command == "SETTINGS") Open(panel_, panel_.Settings);
+    else if (!OpenMainOrWelcome()) return;
     Hide();
     Unload();
     return;

@@ -27,8 +27,10 @@ class frmLogin : public PanelForm {
   void Command1_Click();
   void Command2_Click();
   // The window that follows a confirmed start: the welcome until it was confirmed once, then
-  // the main window.
-  void OpenMainOrWelcome();
+  // the main window. False when the control could not tell, and the program ends instead.
+  bool OpenMainOrWelcome();
+  // Shows a message that ends the program at its OK, in place of any other window.
+  void EndWithError(const std::string& message);
   void EnsureDatabase();
   bool DatabaseReadable();
 };

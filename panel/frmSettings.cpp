@@ -30,7 +30,7 @@ short frmSettings::ReadKey(const char* key, void (frmSettings::*reader)()) {
   return NumberOf(IniValue);
 }
 
-void frmSettings::LoadSettings() {
+bool frmSettings::LoadSettings() {
   History = ReadKey("History", &frmSettings::ReadSettingsKey);
   TmpInt = ReadKey("TmpInt", &frmSettings::ReadSettingsKey);
   Cookies = ReadKey("Cookies", &frmSettings::ReadSettingsKey);
@@ -40,7 +40,9 @@ void frmSettings::LoadSettings() {
   ClearDialog = ReadKey("ClearDialog", &frmSettings::ReadSettingsKey);
   Splash = ReadKey("Splash", &frmSettings::ReadLaunchKey);
   Tray = ReadKey("Tray", &frmSettings::ReadLaunchKey);
-  login = NumberOf(Login.RetrieveSetting("login"));
+  std::optional<std::string> stored = Login.RetrieveSetting("login");
+  if (stored) login = NumberOf(*stored);
+  return stored.has_value();
 }
 
 void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
@@ -50,7 +52,24 @@ void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
 
 void frmSettings::Form_Load() {
   Login.Create();
-  if (SettingsFileExists(panel_.InFolder(SettingsFileName))) LoadSettings();
+  // Nothing read at an earlier opening counts now: without a settings file every box stays
+  // unticked, whatever the file held then.
+  History = TmpInt = Cookies = Recent = URL = Startup = ClearDialog = Splash = Tray = login = 0;
+  bool unreadable;
+  {
+    SettingsFilesLock lock;  // the nine keys as one look at the file
+    unreadable = SettingsFileExists(panel_.InFolder(SettingsFileName)) && !LoadSettings();
+  }
+  if (unreadable) {
+    // Shown unticked, protection would be switched off by OK. The dialog goes, and the program
+    // ends at the message's OK, as it does when protection cannot be stored.
+    panel_.EndAfterError = true;
+    ShowError(panel_, SettingsUnreadableMessage(panel_), 0);
+    Hide();
+    Unload();
+    panel_.Main.Unload();
+    return;
+  }
   if (History == 1) Tick(chkHistory);
   if (TmpInt == 1) Tick(chkTmpInt);
   if (Cookies == 1) Tick(chkCookies, &frmSettings::chkCookies_Click);
@@ -97,7 +116,8 @@ void frmSettings::Command1_Click() {
 
   long stored;
   if (chkProtect.Value() == 1) {
-    std::string first = TrimSpaces(Login.RetrieveSetting("Pswd").substr(0, 1));
+    // Unanswered, no password is known to be set: protection is not switched on.
+    std::string first = TrimSpaces(Login.RetrieveSetting("Pswd").value_or("").substr(0, 1));
     if (first.empty() || first[0] < '0' || first[0] > '9') {
       ShowError(panel_,
                 "You must set a password if you have selected password protection.\r\n"

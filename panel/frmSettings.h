@@ -51,7 +51,8 @@ class frmSettings : public PanelForm {
   void ReadSettingsKey();
   void ReadLaunchKey();
   short ReadKey(const char* key, void (frmSettings::*reader)());
-  void LoadSettings();
+  // False when the login control could not answer for `login`.
+  bool LoadSettings();
   // Ticks a box in code: its click handler runs as for a click by the user.
   void Tick(CheckBox& box, void (frmSettings::*onClick)() = nullptr);
 

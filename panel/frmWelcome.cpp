@@ -29,7 +29,7 @@ void frmWelcome::Form_Load() {
 void frmWelcome::Command1_Click() {
   Login.StoreSetting("ShowWelcome", "7");
   panel_.Main.Load();
-  panel_.Main.Show();
+  Open(panel_, panel_.Main);
   Hide();
   Unload();
 }

@@ -1,5 +1,6 @@
 #include "panel.h"
 
+#include "../accesskeep/accesskeep_ids.h"
 #include "settings.h"
 
 using namespace winapp;
@@ -31,12 +32,30 @@ void ShowError(Panel& panel, const std::string& text, short source) {
 
 short NumberOf(const std::string& text) { return FlagValue(text); }
 
+std::string SettingsUnreadableMessage(const Panel& panel) {
+  return panel.InFolder(accesskeep::LibraryFile) +
+         " could not read the panel's settings. Please reinstall Quietrail or locate the file and try again.";
+}
+
+void Open(Panel& panel, Form& form) {
+  if (!form.Show() && !panel.WindowError) panel.WindowError = form.LoadError() ? form.LoadError() : ERROR_CANNOT_MAKE;
+}
+
 int RunPanel(const std::string& folder, const std::string& commandText) {
+  // The panel's buttons are of its own class, whatever the program file is called.
+  xpcmdbutton::SetProjectName("Panel");
   ComApartment apartment;
   Panel panel(folder, commandText);
   panel.Prompt.ShowAsStartup();
-  if (app::LoadedForms() == 0) return 0;
-  return app::RunMessageLoop();
+  if (!panel.Prompt.Loaded() && panel.Prompt.LoadError()) panel.WindowError = panel.Prompt.LoadError();
+  if (app::LoadedForms() > 0) app::RunMessageLoop();
+  if (!panel.WindowError) return 0;
+  // A window the system would not make (out of resources, no desktop to put it on) is no
+  // success: say so where a message can still be shown, and end with the system's error.
+  ShowMessage("The control panel could not open its window (system error " + std::to_string(panel.WindowError) +
+                  "). Please close some programs and try again.",
+              "Quietrail 2003", MB_OK | MB_ICONSTOP);
+  return static_cast<int>(panel.WindowError);
 }
 
 void CloseToMain(Panel& panel, winapp::Form& dialog) {

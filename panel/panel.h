@@ -32,6 +32,8 @@ struct Panel {
   short ErrorSource = 0;
   // Set when the program is to end once the error window now shown is confirmed.
   bool EndAfterError = false;
+  // The system's error of the first window that could not be made; the program's exit code.
+  DWORD WindowError = 0;
 
   frmLogin Prompt;
   frmMain Main;
@@ -43,9 +45,16 @@ struct Panel {
   frmCookieExclude CookieExclude;
 };
 
+// Opens a window; one that cannot be made is remembered for the program's end (Panel::WindowError).
+void Open(Panel& panel, winapp::Form& form);
+
 // Shows a message in the error window on behalf of the window `source` names; that window stays
 // disabled until the error window's OK.
 void ShowError(Panel& panel, const std::string& text, short source);
+
+// The message when the login control cannot answer what protection and the welcome need: the
+// panel then opens nothing, since it cannot tell whether it is protected.
+std::string SettingsUnreadableMessage(const Panel& panel);
 
 // Closes `dialog`, a window opened from the main window or alone: the main window, when it is
 // shown, is enabled and given the focus again; without it the program ends.

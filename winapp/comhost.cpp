@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "system.h"
+
 namespace winapp {
 
 namespace {
@@ -44,12 +46,18 @@ void HostedObject::reset() {
 HRESULT HostedObject::Create(const wchar_t* progId, REFCLSID clsid, const std::string& libraryPath,
                              HostedObject& out) {
   out.reset();
-  // The ProgID counts only when it leads to the expected class: a name taken over by another
-  // class (another program's registration, a damaged entry) must not put a stranger in its place.
-  CLSID registered;
-  if (SUCCEEDED(CLSIDFromProgID(progId, &registered)) && IsEqualCLSID(registered, clsid) &&
-      SUCCEEDED(CoCreateInstance(registered, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IDispatch), out.object_.put_void())))
-    return S_OK;
+  // The library beside the program comes first: the registration may name a stale copy in
+  // another folder, or one put there by someone else. The registered class serves only where the
+  // library is missing. Its ProgID counts only when it leads to the expected class: a name taken
+  // over by another class (another program's registration, a damaged entry) must not put a
+  // stranger in its place.
+  if (!FileExists(libraryPath)) {
+    CLSID registered;
+    if (SUCCEEDED(CLSIDFromProgID(progId, &registered)) && IsEqualCLSID(registered, clsid) &&
+        SUCCEEDED(CoCreateInstance(registered, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IDispatch),
+                                   out.object_.put_void())))
+      return S_OK;
+  }
   return CreateFromLibrary(clsid, libraryPath, out);
 }
 

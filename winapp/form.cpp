@@ -258,6 +258,16 @@ bool Control::Reflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   return false;
 }
 
+void Control::KeepDesign() {
+  designVisible_ = visible_;
+  designEnabled_ = enabled_;
+}
+
+void Control::BackToDesign() {
+  visible_ = designVisible_;
+  enabled_ = designEnabled_;
+}
+
 bool Control::Visible() const { return hwnd_ ? IsWindowVisible(hwnd_) != FALSE : visible_; }
 
 void Control::SetVisible(bool visible) {
@@ -278,6 +288,26 @@ std::string TextControl::Text() const { return hwnd_ ? WindowText(hwnd_) : text_
 void TextControl::SetText(std::string_view text) {
   text_ = std::string(text);
   if (hwnd_) SetWindowTextA(hwnd_, text_.c_str());
+}
+
+void TextControl::KeepDesign() {
+  Control::KeepDesign();
+  designText_ = text_;
+}
+
+void TextControl::BackToDesign() {
+  Control::BackToDesign();
+  text_ = designText_;
+}
+
+void Label::KeepDesign() {
+  TextControl::KeepDesign();
+  designColour_ = colour_;
+}
+
+void Label::BackToDesign() {
+  TextControl::BackToDesign();
+  colour_ = designColour_;
 }
 
 void Label::Create(HWND parent) {
@@ -365,10 +395,14 @@ void CheckBox::Command(WORD code) {
   if (code == BN_CLICKED && onClick_) onClick_();
 }
 
-void CheckBox::Destroyed() {
-  // The tick outlives the window, as the text does: a reloaded form shows what the user left.
-  if (hwnd_) value_ = SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-  Control::Destroyed();
+void CheckBox::KeepDesign() {
+  TextControl::KeepDesign();
+  designValue_ = value_;
+}
+
+void CheckBox::BackToDesign() {
+  TextControl::BackToDesign();
+  value_ = designValue_;
 }
 
 bool CheckBox::Press() {
@@ -388,12 +422,6 @@ void TextBox::Create(HWND parent) {
   if (style_.passwordChar) SendMessageA(hwnd_, EM_SETPASSWORDCHAR, static_cast<BYTE>(style_.passwordChar), 0);
   // The edit control's own limit (about 32K) would cut long lists: raise it unless one is set.
   SendMessageA(hwnd_, EM_LIMITTEXT, style_.maxLength > 0 ? style_.maxLength : 0x7FFFFFFE, 0);
-}
-
-void TextBox::Destroyed() {
-  // What the user typed stays the text box's text, as a label's text does.
-  if (hwnd_) text_ = WindowText(hwnd_);
-  Control::Destroyed();
 }
 
 void ListBox::Create(HWND parent) {
@@ -428,11 +456,22 @@ std::string ListBox::List(int index) const {
 }
 
 Shape::Shape(Form* form, const char* name, Twips place, COLORREF fill)
-    : Control(form, name, place), fill_(fill), width_(static_cast<float>(place.width)) {}
+    : Control(form, name, place), fill_(fill), width_(static_cast<float>(place.width)),
+      designWidth_(width_) {}
 
 void Shape::SetWidth(float twips) {
   width_ = twips;
   form_->Redraw();
+}
+
+void Shape::KeepDesign() {
+  Control::KeepDesign();
+  designWidth_ = width_;
+}
+
+void Shape::BackToDesign() {
+  Control::BackToDesign();
+  width_ = designWidth_;
 }
 
 void Shape::PaintOnForm(HDC dc) {
@@ -487,6 +526,18 @@ void Timer::Destroyed() {
   armed_ = false;
 }
 
+void Timer::KeepDesign() {
+  Control::KeepDesign();
+  designOn_ = on_;
+  designInterval_ = interval_;
+}
+
+void Timer::BackToDesign() {
+  Control::BackToDesign();
+  on_ = designOn_;
+  interval_ = designInterval_;
+}
+
 bool Timer::Reflected(UINT msg, WPARAM, LPARAM, LRESULT& result) {
   if (msg != WM_TIMER) return false;
   if (on_) Tick();
@@ -497,7 +548,7 @@ bool Timer::Reflected(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 // ---------------------------------------------------------------------------------------------
 // Forms
 
-Form::Form(FormDesc desc) : desc_(desc) {}
+Form::Form(FormDesc desc) : desc_(desc), designDesc_(desc) {}
 
 Form::~Form() {
   Teardown();
@@ -519,7 +570,10 @@ void Form::DestroyWindows(bool destroy) {
     c->Unbind();
     c->Destroyed();
     c->hwnd_ = nullptr;
+    // What the next load creates is the design, not what this load left behind.
+    if (designKept_) c->BackToDesign();
   }
+  desc_ = designDesc_;
   if (destroy) DestroyWindow(w);
 }
 
@@ -608,6 +662,10 @@ bool Form::Load() {
   }
   LoadedList().push_back(this);
   FormsChanged();
+  if (!designKept_) {
+    for (Control* c : controls_) c->KeepDesign();
+    designKept_ = true;
+  }
   for (Control* c : controls_) {
     c->failed_ = false;
     c->Create(hwnd_);

@@ -13,6 +13,12 @@
 // Lifetimes: a form may be destroyed at any moment, loaded or not. Its windows go when the first
 // of its controls is destroyed (the derived form's members go first), before any GDI object
 // they use; no handler of the derived form runs from then on.
+//
+// Design: what a form is when it is first loaded (its description, its controls' descriptions
+// and whatever its constructor set) is its design. Every unload puts the form and its controls
+// back to it, so that a form loaded again starts exactly as designed and its load handler fills
+// it from there: nothing the user ticked, typed or was shown last time survives an unload.
+// What a program sets while the form is unloaded counts for the next load only.
 #pragma once
 
 #include <windows.h>
@@ -90,6 +96,10 @@ class Control {
   virtual void Create(HWND parent) = 0;
   // The window is gone (unload or the form's end): drop what belonged to it.
   virtual void Destroyed() { hwnd_ = nullptr; }
+  // Takes the control's state as its design (the form's first load), and puts it back (every
+  // unload). A control with state of its own extends both.
+  virtual void KeepDesign();
+  virtual void BackToDesign();
   // WM_COMMAND for this control, by notification code.
   virtual void Command(WORD /*code*/) {}
   // Windowless controls paint themselves onto the form.
@@ -121,6 +131,8 @@ class Control {
   bool visible_ = true;
   bool enabled_ = true;
   bool failed_ = false;
+  bool designVisible_ = true;
+  bool designEnabled_ = true;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -141,7 +153,10 @@ class TextControl : public Control {
   char AccessKey() const override { return AccessKeyOf(text_); }
 
  protected:
+  void KeepDesign() override;
+  void BackToDesign() override;
   std::string text_;
+  std::string designText_;
 };
 
 enum class Align { Left, Centre, Right };
@@ -154,7 +169,7 @@ class Label : public TextControl {
   Label(Form* form, const char* name, Twips place, std::string text, Align align = Align::Left,
         FontSpec font = {}, COLORREF colour = RGB(0, 0, 0), Fit fit = Fit::Wrap)
       : TextControl(form, name, place, std::move(text)), align_(align), font_(font),
-        colour_(colour), fit_(fit) {}
+        colour_(colour), designColour_(colour), fit_(fit) {}
   ~Label() override { Release(); }
   COLORREF Colour() const { return colour_; }
   void SetColour(COLORREF colour);
@@ -166,6 +181,8 @@ class Label : public TextControl {
   void Create(HWND parent) override;
   void Destroyed() override;
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void KeepDesign() override;
+  void BackToDesign() override;
 
  private:
   // A GrowHeight label wraps its text within its width and grows downwards to show it whole.
@@ -173,6 +190,7 @@ class Label : public TextControl {
   Align align_;
   FontSpec font_;
   COLORREF colour_;
+  COLORREF designColour_;
   Fit fit_;
   GdiObject ownFont_;
 };
@@ -212,10 +230,12 @@ class CheckBox : public TextControl {
  protected:
   void Create(HWND parent) override;
   void Command(WORD code) override;
-  void Destroyed() override;
+  void KeepDesign() override;
+  void BackToDesign() override;
 
  private:
   int value_ = 0;
+  int designValue_ = 0;
   std::function<void()> onClick_;
 };
 
@@ -235,7 +255,6 @@ class TextBox : public TextControl {
 
  protected:
   void Create(HWND parent) override;
-  void Destroyed() override;
 
  private:
   TextBoxStyle style_;
@@ -266,10 +285,13 @@ class Shape : public Control {
  protected:
   void Create(HWND) override {}
   void PaintOnForm(HDC dc) override;
+  void KeepDesign() override;
+  void BackToDesign() override;
 
  private:
   COLORREF fill_;
   float width_;
+  float designWidth_;
 };
 
 // A bitmap resource shown in a child window.
@@ -307,11 +329,15 @@ class Timer : public Control {
   void Create(HWND parent) override;
   void Destroyed() override;
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void KeepDesign() override;
+  void BackToDesign() override;
 
  private:
   void Arm();
   UINT interval_;
   bool on_;
+  UINT designInterval_ = 0;
+  bool designOn_ = false;
   std::function<void()> onTick_;
   HWND owner_ = nullptr;
   bool armed_ = false;
@@ -419,6 +445,10 @@ class Form {
   void ControlGoing(Control* c);
 
   FormDesc desc_;
+  // The description as the form's constructor gave it: the owner and default button it goes
+  // back to at each unload.
+  FormDesc designDesc_;
+  bool designKept_ = false;
   HWND hwnd_ = nullptr;
   bool loading_ = false;
   bool hiddenWhileLoading_ = false;

@@ -1,6 +1,6 @@
-// Hosting in-process COM objects: created through COM when their class is registered; where it is
-// not (a user without the right to register it, a program folder copied elsewhere), the library is
-// loaded from the program folder and asked for its class object directly.
+// Hosting in-process COM objects: the program folder's library is loaded and asked for its class
+// object directly; only where the folder has no such library is the registered class created
+// through COM.
 #pragma once
 
 #include <windows.h>
@@ -26,7 +26,8 @@ class HostedObject {
   bool SideLoaded() const { return static_cast<bool>(library_); }
   void reset();
 
-  // Through COM by ProgID; when that fails, from `libraryPath` through its DllGetClassObject.
+  // From `libraryPath` through its DllGetClassObject when the file is there; otherwise through COM
+  // by ProgID.
   static HRESULT Create(const wchar_t* progId, REFCLSID clsid, const std::string& libraryPath,
                         HostedObject& out);
   // From the library alone, whether registered or not.

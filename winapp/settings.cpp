@@ -1,9 +1,12 @@
 #include "settings.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "raii.h"
 #include "text.h"
@@ -11,16 +14,100 @@
 
 namespace winapp {
 
-SettingsFilesLock::SettingsFilesLock() : mutex_(CreateMutexA(nullptr, FALSE, "QuietrailSettingsFiles")) {
+namespace {
+
+// The outermost lock of each thread; the locks taken inside it join it.
+const DWORD OuterLockSlot = TlsAlloc();
+
+// The TOKEN_USER of this process's token; empty when it cannot be read.
+std::vector<BYTE> TokenUser() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  Handle owned(token);
+  DWORD size = 0;
+  GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size);
+  if (size == 0 || !GetTokenInformation(token, ::TokenUser, user.data(), size, &size)) return {};
+  return user;
+}
+
+PSID SidOf(std::vector<BYTE>& user) { return reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid; }
+
+std::string SidText(PSID sid) {
+  char* text = nullptr;
+  if (!ConvertSidToStringSidA(sid, &text)) return {};
+  std::string out = text;
+  LocalFree(text);
+  return out;
+}
+
+// True when the user is the owner of the object: what the user's own programs create carries the
+// user as owner, and no other account can give an object that owner.
+bool OwnedBy(HANDLE object, PSID user) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr, &sd) !=
+      ERROR_SUCCESS)
+    return false;
+  bool same = owner && EqualSid(owner, user);
+  LocalFree(sd);
+  return same;
+}
+
+std::string LockNameFor(const std::string& sid) { return "Local\\QuietrailSettingsFiles-" + sid; }
+
+// The user's lock, created for the user alone; null when it cannot be had safely.
+HANDLE OpenUserLock() {
+  std::vector<BYTE> user = TokenUser();
+  if (user.empty()) return nullptr;
+  std::string sid = SidText(SidOf(user));
+  if (sid.empty()) return nullptr;
+  std::string name = LockNameFor(sid);
+  // Owner and the only entry: the user. No one else may wait for it, hold it or replace it.
+  std::string sddl = "O:" + sid + "D:P(A;;GA;;;" + sid + ")";
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
+    return nullptr;
+  SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+  HANDLE mutex = CreateMutexA(&sa, FALSE, name.c_str());
+  DWORD error = GetLastError();
+  LocalFree(sd);
+  // One that was there already counts only when it is the user's own.
+  if (mutex && error == ERROR_ALREADY_EXISTS && !OwnedBy(mutex, SidOf(user))) {
+    CloseHandle(mutex);
+    return nullptr;
+  }
+  return mutex;
+}
+
+}  // namespace
+
+std::string SettingsFilesLockName() {
+  std::vector<BYTE> user = TokenUser();
+  std::string sid = user.empty() ? std::string() : SidText(SidOf(user));
+  return sid.empty() ? sid : LockNameFor(sid);
+}
+
+SettingsFilesLock::SettingsFilesLock() {
+  if (OuterLockSlot != TLS_OUT_OF_INDEXES) {
+    outer_ = static_cast<const SettingsFilesLock*>(TlsGetValue(OuterLockSlot));
+    if (outer_) return;
+    TlsSetValue(OuterLockSlot, this);
+  }
+  mutex_ = OpenUserLock();
   if (!mutex_) return;
   DWORD waited = WaitForSingleObject(mutex_, 5000);
   owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 SettingsFilesLock::~SettingsFilesLock() {
+  if (outer_) return;
   if (owned_) ReleaseMutex(mutex_);
   if (mutex_) CloseHandle(mutex_);
+  if (OuterLockSlot != TLS_OUT_OF_INDEXES) TlsSetValue(OuterLockSlot, nullptr);
 }
+
+bool SettingsFilesLock::Held() const { return outer_ ? outer_->Held() : owned_; }
 
 bool SettingsFileExists(const std::string& path) {
   SettingsFilesLock lock;
@@ -84,7 +171,8 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool* missing)
     return std::nullopt;
   }
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > (8 << 20)) return std::nullopt;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > static_cast<LONGLONG>(MaxSettingsFileSize))
+    return std::nullopt;
   std::string content(static_cast<size_t>(size.QuadPart), '\0');
   size_t done = 0;
   while (done < content.size()) {
@@ -101,6 +189,9 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool* missing)
 }  // namespace
 
 bool WriteIniFlags(const std::string& file, const IniFlag* flags, size_t count) {
+  // One save, one lock: from the read of the old file to the move of the new one. No other save
+  // can come in between and be lost, and a lock that cannot be had is waited for once.
+  SettingsFilesLock lock;
   bool missing = false;
   std::optional<std::string> old = ReadSmallFile(file, &missing);
   if (!old && !missing) return false;
@@ -125,10 +216,7 @@ bool WriteIniFlags(const std::string& file, const IniFlag* flags, size_t count) 
   for (size_t i = 0; ok && i < count; ++i)
     ok = ReadIniValue(next, flags[i].section, flags[i].key) == (flags[i].value == 1 ? "1" : "0");
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, next.c_str());
-  if (ok) {
-    SettingsFilesLock lock;
-    ok = MoveOver(next, file);
-  }
+  ok = ok && MoveOver(next, file);
   if (!ok) DeleteFileA(next.c_str());
   return ok;
 }
@@ -146,6 +234,7 @@ std::string FirstRunSettingsText() {
 }
 
 void WriteFirstRunFiles(const std::string& folder) {
+  SettingsFilesLock lock;
   std::string settings = folder + "\\" + SettingsFileName;
   DeleteFileA(settings.c_str());
   ReplaceWholeFile(settings, FirstRunSettingsText());

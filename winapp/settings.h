@@ -19,6 +19,12 @@ constexpr const char* ExcludeFileName = "exclude.ini";
 // them: the platform replaces a file in steps that a reader opening it by name can fall between
 // (no file there for a moment, or one it may not open), so readers wait for the replacement to
 // finish. Waits at most a few seconds, then goes on without it: never a hang.
+//
+// Taken once for a whole operation (a run's look at the settings, a save): a lock taken inside
+// another one on the same thread joins it and never waits again, whether the outer one got the
+// lock or gave up on it. The lock is the user's own: its name holds the user's SID and only the
+// user may open it, and an object of that name that the user does not own (taken over by another
+// account, or of another type) is not waited for.
 class SettingsFilesLock {
  public:
   SettingsFilesLock();
@@ -26,10 +32,18 @@ class SettingsFilesLock {
   SettingsFilesLock(const SettingsFilesLock&) = delete;
   SettingsFilesLock& operator=(const SettingsFilesLock&) = delete;
 
+  // True when the operation holds the lock (false when it goes on without it).
+  bool Held() const;
+
  private:
   void* mutex_ = nullptr;
   bool owned_ = false;
+  const SettingsFilesLock* outer_ = nullptr;
 };
+
+// The name of the lock's mutex for the current user, "Local\QuietrailSettingsFiles-<SID>"; empty
+// when the user's SID cannot be read.
+std::string SettingsFilesLockName();
 
 // The existence test of a settings file, taken under the lock.
 bool SettingsFileExists(const std::string& path);
@@ -95,5 +109,8 @@ bool ReplaceWholeFile(const std::string& path, std::string_view content);
 
 // Largest exclusion list read; a bigger file is taken as damaged.
 constexpr size_t MaxExclusionFileSize = 32u << 20;
+// Largest settings file a save edits; a bigger one is left as it is. The profile functions read
+// keys behind lines of many megabytes, so a file they read is one a save must be able to write.
+constexpr size_t MaxSettingsFileSize = 32u << 20;
 
 }  // namespace winapp

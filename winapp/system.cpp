@@ -63,8 +63,14 @@ std::string CommandTextOf(const char* line) {
 std::string CommandText() { return CommandTextOf(GetCommandLineA()); }
 
 void StartProgram(HWND owner, const char* file, const char* parameters) {
+  // By the program folder's own file and nothing else: given a bare name, the shell goes on
+  // looking (App Paths, the system folders, PATH) when the file is missing here, and would start
+  // whatever program of that name it finds there.
   std::string folder = ProgramFolder();
-  ShellExecuteA(owner, "Open", file, parameters, folder.c_str(), SW_SHOWNORMAL);
+  std::string path = folder + '\\' + file;
+  if (!FileExists(path)) return;
+  std::string quoted = '"' + path + '"';
+  ShellExecuteA(owner, "Open", quoted.c_str(), parameters, folder.c_str(), SW_SHOWNORMAL);
 }
 
 }  // namespace winapp

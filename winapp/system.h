@@ -26,8 +26,9 @@ bool FileExists(const std::string& path);
 std::string CommandText();
 std::string CommandTextOf(const char* commandLine);
 
-// Starts a program of the program folder: "Open", the bare file name, one parameter string, the
-// program folder as working directory, shown normally. The result is not examined.
+// Starts a program of the program folder: "Open", the file's full path in quotes, one parameter
+// string, the program folder as working directory, shown normally. When the folder has no such
+// file nothing starts; the result is not examined.
 void StartProgram(HWND owner, const char* file, const char* parameters);
 
 // The shared text rules (core/values.h).

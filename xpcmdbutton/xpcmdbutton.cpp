@@ -359,6 +359,22 @@ void xpcmdbutton::Destroyed() {
   Control::Destroyed();
 }
 
+void xpcmdbutton::KeepDesign() {
+  Control::KeepDesign();
+  design_ = {lbl.Caption, State_, RestCell_, font_};
+}
+
+void xpcmdbutton::BackToDesign() {
+  Control::BackToDesign();
+  lbl.Caption = design_.Caption;
+  State_ = design_.State;
+  RestCell_ = design_.RestCell;
+  if (!(font_ == design_.Font)) {
+    font_ = design_.Font;
+    fontHandle_.reset();  // the next window makes the designed one
+  }
+}
+
 bool xpcmdbutton::Reflected(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 bool xpcmdbutton::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

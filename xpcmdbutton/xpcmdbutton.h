@@ -133,6 +133,8 @@ class xpcmdbutton : public winapp::Control {
  protected:
   void Create(HWND parent) override;
   void Destroyed() override;
+  void KeepDesign() override;
+  void BackToDesign() override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
@@ -152,6 +154,13 @@ class xpcmdbutton : public winapp::Control {
 
   long State_ = 0;
   short RestCell_ = 0;
+  // The properties as designed, which every unload of the host puts back.
+  struct Design {
+    std::string Caption;
+    long State = 0;
+    short RestCell = 0;
+    StdFont Font;
+  } design_;
   short face_ = 0;
   StdFont font_;
   winapp::GdiObject fontHandle_;

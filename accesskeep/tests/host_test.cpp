@@ -49,6 +49,18 @@ TEST_F(Host, CreateUserChecksInOrderAndStopsAtTheFirstFailure) {
       {L"ann", L"", false, 2},
       {L"ann", L"Secret1", false, 3},
       {L" ", L"x", true, 4},  // the single space comes before the password checks
+      // L02, after the password checks: names that would make a section header of their own, or
+      // land in the database's own sections, as the file gets them (full-width signs and
+      // letters become plain ones).
+      {L"a]b", L"x", true, 5},
+      {L"a]b", L"Secret1", true, 4},
+      {L"[x", L"Secret1", true, 4},
+      {L"a=b", L"Secret1", true, 4},
+      {L";x", L"Secret1", true, 4},
+      {L"a\xFF3D", L"Secret1", true, 4},
+      {L"Users", L"Secret1", true, 4},
+      {L" general ", L"Secret1", true, 4},
+      {L"\xFF35SERS", L"Secret1", true, 4},
       {L"ann", L"Short", true, 5},
       {L"ann", L"abcdefghijklmnopqrstu", true, 5},
       {L"ann", L"ab`", true, 5},
@@ -134,6 +146,10 @@ TEST_F(Host, ErrorsComeBackAsAutomationExceptionsAndWriteNothing) {
       {Fresh, [](auto& c, auto& db) { return c.StoreSetting(L"ann", L"a=b", L"v", db); }, E_INVALIDARG},
       {Fresh, [](auto& c, auto& db) { return c.StoreSetting(L"ann", L"[Users]", L"v", db); }, E_INVALIDARG},
       {Fresh, [](auto& c, auto& db) { return c.StoreSetting(L"ann", L" ;note", L"v", db); }, E_INVALIDARG},
+      // L02: the full-width signs reach the file as the plain ones.
+      {Fresh, [](auto& c, auto& db) { return c.StoreSetting(L"ann", L"a\xFF1D" L"b", L"v", db); }, E_INVALIDARG},
+      {Fresh, [](auto& c, auto& db) { return c.StoreSetting(L"ann", L"\xFF3BUsers]", L"v", db); }, E_INVALIDARG},
+      {Fresh, [](auto& c, auto& db) { return c.StoreSetting(L"ann", L"\xFF1Bnote", L"v", db); }, E_INVALIDARG},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     testutil::TempFolder dir;
@@ -377,6 +393,24 @@ TEST_F(Host, SettingsAreStoredOnlyForUsersAndNeverAsThePassword) {
   EXPECT_EQ(control().RetrieveSetting(L"default", L"note", db_).Text(), longValue);
   EXPECT_EQ(control().StoreSetting(L"default", L"note", L"  padded  ", db_).Status(), 0);
   EXPECT_EQ(control().RetrieveSetting(L"default", L"note", db_).Text(), L"padded");
+}
+
+// L02: a database made elsewhere that lists such names: they are no users to write for, and
+// removing one takes it off the list without writing into the section it would address.
+TEST_F(Host, NamesThatWouldForgeASectionAreNoUsersToWriteFor) {
+  const std::string listed =
+      "[General]\r\nVersion=2\r\n[Users]\r\ncount=4\r\n1=Users\r\n2=GENERAL\r\n3=a]b\r\n4=a\r\n"
+      "[a]\r\nPswd=329V119V84V315V119V350V455\r\n";
+  Seed(listed);
+  const std::wstring names[] = {L"Users", L"GENERAL", L"a]b"};
+  for (size_t i = 0; i < std::size(names); ++i) {
+    EXPECT_EQ(control().StoreSetting(names[i], L"count", L"1", db_).Status(), 1) << "case " << i;
+    EXPECT_EQ(control().ChangePassword(names[i], L"Secret2", db_).Status(), 5) << "case " << i;
+    EXPECT_EQ(File(), listed) << "case " << i;
+  }
+  EXPECT_EQ(control().KillUser(L"a]b", db_).Status(), 0);
+  EXPECT_EQ(control().UserArray(db_).Names(), (std::vector<std::wstring>{L"Users", L"GENERAL", L"a"}));
+  EXPECT_EQ(control().ValidateUser(L"a", L"Secret1", db_).Status(), 0);
 }
 
 TEST_F(Host, StoreSettingCreatesAMissingDatabaseAndRepairsADamagedOne) {

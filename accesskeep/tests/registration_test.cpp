@@ -98,13 +98,29 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
   EXPECT_TRUE(IsEqualCLSID(found, ClsId));
   {
     winapp::AccessKeepClient client;
-    // Registered, the class comes through COM, whatever the program folder holds.
+    // Registered, the class comes through COM where the program folder has no control.
     ASSERT_EQ(client.Create(testutil::ProgramFolder() + "\\no such.ocx"), S_OK);
     EXPECT_FALSE(client.SideLoaded());
     testutil::TempFolder dir;
     long status = -1;
     EXPECT_EQ(client.CreateUser("default", "Secret1", dir / "panel.dll", false, &status), S_OK);
     EXPECT_EQ(status, 0);
+  }
+  {
+    // L03: the registration naming a stale copy in another folder; the program folder's control
+    // is the one taken.
+    testutil::TempFolder stale;
+    ASSERT_TRUE(testutil::CopyInto(path, stale.path()));
+    winapp::RegKey k;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, (clsid + "\\InprocServer32").c_str(), 0, KEY_WRITE, k.put()),
+              ERROR_SUCCESS);
+    const std::string other = stale / "accesskeep.ocx";
+    RegSetValueExA(k.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+                   static_cast<DWORD>(other.size() + 1));
+    winapp::AccessKeepClient client;
+    ASSERT_EQ(client.Create(path), S_OK);
+    EXPECT_TRUE(client.SideLoaded()) << "the registered copy was taken";
+    EXPECT_FALSE(GetModuleHandleA(other.c_str())) << "the stale copy was loaded";
   }
 
   EXPECT_EQ(library.Call("DllUnregisterServer"), S_OK);

@@ -284,6 +284,16 @@ TEST(Installed, EveryProgramAndFreshFileInPlace) {
     EXPECT_TRUE(ok) << name << " missing";
   }
   expected.insert("uninstall.exe");
+  // The record marks the folder as this product's and names every file the uninstaller removes.
+  const std::string record = Installed("installed.ini");
+  char value[64] = {};
+  GetPrivateProfileStringA("Installation", "Product", "", value, sizeof value, record.c_str());
+  EXPECT_STREQ(Product, value);
+  for (const std::string& name : expected) {
+    GetPrivateProfileStringA("Files", name.c_str(), "", value, sizeof value, record.c_str());
+    EXPECT_STREQ("1", value) << name << " not recorded";
+  }
+  expected.insert("installed.ini");
   // Nothing more either (no probe or helper left behind).
   std::vector<std::string> present = FilesIn(InstallFolder());
   EXPECT_EQ(std::vector<std::string>(expected.begin(), expected.end()), present);

@@ -98,13 +98,33 @@ done
 run_checks 'Upgraded.*:Installed.Shortcuts:Installed.InstalledProgramsEntry:Installed.ControlCreatableByProgId'
 
 echo "Uninstalling"
+# L04: files the user put there stay, even one that a pattern of the programs' names would match.
+printf 'my notes\r\n' >"$folder/notes.txt"
+printf 'mine\r\n' >"$folder/updates.tmp"
 "$WINE" "$(winepath_w "$folder/uninstall.exe")" /S >/dev/null 2>&1 </dev/null || fail "uninstaller did not start"
 # The uninstaller goes on from a copy of itself; its last step takes the installed-programs entry.
 for _ in $(seq 1 120); do
   "$WINE" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quietrail 2003' >/dev/null 2>&1 </dev/null || break
   sleep 0.5
 done
-[ -e "$folder" ] && fail "installation folder left: $(ls -A "$folder" | tr '\n' ' ')"
+left=$(ls -A "$folder" 2>/dev/null | tr '\n' ' ')
+[ "$left" = "notes.txt updates.tmp " ] || fail "the uninstaller left '$left', not the user's two files"
+rm -rf "$folder"
+rmdir "$(dirname "$folder")" 2>/dev/null || true
+
+echo "Installing into a folder that holds files of its own"
+# L04: the system's names without the installation's record (an unrelated clear.exe among them)
+# are no earlier installation: nothing is ended, replaced or added there.
+own=$prefix/drive_c/Tools
+mkdir -p "$own"
+printf 'not ours\r\n' >"$own/clear.exe"
+printf 'not ours either\r\n' >"$own/uninstall.exe"
+printf 'notes\r\n' >"$own/notes.txt"
+before_own=$(cd "$own" && md5sum * | sort)
+rc=$(run_setup '/D=C:\Tools')
+[ "$rc" = 2 ] || fail "installation into a folder of the user's own ended with $rc, not 2"
+[ "$(cd "$own" && md5sum * | sort)" = "$before_own" ] || fail "the folder of the user's own was changed: $(ls -A "$own" | tr '\n' ' ')"
+rm -rf "$own"
 
 echo "Installing into folders that cannot be used"
 # A file where a folder of the path should be: Setup itself refuses the folder.

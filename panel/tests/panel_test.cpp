@@ -1,8 +1,11 @@
-// The panel's windows in-process: their make-up as the rest of the system relies on it, and the
-// exclusion list's box.
+// The panel's windows in-process: their make-up as the rest of the system relies on it, how they
+// come back when opened again, and the exclusion list's box.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "panel.h"
+#include "raii.h"
 #include "test_util.h"
 
 namespace {
@@ -41,6 +44,88 @@ TEST(PanelWindows, CaptionsButtonsAndDialogKeys) {
   // The main window is the one that never closes as a dialog does.
   EXPECT_EQ(panel.Main.Desc().defaultButton, nullptr);
   EXPECT_TRUE(panel.Main.Desc().minButton);
+}
+
+// What a window shows, control by control in the order of the tab stops: class, text, enabled,
+// visible, ticked.
+BOOL CALLBACK AddChildState(HWND w, LPARAM out) {
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  *reinterpret_cast<std::string*>(out) += std::to_string(GetDlgCtrlID(w)) + " " + cls + " \"" +
+      testutil::TextOf(w) + "\" " + (IsWindowEnabled(w) ? "E" : "-") + (IsWindowVisible(w) ? "V" : "-") +
+      (SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "T" : "-") + "\n";
+  return TRUE;
+}
+
+std::string StateOf(const winapp::Form& form) {
+  std::string state = testutil::TextOf(form.hwnd()) + "\n";
+  EnumChildWindows(form.hwnd(), AddChildState, reinterpret_cast<LPARAM>(&state));
+  return state;
+}
+
+// What a user leaves behind: every check box clicked (its handler enabling what it enables),
+// something typed into every text box.
+BOOL CALLBACK ChangeChild(HWND w, LPARAM) {
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (!lstrcmpiA(cls, "Edit")) SetWindowTextA(w, "typed");
+  if (!lstrcmpiA(cls, "Button") && (GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+    SendMessageA(w, BM_CLICK, 0, 0);
+  return TRUE;
+}
+
+TEST(PanelWindows, EveryWindowOpenedAgainStartsAsDesigned) {
+  testutil::TempFolder dir;
+  ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\accesskeep.ocx", dir.path()));
+  // Protected, so that the prompt stays loaded as the prompt.
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "panel.dll",
+      "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=1\r\nShowWelcome=7\r\n"));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", "[Settings]\r\nTmpInt=1\r\nURL=1\r\n"));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", "bank\r\nshop\r\n"));
+  winapp::ComApartment com;
+  Panel panel(dir.path(), "");
+  struct Reopened {
+    winapp::Form& form;
+    std::function<void()> change;  // what the program changes beyond the user's clicks and typing
+  } windows[] = {
+      {panel.Prompt, {}},   {panel.Main, {}},          {panel.About, {}},
+      {panel.Error, [&] { panel.Error.SetMessage("Your password is incorrect"); }},
+      {panel.ChangePassword, {}}, {panel.Welcome, {}}, {panel.Settings, {}}, {panel.CookieExclude, {}},
+  };
+  for (size_t i = 0; i < std::size(windows); ++i) {
+    winapp::Form& form = windows[i].form;
+    winapp::app::ResetForTests();
+    ASSERT_TRUE(form.Load()) << "window " << i;
+    const std::string designed = StateOf(form);
+    for (int round = 0; round < 2; ++round) {
+      EnumChildWindows(form.hwnd(), ChangeChild, 0);
+      if (windows[i].change) windows[i].change();
+      form.Unload();
+      winapp::app::ResetForTests();
+      ASSERT_TRUE(form.Load()) << "window " << i;
+      EXPECT_EQ(StateOf(form), designed) << "window " << i << " round " << round;
+    }
+    form.Unload();
+  }
+  winapp::app::ResetForTests();
+}
+
+// A system that makes no window at all (the hook refuses every one, message boxes included).
+LRESULT CALLBACK RefuseWindows(int code, WPARAM wp, LPARAM lp) {
+  return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wp, lp);
+}
+
+TEST(PanelStart, AWindowThatCannotBeMadeEndsWithTheSystemsError) {
+  testutil::TempFolder dir;
+  for (const char* args : {"", "ABOUT"}) {
+    winapp::app::ResetForTests();
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseWindows, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    int code = RunPanel(dir.path(), args);
+    UnhookWindowsHookEx(hook);
+    EXPECT_NE(code, 0) << "arguments \"" << args << "\"";
+  }
+  winapp::app::ResetForTests();
 }
 
 class ListForm : public winapp::Form {

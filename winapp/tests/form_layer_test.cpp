@@ -128,6 +128,73 @@ TEST(FormLayer, DestroyingFormsOfEveryShapeLeaksNothing) {
   }
 }
 
+// A constructor is part of a form's design: this one disables the button and hides the picture.
+class frmDesigned : public frmEverything {
+ public:
+  frmDesigned() {
+    Command1.SetEnabled(false);
+    Picture1.SetVisible(false);
+  }
+};
+
+TEST(FormLayer, AReloadedFormStartsFromItsDesign) {
+  app::ResetForTests();
+  frmEverything owner;
+  frmDesigned f;
+  ASSERT_TRUE(owner.Load());
+  auto child = [&](const char* name) { return ChildNamed(f.hwnd(), name); };
+  // Every state a program or its user can change, changed, round after round: a round that sets
+  // a text box while the form is unloaded shows it at the next load only.
+  for (int round = 0; round < 3; ++round) {
+    if (round == 1) f.Text1.SetText("set while unloaded");
+    f.SetOwner(&owner);
+    ASSERT_TRUE(f.Load()) << "round " << round;
+    EXPECT_EQ(testutil::TextOf(child("Text1")), round == 1 ? "set while unloaded" : "text") << "round " << round;
+    SendMessageA(child("chkThing"), BM_CLICK, 0, 0);
+    SetWindowTextA(child("Text1"), "typed");
+    f.Text2.SetText("set");
+    f.Label1.SetText("changed");
+    f.Label3.SetColour(RGB(0, 0, 200));
+    f.List1.AddItem("item");
+    f.Shape1.SetWidth(10);
+    f.Timer1.SetInterval(0);
+    f.Command1.SetEnabled(true);
+    f.chkThing.SetEnabled(false);
+    f.Picture1.SetVisible(true);
+    f.Label2.SetVisible(false);
+    f.SetCaption("Other");
+    f.SetDefaultButton("Command1");
+    f.Unload();
+    ASSERT_TRUE(f.Load()) << "round " << round;
+    struct Designed {
+      const char* name;
+      const char* text;
+      bool enabled, visible;
+    } designed[] = {{"Label1", "Plain", true, true},  {"Label2", "Bold and big", true, true},
+                    {"Command1", "&OK", false, true}, {"chkThing", "Thing", true, true},
+                    {"Text1", "text", true, true},    {"Text2", "more", true, true},
+                    {"Picture1", "", true, false}};
+    for (size_t i = 0; i < std::size(designed); ++i) {
+      HWND w = child(designed[i].name);
+      ASSERT_TRUE(w) << "round " << round << " control " << i;
+      EXPECT_EQ(testutil::TextOf(w), designed[i].text) << "round " << round << " control " << i;
+      EXPECT_EQ(IsWindowEnabled(w) != FALSE, designed[i].enabled) << "round " << round << " control " << i;
+      EXPECT_EQ((GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0, designed[i].visible) << "round " << round << " control " << i;
+    }
+    EXPECT_EQ(f.chkThing.Value(), 0) << "round " << round;
+    EXPECT_EQ(f.List1.ListCount(), 0) << "round " << round;
+    EXPECT_EQ(f.Label3.Colour(), RGB(200, 0, 0)) << "round " << round;
+    EXPECT_FLOAT_EQ(f.Shape1.Width(), 3000) << "round " << round;
+    EXPECT_TRUE(f.Timer1.Armed()) << "round " << round;
+    EXPECT_EQ(f.Timer1.Interval(), 50u) << "round " << round;
+    EXPECT_EQ(testutil::TextOf(f.hwnd()), "Everything") << "round " << round;
+    EXPECT_EQ(f.Desc().defaultButton, nullptr) << "round " << round;
+    EXPECT_EQ(GetWindow(f.hwnd(), GW_OWNER), nullptr) << "round " << round;  // owned only when asked again
+    f.Unload();
+  }
+  owner.Unload();
+}
+
 // A control type the layer does not know: it sees its own messages and what its form reflects.
 class Probe : public Control {
  public:

@@ -86,18 +86,6 @@ TEST(Forms, ControlsAreChildWindowsFoundByName) {
   EXPECT_TRUE(app::Ended());  // the last form went
 }
 
-TEST(Forms, ReloadStartsFromTheDesign) {
-  app::ResetForTests();
-  frmSample f;
-  f.Show();
-  f.Label1.SetText("changed");
-  f.Unload();
-  app::ResetForTests();
-  f.Show();
-  EXPECT_EQ(testutil::TextOf(Child(f, "Label1")), "changed");  // state kept by the object
-  f.Unload();
-}
-
 TEST(Forms, StartupFormHiddenByItsLoadStaysHidden) {
   app::ResetForTests();
   frmSample f(true);

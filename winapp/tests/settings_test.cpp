@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
+#include <thread>
+
+#include "raii.h"
 #include "settings.h"
 #include "system.h"
 #include "test_util.h"
@@ -264,6 +269,101 @@ TEST(Files, ExistenceIsADirectoryLookUp) {
   ASSERT_TRUE(CreateDirectoryA((dir / "folder.ini").c_str(), nullptr));
   EXPECT_FALSE(FileExists(dir / "folder.ini"));
   EXPECT_FALSE(FileExists(""));
+}
+
+// ---- The settings lock (L05) ----
+
+// Whether another thread finds the user's lock free.
+bool LockFreeElsewhere() {
+  bool free = false;
+  std::thread([&] {
+    Handle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, SettingsFilesLockName().c_str()));
+    // No object of that name at all: nobody holds it.
+    if (!mutex) {
+      free = GetLastError() == ERROR_FILE_NOT_FOUND;
+      return;
+    }
+    DWORD got = WaitForSingleObject(mutex.get(), 0);
+    free = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+    if (free) ReleaseMutex(mutex.get());
+  }).join();
+  return free;
+}
+
+// Objects another program of the session could hold under the lock's old, shared name no longer
+// matter; the lock is the user's alone, and one of its name that is not the user's own mutex is
+// not waited for.
+TEST(SettingsLock, PrivateToTheUserWhateverHoldsTheSharedName) {
+  Handle event(CreateEventA(nullptr, TRUE, FALSE, "QuietrailSettingsFiles"));
+  ASSERT_TRUE(event);
+  const std::string name = SettingsFilesLockName();
+  ASSERT_NE(name.find("-S-1-"), std::string::npos) << name;
+  {
+    SettingsFilesLock lock;
+    ASSERT_TRUE(lock.Held());
+    EXPECT_FALSE(LockFreeElsewhere());
+
+    Handle mutex(OpenMutexA(READ_CONTROL, FALSE, name.c_str()));
+    ASSERT_TRUE(mutex);
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_EQ(GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &owner, nullptr, &dacl, nullptr, &sd),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalBlock descriptor(sd);
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    Handle ownedToken(token);
+    BYTE user[256];
+    DWORD size = sizeof user;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, size, &size));
+    PSID me = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    EXPECT_TRUE(owner && EqualSid(owner, me));
+    ASSERT_TRUE(dacl);
+    ASSERT_EQ(dacl->AceCount, 1);
+    void* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, 0, &ace));
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_TRUE(EqualSid(reinterpret_cast<PSID>(&allowed->SidStart), me));
+  }
+  EXPECT_TRUE(LockFreeElsewhere());
+
+  // Another type of object under the user's own name: gone on without, at once.
+  Handle squatter(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+  ASSERT_TRUE(squatter);
+  SettingsFilesLock lock;
+  EXPECT_FALSE(lock.Held());
+}
+
+// A lock taken inside another on the same thread is part of the same operation: it holds what
+// the outer one holds, and when the outer one gave up after its wait it does not wait again.
+TEST(SettingsLock, TakenOncePerOperation) {
+  {
+    SettingsFilesLock outer;
+    ASSERT_TRUE(outer.Held());
+    { SettingsFilesLock inner; EXPECT_TRUE(inner.Held()); }
+    EXPECT_FALSE(LockFreeElsewhere()) << "the inner lock let go of the outer one's";
+  }
+  // Held by another program that does not let go (here another thread) for the outer lock's
+  // whole wait, then let go before the inner one is taken.
+  Handle taken(CreateEventA(nullptr, TRUE, FALSE, nullptr)), letGo(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    SettingsFilesLock other;
+    SetEvent(taken.get());
+    WaitForSingleObject(letGo.get(), 60000);
+  });
+  WaitForSingleObject(taken.get(), 60000);
+  {
+    SettingsFilesLock outer;
+    EXPECT_FALSE(outer.Held());
+    SetEvent(letGo.get());
+    holder.join();
+    SettingsFilesLock inner;
+    EXPECT_FALSE(inner.Held()) << "the inner lock waited again";
+  }
+  EXPECT_TRUE(LockFreeElsewhere());
 }
 
 }  // namespace
