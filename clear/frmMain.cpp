@@ -16,6 +16,7 @@ frmMain::frmMain(frmError& errorWindow, std::string folder, std::string commandT
     : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1725}}),
       errorWindow_(errorWindow), folder_(std::move(folder)), commandText_(std::move(commandText)) {
   pic2.SetVisible(false);
+  List1.SetVisible(false);
 }
 
 void frmMain::Form_Load() {
@@ -140,7 +141,7 @@ static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry 
 #endif
 
 void frmMain::FillCacheList() {
-  List1.Clear();
+  CacheNames.Clear();
   // One block per entry, sized exactly by a probe and freed before the next entry is fetched.
   DWORD size = 0;
   UrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, nullptr, &size));
@@ -155,7 +156,7 @@ void frmMain::FillCacheList() {
   for (;;) {
     INTERNET_CACHE_ENTRY_INFOA entry;
     std::memcpy(&entry, block.get(), sizeof entry);
-    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) List1.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
+    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) CacheNames.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
     block.reset();
     size = 0;
     FindNextUrlCacheEntryA(find.get(), nullptr, &size);
@@ -171,9 +172,9 @@ void frmMain::FillCacheList() {
 
 void frmMain::ClearTemporaryInterntFiles() {
   FillCacheList();
-  int count = List1.ListCount();
+  int count = CacheNames.ListCount();
   for (int i = 0; i < count; ++i) {
-    CacheEntryName = List1.List(i);
+    CacheEntryName = CacheNames.List(i);
     if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
@@ -187,9 +188,9 @@ void frmMain::ClearCookies() {
   auto text = ReadExclusionText(path);
   if (!text) return;
   std::vector<std::string> entries = UpperCaseEntries(SplitAtCommas(*text));
-  int count = List1.ListCount();
+  int count = CacheNames.ListCount();
   for (int i = 0; i < count; ++i) {
-    CacheEntryName = List1.List(i);
+    CacheEntryName = CacheNames.List(i);
     if (!IsCookieEntry(CacheEntryName)) continue;
     if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }

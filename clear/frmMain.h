@@ -40,6 +40,10 @@ class frmMain : public winapp::Form {
   winapp::Shape Shape2{this, "Shape2", {1380, 1080, 15, 375}, RGB(3, 118, 222)};
   winapp::Picture pic1{this, "pic1", {5040, 120, 855, 855}, "ACTIVITYPIC"};
   winapp::Picture pic2{this, "pic2", {5280, 360, 495, 495}, "DONEPIC"};
+  // The window's hidden list box stays part of it, empty: the cache steps keep their names in
+  // CacheNames, since every message to the box costs a server round trip under Wine, several per
+  // name, and nothing anyone sees reads it.
+  winapp::ListBox List1{this, "List1", {0, 0, 1200, 900}};
   winapp::Timer Timer1{this, "Timer1", 850, true, [this] { Timer1_Timer(); }};
   winapp::Timer Timer2{this, "Timer2", 550, false, [this] { Timer2_Timer(); }};
 
@@ -53,7 +57,7 @@ class frmMain : public winapp::Form {
   short TickCount_ = 0;
   // Working storage of the cache steps: the names of the last walk, and the one being examined
   // (a view into the list, NUL-terminated).
-  NameList List1;
+  NameList CacheNames;
   std::string_view CacheEntryName;
 
   void Timer1_Timer();

@@ -1,9 +1,9 @@
 // The working list of cache entry names that a cache walk fills and a cache step goes through.
-// It used to be a hidden list box; under Wine every message to a control of the form layer costs
-// a round trip to the wineserver (the control is found by a window property), several per name,
-// and the box keeps a wide copy of every name besides. Here the names of one walk lie end to end
-// in one block of text, each ended by a NUL so that it goes to the platform as it stands, and
-// emptying the list keeps the block for the next walk.
+// It is not the progress window's hidden list box: under Wine every message to a control of the
+// form layer costs a round trip to the wineserver (the control is found by a window property),
+// several per name, and the box keeps a wide copy of every name besides. Here the names of one
+// walk lie end to end in one block of text, each ended by a NUL so that it goes to the platform
+// as it stands, and emptying the list keeps the block for the next walk.
 #pragma once
 
 #include <cstddef>

@@ -33,6 +33,9 @@ class Cleaners : public ::testing::Test {
     frmMain run(error, dir.path(), LaunchToken);
     run.ShowAsStartup();
     SendMessageA(run.hwnd(), WM_TIMER, ControlId("Timer1"), 0);
+    // The window keeps its hidden list box; the steps' names never pass through it.
+    HWND list = GetDlgItem(run.hwnd(), ControlId("List1"));
+    EXPECT_TRUE(list && !IsWindowVisible(list) && SendMessageA(list, LB_GETCOUNT, 0, 0) == 0);
     run.Unload();
     app::ResetForTests();
   }
