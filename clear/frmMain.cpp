@@ -142,11 +142,10 @@ void frmMain::Refresh() {
 // ---------------------------------------------------------------------------------------------
 // The cache steps
 
-std::string frmMain::CopyAnsiString(const char* address) {
+// The name a record points at, measured where it lies; the list copies it.
+std::string_view frmMain::AnsiStringAt(const char* address) {
   if (!address) return {};
-  std::string text(static_cast<size_t>(lstrlenA(address)), '\0');
-  lstrcpynA(text.data(), address, static_cast<int>(text.size()) + 1);
-  return text;
+  return {address, static_cast<size_t>(lstrlenA(address))};
 }
 
 // The cache walk works on the platform's own record; on 32-bit Windows it is the 80-byte record
@@ -156,7 +155,7 @@ static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry 
 #endif
 
 void frmMain::FillCacheList() {
-  List1.Clear();
+  CacheNames.Clear();
   // One block per entry, sized exactly by a probe and freed before the next entry is fetched.
   DWORD size = 0;
   UrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, nullptr, &size));
@@ -171,10 +170,7 @@ void frmMain::FillCacheList() {
   for (;;) {
     INTERNET_CACHE_ENTRY_INFOA entry;
     std::memcpy(&entry, block.get(), sizeof entry);
-    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) {
-      CacheEntryName = CopyAnsiString(entry.lpszSourceUrlName);
-      List1.AddItem(CacheEntryName);
-    }
+    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) CacheNames.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
     block.reset();
     size = 0;
     FindNextUrlCacheEntryA(find.get(), nullptr, &size);
@@ -190,10 +186,10 @@ void frmMain::FillCacheList() {
 
 void frmMain::ClearTemporaryInterntFiles() {
   FillCacheList();
-  int count = List1.ListCount();
+  int count = CacheNames.ListCount();
   for (int i = 0; i < count; ++i) {
-    CacheEntryName = List1.List(i);
-    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+    CacheEntryName = CacheNames.List(i);
+    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
 
@@ -206,11 +202,11 @@ void frmMain::ClearCookies() {
   auto text = ReadExclusionText(path);
   if (!text) return;
   std::vector<std::string> entries = UpperCaseEntries(SplitAtCommas(*text));
-  int count = List1.ListCount();
+  int count = CacheNames.ListCount();
   for (int i = 0; i < count; ++i) {
-    CacheEntryName = List1.List(i);
+    CacheEntryName = CacheNames.List(i);
     if (!IsCookieEntry(CacheEntryName)) continue;
-    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
 
