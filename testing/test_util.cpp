@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <shlobj.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -40,6 +41,22 @@ void RemoveTree(const std::string& path) {
     FindClose(h);
   }
   RemoveDirectoryA(path.c_str());
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  SHCreateDirectoryExA(nullptr, to.c_str(), nullptr);
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((from + "\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = f.cFileName;
+    if (name == "." || name == "..") continue;
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      CopyTree(from + "\\" + name, to + "\\" + name);
+    else
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+  } while (FindNextFileA(h, &f));
+  FindClose(h);
 }
 
 std::string ReadWholeFile(const std::string& path, bool* ok) {

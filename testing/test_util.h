@@ -29,6 +29,8 @@ bool WriteWholeFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
 bool CopyInto(const std::string& from, const std::string& toFolder, const std::string& name = {});
 void RemoveTree(const std::string& path);
+// Copies the folder `from` with all it holds to `to` (made with its parents when missing).
+void CopyTree(const std::string& from, const std::string& to);
 
 // Pumps messages until `done` holds or the deadline passes; returns whether it held.
 bool PumpUntil(const std::function<bool()>& done,

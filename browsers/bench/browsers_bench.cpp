@@ -20,6 +20,7 @@
 
 #include "cleaners.h"
 #include "settings.h"
+#include "test_util.h"
 
 namespace {
 
@@ -87,24 +88,8 @@ void Report(double seconds, double cpu) {
   std::printf("seconds=%.3f cpu_s=%.3f peak_mb=%.1f left=%lld\n", seconds, cpu, PeakMb(), left);
 }
 
-void CopyTree(const std::string& from, const std::string& to) {
-  SHCreateDirectoryExA(nullptr, to.c_str(), nullptr);
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((from + "\\*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = f.cFileName;
-    if (name == "." || name == "..") continue;
-    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      CopyTree(from + "\\" + name, to + "\\" + name);
-    else
-      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-  } while (FindNextFileA(h, &f));
-  FindClose(h);
-}
-
 int Seed(const std::string& folder, const std::string& made, int visits, int cookies, int exclusions, int files) {
-  CopyTree(made + "\\Default", Profile);
+  testutil::CopyTree(made + "\\Default", Profile);
   SHCreateDirectoryExA(nullptr, (Profile + "\\Network").c_str(), nullptr);
   MoveFileExA((Profile + "\\Cookies").c_str(), (Profile + "\\Network\\Cookies").c_str(), MOVEFILE_REPLACE_EXISTING);
   sqlite3* db = nullptr;

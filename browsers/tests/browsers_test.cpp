@@ -16,6 +16,7 @@
 
 namespace {
 
+using testutil::CopyTree;
 using testutil::Exists;
 using testutil::ReadWholeFile;
 using testutil::WriteWholeFile;
@@ -41,22 +42,6 @@ std::string Made(const std::string& browser) {
   size_t at = current.find(browser + "-");
   if (folder.empty() || at == std::string::npos) return {};
   return folder + "\\" + current.substr(at, current.find('\n', at) - at);
-}
-
-void CopyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
-  WIN32_FIND_DATAA f;
-  HANDLE h = FindFirstFileA((from + "\\*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = f.cFileName;
-    if (name == "." || name == "..") continue;
-    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      CopyTree(from + "\\" + name, to + "\\" + name);
-    else
-      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-  } while (FindNextFileA(h, &f));
-  FindClose(h);
 }
 
 void MakeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
