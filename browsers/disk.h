@@ -2,7 +2,6 @@
 // read whole, files and folders deleted, and whether a browser holds a file open.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>

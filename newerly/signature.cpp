@@ -7,40 +7,34 @@
 #include <cstring>
 #include <vector>
 
+#include "raii.h"
+
 namespace newerly {
 
 namespace {
 
-struct Algorithm {
-  explicit Algorithm(const wchar_t* name) {
-    if (BCryptOpenAlgorithmProvider(&handle, name, nullptr, 0) < 0) handle = nullptr;
-  }
-  ~Algorithm() {
-    if (handle) BCryptCloseAlgorithmProvider(handle, 0);
-  }
-  Algorithm(const Algorithm&) = delete;
-  Algorithm& operator=(const Algorithm&) = delete;
-  BCRYPT_ALG_HANDLE handle = nullptr;
+// The CNG handles, owned as every other handle of the programs is.
+struct AlgorithmTraits {
+  static BCRYPT_ALG_HANDLE Invalid() { return nullptr; }
+  static void Close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
 };
+struct HashTraits {
+  static BCRYPT_HASH_HANDLE Invalid() { return nullptr; }
+  static void Close(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
+};
+struct KeyTraits {
+  static BCRYPT_KEY_HANDLE Invalid() { return nullptr; }
+  static void Close(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
+};
+using Algorithm = winapp::Owned<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
+using Hash = winapp::Owned<BCRYPT_HASH_HANDLE, HashTraits>;
+using Key = winapp::Owned<BCRYPT_KEY_HANDLE, KeyTraits>;
 
-struct Hash {
-  explicit Hash(BCRYPT_ALG_HANDLE algorithm) {
-    if (BCryptCreateHash(algorithm, &handle, nullptr, 0, nullptr, 0, 0) < 0) handle = nullptr;
-  }
-  ~Hash() {
-    if (handle) BCryptDestroyHash(handle);
-  }
-  Hash(const Hash&) = delete;
-  Hash& operator=(const Hash&) = delete;
-  BCRYPT_HASH_HANDLE handle = nullptr;
-};
-
-struct Key {
-  ~Key() {
-    if (handle) BCryptDestroyKey(handle);
-  }
-  BCRYPT_KEY_HANDLE handle = nullptr;
-};
+Algorithm OpenAlgorithm(const wchar_t* name) {
+  Algorithm algorithm;
+  if (BCryptOpenAlgorithmProvider(algorithm.put(), name, nullptr, 0) < 0) algorithm.release();
+  return algorithm;
+}
 
 // One DER INTEGER at `at`: positive, at most 32 bytes of value (a leading zero byte for the sign
 // aside), written right-aligned into `out`.
@@ -62,19 +56,20 @@ bool ReadInteger(std::string_view der, size_t& at, unsigned char* out) {
 }  // namespace
 
 std::optional<Sha256Digest> Sha256(std::string_view bytes) {
-  Algorithm sha(BCRYPT_SHA256_ALGORITHM);
-  if (!sha.handle) return std::nullopt;
-  Hash hash(sha.handle);
-  if (!hash.handle) return std::nullopt;
+  Algorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
+  if (!sha) return std::nullopt;
+  Hash hash;
+  if (BCryptCreateHash(sha.get(), hash.put(), nullptr, 0, nullptr, 0, 0) < 0) hash.release();
+  if (!hash) return std::nullopt;
   // Fed in pieces: the platform counts in 32-bit lengths.
   for (size_t at = 0; at < bytes.size();) {
     ULONG chunk = static_cast<ULONG>(std::min<size_t>(bytes.size() - at, 1u << 24));
-    if (BCryptHashData(hash.handle, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + at)), chunk, 0) < 0)
+    if (BCryptHashData(hash.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + at)), chunk, 0) < 0)
       return std::nullopt;
     at += chunk;
   }
   Sha256Digest digest;
-  if (BCryptFinishHash(hash.handle, digest.data(), static_cast<ULONG>(digest.size()), 0) < 0) return std::nullopt;
+  if (BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0) < 0) return std::nullopt;
   return digest;
 }
 
@@ -118,17 +113,17 @@ bool IsSignedBy(std::string_view data, std::string_view signature, const UpdateK
   if (!SignatureOfDer(signature, rs)) return false;
   std::optional<Sha256Digest> digest = Sha256(data);
   if (!digest) return false;
-  Algorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
-  if (!ecdsa.handle) return false;
+  Algorithm ecdsa = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+  if (!ecdsa) return false;
   std::vector<unsigned char> blob(sizeof(BCRYPT_ECCKEY_BLOB) + key.size());
   BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
   std::memcpy(blob.data(), &header, sizeof header);
   std::memcpy(blob.data() + sizeof header, key.data(), key.size());
   Key imported;
-  if (BCryptImportKeyPair(ecdsa.handle, nullptr, BCRYPT_ECCPUBLIC_BLOB, &imported.handle, blob.data(),
+  if (BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, imported.put(), blob.data(),
                           static_cast<ULONG>(blob.size()), 0) < 0)
     return false;
-  return BCryptVerifySignature(imported.handle, nullptr, digest->data(), static_cast<ULONG>(digest->size()), rs.data(),
+  return BCryptVerifySignature(imported.get(), nullptr, digest->data(), static_cast<ULONG>(digest->size()), rs.data(),
                                static_cast<ULONG>(rs.size()), 0) == 0;
 }
 
