@@ -287,7 +287,8 @@ TEST_F(Panel, DatabaseWithoutItsSettingsStillOpensAndAMissingOneIsMadeFresh) {
       ASSERT_TRUE(testutil::WriteWholeFile(Db(), cases[i].database));
     }
     e2e::Program p(dir.path(), "panel.exe", "");
-    EXPECT_EQ(Settle(p), std::set<std::string>{cases[i].opens}) << "case " << i;
+    EXPECT_EQ(Settle(p), std::set<std::string>{cases[i].opens})
+        << "case " << i << (p.Running() ? "" : ", ended with " + std::to_string(p.ExitCode()));
   }
   // The fresh database has the user "default" without a password, unprotected.
   EXPECT_EQ(Read("panel.dll"), FreshDatabase);
