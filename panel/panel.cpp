@@ -19,6 +19,10 @@ Form* Panel::SourceWindow(short source) {
   }
 }
 
+void Open(Panel& panel, Form& form) {
+  if (!form.Show() && !panel.WindowError) panel.WindowError = form.LoadError() ? form.LoadError() : ERROR_CANNOT_MAKE;
+}
+
 void ShowError(Panel& panel, const std::string& text, short source) {
   panel.ErrorSource = source;
   // The message stays above the window that raised it, unless the program is to end with the
@@ -26,7 +30,9 @@ void ShowError(Panel& panel, const std::string& text, short source) {
   panel.Error.SetOwner(panel.EndAfterError ? nullptr : panel.SourceWindow(source));
   panel.Error.Load();
   panel.Error.SetMessage(text);
-  panel.Error.Show();
+  // A message the system will not show is no message read: the panel ends with the system's
+  // error, as it does for any window it cannot make.
+  Open(panel, panel.Error);
   panel.Error.SetFocus();
 }
 
@@ -35,10 +41,6 @@ short NumberOf(const std::string& text) { return FlagValue(text); }
 std::string SettingsUnreadableMessage(const Panel& panel) {
   return panel.InFolder(accesskeep::LibraryFile) +
          " could not read the panel's settings. Please reinstall Quietrail or locate the file and try again.";
-}
-
-void Open(Panel& panel, Form& form) {
-  if (!form.Show() && !panel.WindowError) panel.WindowError = form.LoadError() ? form.LoadError() : ERROR_CANNOT_MAKE;
 }
 
 int RunPanel(const std::string& folder, const std::string& commandText) {
