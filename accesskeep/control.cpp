@@ -11,8 +11,12 @@
 #include "frmAbout.h"
 #include "module.h"
 #include "system.h"
+#include "text.h"
 
 namespace accesskeep {
+
+using winapp::Ansi;
+using winapp::Wide;
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "form.h"
+#include "programs.h"
 
 class frmError;
 
-constexpr const char* LaunchToken = "K4T9B3";
 
 class frmMain : public winapp::Form {
  public:

@@ -57,7 +57,7 @@ void frmStart::Form_Load() {
     return;
   }
 
-  if (Tray == 1) StartProgram(hwnd(), "tray.exe", launch::LaunchToken);
+  if (Tray == 1) StartProgram(hwnd(), TrayProgram, LaunchToken);
 
   if (Splash == 1) {
     // The splash's timer carries on from here; this window stays loaded, hidden.

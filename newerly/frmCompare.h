@@ -70,7 +70,6 @@ class frmCompare : public winapp::Form {
   short TotalSizeKB_ = 0;
   bool rowUpdate_[4] = {};
 
-  std::string ReadIniValue(const std::string& path, const char* key) const;
   void ShowRow(int row, bool update);
   void Command1_Click();
   void Command2_Click();

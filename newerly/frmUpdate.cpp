@@ -13,10 +13,6 @@ frmUpdate::frmUpdate(frmCompare& compare, std::string folder, std::string baseUr
     : Form({.name = "frmUpdate", .caption = "Quietrail Update Checker", .client = {4560, 1140}}),
       compare_(compare), folder_(std::move(folder)), baseUrl_(std::move(baseUrl)) {}
 
-std::string frmUpdate::ReadIniValue(const std::string& path, const char* key) const {
-  return ReadVersionKey(path, key);
-}
-
 bool frmUpdate::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile, const ListedFile& listed) {
   // A program file replaces the installed one only when it is the very file the signed list
   // describes (its size and SHA-256) and a whole Windows program for this machine: an error
@@ -65,7 +61,7 @@ bool frmUpdate::RecordVersions() {
     bool ok = true;
     for (const UpdatableProgram& p : Programs) {
       if (!*p.flag) continue;
-      std::string version = ReadIniValue(available, p.versionKey);
+      std::string version = ReadVersionKey(available, p.versionKey);
       ok = ok && WritePrivateProfileStringA(VersionSection, p.versionKey, version.c_str(), copy.c_str());
     }
     std::string serial = ReadListKey(available, "Serial");

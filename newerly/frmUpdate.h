@@ -30,7 +30,6 @@ class frmUpdate : public winapp::Form {
   std::string baseUrl_;
   bool running_ = false;
 
-  std::string ReadIniValue(const std::string& path, const char* key) const;
   void Timer1_Timer();
   bool DownloadUpdates();
   bool RecordVersions();

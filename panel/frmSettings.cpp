@@ -27,7 +27,7 @@ void frmSettings::ReadLaunchKey() {
 short frmSettings::ReadKey(const char* key, void (frmSettings::*reader)()) {
   IniKey = key;
   (this->*reader)();
-  return NumberOf(IniValue);
+  return FlagValue(IniValue);
 }
 
 bool frmSettings::LoadSettings() {
@@ -41,7 +41,7 @@ bool frmSettings::LoadSettings() {
   Splash = ReadKey("Splash", &frmSettings::ReadLaunchKey);
   Tray = ReadKey("Tray", &frmSettings::ReadLaunchKey);
   std::optional<std::string> stored = Login.RetrieveSetting("login");
-  if (stored) login = NumberOf(*stored);
+  if (stored) login = FlagValue(*stored);
   return stored.has_value();
 }
 

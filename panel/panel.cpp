@@ -30,8 +30,6 @@ void ShowError(Panel& panel, const std::string& text, short source) {
   panel.Error.SetFocus();
 }
 
-short NumberOf(const std::string& text) { return FlagValue(text); }
-
 std::string SettingsUnreadableMessage(const Panel& panel) {
   return panel.InFolder(accesskeep::LibraryFile) +
          " could not read the panel's settings. Please reinstall Quietrail or locate the file and try again.";

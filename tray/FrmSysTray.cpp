@@ -142,10 +142,10 @@ bool FrmSysTray::MenuCommand(int id) {
   return false;
 }
 
-void FrmSysTray::mAbout_Click() { StartProgram(hwnd(), "panel.exe", "ABOUT"); }
-void FrmSysTray::mSettings_Click() { StartProgram(hwnd(), "panel.exe", "SETTINGS"); }
-void FrmSysTray::mClearNow_Click() { StartProgram(hwnd(), "clear.exe", LaunchToken); }
-void FrmSysTray::mCheckforUpdates_Click() { StartProgram(hwnd(), "update.exe", ""); }
+void FrmSysTray::mAbout_Click() { StartProgram(hwnd(), PanelProgram, "ABOUT"); }
+void FrmSysTray::mSettings_Click() { StartProgram(hwnd(), PanelProgram, "SETTINGS"); }
+void FrmSysTray::mClearNow_Click() { StartProgram(hwnd(), ClearProgram, LaunchToken); }
+void FrmSysTray::mCheckforUpdates_Click() { StartProgram(hwnd(), UpdateProgram, ""); }
 
 void FrmSysTray::mExit_Click() {
   // The icon goes first: a process that ends with its icon still added leaves a dead icon in

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "form.h"
+#include "programs.h"
 
 // The one argument text that lets the icon in, compared whole and case-sensitively.
-constexpr const char* LaunchToken = "K4T9B3";
 
 // The first version of the ANSI record: everything up to and including the 64-character tip.
 constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;

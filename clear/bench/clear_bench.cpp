@@ -174,7 +174,7 @@ int Minimal(const std::string& folder) {
 
 int Run(const std::string& folder) {
   frmError error;
-  frmMain run(error, folder, LaunchToken);
+  frmMain run(error, folder, winapp::LaunchToken);
   run.ShowAsStartup();
   Stopwatch watch;
   SendMessageA(run.hwnd(), WM_TIMER, winapp::ControlId("Timer1"), 0);
