@@ -28,21 +28,18 @@ FrmSysTray::FrmSysTray()
             .showInTaskbar = false,
             .icon = "FLASH1"}) {}
 
-FrmSysTray::~FrmSysTray() {
-  Discard();
-  if (menuBar_) DestroyMenu(menuBar_);  // the pop-up menu goes with it
-  if (icon_) DestroyIcon(icon_);
-}
+// The window goes before the icon and the menus it shows.
+FrmSysTray::~FrmSysTray() { Discard(); }
 
 void FrmSysTray::Form_Load() {
   // Flash1: the 32 x 32 picture that becomes the window's icon and the tray's.
-  if (!icon_) icon_ = static_cast<HICON>(LoadImageA(app::ResourceModule(), "FLASH1", IMAGE_ICON, 32, 32, 0));
-  SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (!icon_) icon_.reset(static_cast<HICON>(LoadImageA(app::ResourceModule(), "FLASH1", IMAGE_ICON, 32, 32, 0)));
+  SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
   Hide();
 
   if (!menuBar_) {
     // A top-level menu of the window that is never set as its menu bar: only its pop-up shows.
-    menuBar_ = CreateMenu();
+    menuBar_.reset(CreateMenu());
     mPopupMenu_ = CreatePopupMenu();
     for (const MenuItem& item : MenuItems()) {
       if (!item.click)
@@ -50,7 +47,7 @@ void FrmSysTray::Form_Load() {
       else
         AppendMenuA(mPopupMenu_, MF_STRING, static_cast<UINT_PTR>(MenuId(item.name)), item.caption);
     }
-    AppendMenuA(menuBar_, MF_POPUP, reinterpret_cast<UINT_PTR>(mPopupMenu_), "&PopupMenu");
+    AppendMenuA(menuBar_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(mPopupMenu_), "&PopupMenu");
   }
 
   // Explorer announces a restart with this message; the icon is then added again.
@@ -76,7 +73,7 @@ void FrmSysTray::TrayNotify(DWORD message) {
   nid_.uID = TrayIconId;
   nid_.uFlags = TrayFlags;
   nid_.uCallbackMessage = TrayCallbackMessage;
-  nid_.hIcon = icon_;
+  nid_.hIcon = icon_.get();
   static_assert(sizeof nid_.szTip >= TipLength);
   std::memcpy(nid_.szTip, tip_, TipLength);
   Shell_NotifyIconA(message, &nid_);

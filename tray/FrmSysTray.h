@@ -43,7 +43,7 @@ class FrmSysTray : public winapp::Form {
   // For tests and the menu's own use.
   const NOTIFYICONDATAA& Record() const { return nid_; }
   HMENU PopupMenu() const { return mPopupMenu_; }
-  HICON Icon() const { return icon_; }
+  HICON Icon() const { return icon_.get(); }
   static int MenuId(const char* itemName) { return winapp::ControlId(itemName); }
 
  protected:
@@ -56,8 +56,8 @@ class FrmSysTray : public winapp::Form {
  private:
   NOTIFYICONDATAA nid_{};
   char tip_[TipLength] = {};
-  HICON icon_ = nullptr;
-  HMENU menuBar_ = nullptr;
+  winapp::Icon icon_;
+  winapp::Menu menuBar_;      // owns the pop-up attached to it
   HMENU mPopupMenu_ = nullptr;
   UINT taskbarCreated_ = 0;
 

@@ -73,16 +73,9 @@ void FormsChanged() {
 
 bool EndWithLastForm() { return g_endWithLastForm && !app::InLibrary(); }
 
-// A library whose window is on the screen stays in memory for the rest of the process, whatever
-// its host does: the window's code must not go away under it, and nothing has to be taken down
-// while the loader holds its lock.
-void PinLibrary() {
-  static bool pinned = false;
-  if (pinned || !app::InLibrary()) return;
-  HMODULE self = nullptr;
-  pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                              reinterpret_cast<LPCSTR>(&PinLibrary), &self) != FALSE;
-}
+// The lock a library's loaded form holds on the library (app::SetModuleLock).
+void (*g_lockModule)() = nullptr;
+void (*g_unlockModule)() = nullptr;
 
 }  // namespace
 
@@ -575,6 +568,13 @@ void Form::DestroyWindows(bool destroy) {
   }
   desc_ = designDesc_;
   if (destroy) DestroyWindow(w);
+  if (app::InLibrary()) {
+    // A class registered by a library would outlive it, pointing into code that is gone once the
+    // library is unloaded: it goes with the last window of its class (while another one stands,
+    // the system refuses and keeps it).
+    UnregisterClassA(desc_.name, app::ResourceModule());
+  }
+  if (std::exchange(moduleLocked_, false) && g_unlockModule) g_unlockModule();
 }
 
 void Form::Teardown() {
@@ -593,9 +593,21 @@ bool Form::Load() {
   if (hwnd_) return true;
   if (tornDown_) return false;
   loadError_ = 0;
+  // Every control is found by the ID of its name, and a timer ticks by it: two controls of one
+  // form whose names give the same ID (the same name twice, or a rare clash of the hash) would
+  // answer for each other, so such a form is not made at all.
+  for (size_t i = 0; i < controls_.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (controls_[i]->Id() == controls_[j]->Id()) {
+        loadError_ = ERROR_DUP_NAME;
+        return false;
+      }
   HINSTANCE module = app::ResourceModule();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
+  // A class of that name left behind by an earlier load of the library, whose windows went from
+  // outside the layer, is made anew: its procedure may be one no longer there.
+  if (GetClassInfoExA(module, desc_.name, &wc) && wc.lpfnWndProc != WindowProc) UnregisterClassA(desc_.name, module);
   if (!GetClassInfoExA(module, desc_.name, &wc)) {
     wc = WNDCLASSEXA{};
     wc.cbSize = sizeof wc;
@@ -654,7 +666,11 @@ bool Form::Load() {
     return false;
   }
   hwnd_ = made;
-  PinLibrary();
+  // A library's window keeps the library loaded: its code must not go away under it.
+  if (g_lockModule && !moduleLocked_) {
+    g_lockModule();
+    moduleLocked_ = true;
+  }
   if (desc_.icon) {
     if (!smallIcon_)
       smallIcon_.reset(static_cast<HICON>(LoadImageA(module, desc_.icon, IMAGE_ICON, 16, 16, 0)));
@@ -947,6 +963,11 @@ bool InLibrary() { return ResourceModule() != GetModuleHandleA(nullptr); }
 void ResetForTests() { g_ended = false; }
 
 void SetEndWithLastForm(bool end) { g_endWithLastForm = end; }
+
+void SetModuleLock(void (*lock)(), void (*unlock)()) {
+  g_lockModule = lock;
+  g_unlockModule = unlock;
+}
 
 }  // namespace app
 

@@ -375,8 +375,9 @@ class Form {
   virtual ~Form();
 
   // Creates the window and its controls, hidden, and runs Form_Load. Nothing when loaded.
-  // False (and nothing left behind) when the window class or a window could not be made; the
-  // system's error code is then in LoadError.
+  // False (and nothing left behind) when the window class or a window could not be made, or two
+  // of its controls' names give the same control ID (ERROR_DUP_NAME); the system's error code
+  // is then in LoadError.
   bool Load();
   DWORD LoadError() const { return loadError_; }
   // Loads when needed, then shows the window (never modally).
@@ -453,6 +454,7 @@ class Form {
   bool loading_ = false;
   bool hiddenWhileLoading_ = false;
   bool tornDown_ = false;
+  bool moduleLocked_ = false;
   DWORD loadError_ = 0;
   GdiObject backBrush_;
   Owned<HICON, IconTraits> smallIcon_;
@@ -482,6 +484,9 @@ void ResetForTests();
 // Whether unloading the last form ends the program. A program's forms do by default; forms of a
 // library never do, whatever this says: the message loop they run in belongs to their host.
 void SetEndWithLastForm(bool end);
+// The module's lock count that each loaded form holds one of (a library's count of what keeps
+// it loaded); none by default.
+void SetModuleLock(void (*lock)(), void (*unlock)());
 }  // namespace app
 
 // Message boxes owned by the active window of the program.

@@ -153,4 +153,15 @@ TEST(Forms, ControlIdsOfTheNamesInUseDiffer) {
   for (const char* n : names) EXPECT_TRUE(ids.insert(ControlId(n)).second) << n;
 }
 
+TEST(Forms, AFormWhoseControlIdsClashIsNotMade) {
+  struct Clashing : Form {
+    Clashing() : Form({.name = "ClashingForm", .caption = "c", .client = {600, 600}}) {}
+    Label Label1{this, "Label1", {0, 0, 300, 255}, "a"};
+    Label Again{this, "Label1", {0, 300, 300, 255}, "b"};
+  } f;
+  EXPECT_FALSE(f.Load());
+  EXPECT_EQ(f.LoadError(), static_cast<DWORD>(ERROR_DUP_NAME));
+  EXPECT_FALSE(f.Loaded());
+}
+
 }  // namespace
