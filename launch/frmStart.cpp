@@ -14,7 +14,8 @@ frmStart::frmStart(frmSplash& splash, frmError& error)
             .client = {1, 1},
             .border = Border::NoBorder,
             .centred = false,
-            .showInTaskbar = false}),
+            .showInTaskbar = false,
+            .offScreen = true}),
       splash_(splash), error_(error) {}
 
 void frmStart::ReadSettingsKey() { IniValue = ReadIniValue(InProgramFolder(SettingsFileName), "Settings", IniKey.c_str()); }
@@ -23,7 +24,6 @@ void frmStart::ReadLaunchKey() { IniValue = ReadIniValue(InProgramFolder(Setting
 
 void frmStart::Form_Load() {
   Hide();
-  SetWindowPos(hwnd(), nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   bool present;
   {

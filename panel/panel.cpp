@@ -58,11 +58,8 @@ int RunPanel(const std::string& folder, const std::string& commandText) {
 
 void CloseToMain(Panel& panel, winapp::Form& dialog) {
   dialog.Hide();
+  // Opened from the main window (ShowFrom), the unload hands it back.
   bool mainVisible = panel.Main.Visible();
-  if (mainVisible) {
-    panel.Main.SetEnabled(true);
-    panel.Main.SetFocus();
-  }
   dialog.Unload();
   if (!mainVisible) winapp::app::End();
 }

@@ -643,6 +643,7 @@ bool Form::Load() {
   if (desc_.minButton) style |= WS_MINIMIZEBOX;
   if (desc_.topMost) ex |= WS_EX_TOPMOST;
   if (desc_.showInTaskbar.value_or(owner == nullptr)) ex |= WS_EX_APPWINDOW;
+  else if (!owner) ex |= WS_EX_TOOLWINDOW;
 
   RECT r{0, 0, Pixels(desc_.client.cx), Pixels(desc_.client.cy)};
   AdjustWindowRectEx(&r, style, FALSE, ex);
@@ -658,6 +659,7 @@ bool Form::Load() {
     x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
     y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
   }
+  if (desc_.offScreen) x = y = -32000;
   HWND made = CreateWindowExA(ex, desc_.name, desc_.caption, style, x, y, w, h, owner, nullptr, module, this);
   if (!made) {
     loadError_ = GetLastError();

@@ -354,8 +354,12 @@ struct FormDesc {
   bool minButton = false;
   bool controlBox = true;
   bool topMost = false;
-  // A taskbar button of its own. Unset: yes for a form without an owner, no for an owned one.
+  // A taskbar button of its own. Unset: yes for a form without an owner, no for an owned one. A
+  // form without an owner that is to have none is made a tool window: nothing else keeps the
+  // taskbar from showing one.
   std::optional<bool> showInTaskbar{};
+  // Made far off the screen (a window that is only there to run the program, never seen).
+  bool offScreen = false;
   COLORREF back = CommonBackColour;
   const char* icon = "APPICON";  // icon resource of the module that holds the form's code
   // The window this one belongs to: it stays above it and goes with it (see also Form::ShowFrom).
