@@ -355,6 +355,25 @@ TEST(FormLayer, AnOwnedDialogStaysAboveItsOpenerWithoutATaskbarButton) {
   EXPECT_TRUE(app::Ended());
 }
 
+// A window without an owner that is to have no taskbar button is a tool window; one made off
+// screen stays there.
+TEST(FormLayer, AnOwnerlessFormOffTheTaskbarIsAToolWindowAndOffScreenStaysOff) {
+  app::ResetForTests();
+  struct Hidden : Form {
+    Hidden() : Form({.name = "HiddenForm", .caption = "h", .client = {600, 600}, .border = Border::NoBorder,
+                     .centred = false, .showInTaskbar = false, .offScreen = true}) {}
+  } f;
+  ASSERT_TRUE(f.Load());
+  LONG_PTR ex = GetWindowLongPtrA(f.hwnd(), GWL_EXSTYLE);
+  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(ex & WS_EX_APPWINDOW);
+  RECT r;
+  GetWindowRect(f.hwnd(), &r);
+  EXPECT_EQ(r.left, -32000);
+  EXPECT_EQ(r.top, -32000);
+  f.Unload();
+}
+
 // Controls and forms that cannot be made.
 class NoSuchClass : public Control {
  public:
