@@ -29,3 +29,13 @@ std::vector<std::string> UpperCaseEntries(const std::vector<std::string>& entrie
 // name). `upperEntries` come from UpperCaseEntries.
 bool IsExcluded(std::string_view name, const std::vector<std::string>& upperEntries);
 std::string UpperCase(std::string_view text);
+
+// otherBrowsers: the run's five choices applied to today's browsers through browsers.dll in the
+// program folder `folder`. Returns the line that names the browsers left alone (open, damaged or
+// not cleared completely), empty when there is none.
+struct BrowserFlags {
+  short History, TmpInt, Cookies, Recent, URL;
+};
+std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& flags);
+// That line for one outcome per browser (browsers.h).
+std::string SkippedBrowsersLine(const unsigned char* outcome);

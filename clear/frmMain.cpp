@@ -12,6 +12,9 @@
 
 using namespace winapp;
 
+// How long "Done" stays when the run names browsers it left alone: long enough to read the line.
+constexpr UINT BrowsersNoticeInterval = 6000;
+
 frmMain::frmMain(frmError& errorWindow, std::string folder, std::string commandText)
     : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1725}}),
       errorWindow_(errorWindow), folder_(std::move(folder)), commandText_(std::move(commandText)) {
@@ -58,6 +61,10 @@ void frmMain::Timer1_Timer() {
     Label1.SetText("Done");
     pic1.SetVisible(false);
     pic2.SetVisible(true);
+    if (!SkippedBrowsers.empty()) {
+      lblBrowsers.SetText(SkippedBrowsers);
+      Timer2.SetInterval(BrowsersNoticeInterval);
+    }
     Timer2.SetTimerEnabled(true);
   }
 }
@@ -80,6 +87,7 @@ void frmMain::Run() {
     CookiesFlag = ReadFlag("Cookies");
     RecentFlag = ReadFlag("Recent");
     URLFlag = ReadFlag("URL");
+    BrowsersFlag = ReadFlag("Browsers");
   }
 
   struct Step {
@@ -105,6 +113,12 @@ void frmMain::Run() {
     SetProgressValue(step.after);
     Refresh();
   }
+  // The other browsers come after the platform's own steps, in the same window.
+  if (BrowsersFlag == 1) {
+    Label1.SetText("Deleting Other Browsers' Data...");
+    Refresh();
+    SkippedBrowsers = ClearOtherBrowsers();
+  }
   if (URLFlag == 1) {
     Label1.SetText("Done");
     Refresh();
@@ -127,11 +141,10 @@ void frmMain::Refresh() {
 // ---------------------------------------------------------------------------------------------
 // The cache steps
 
-std::string frmMain::CopyAnsiString(const char* address) {
+// The name a record points at, measured where it lies; the list copies it.
+std::string_view frmMain::AnsiStringAt(const char* address) {
   if (!address) return {};
-  std::string text(static_cast<size_t>(lstrlenA(address)), '\0');
-  lstrcpynA(text.data(), address, static_cast<int>(text.size()) + 1);
-  return text;
+  return {address, static_cast<size_t>(lstrlenA(address))};
 }
 
 // The cache walk works on the platform's own record; on 32-bit Windows it is the 80-byte record
@@ -141,7 +154,7 @@ static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry 
 #endif
 
 void frmMain::FillCacheList() {
-  List1.Clear();
+  CacheNames.Clear();
   // One block per entry, sized exactly by a probe and freed before the next entry is fetched.
   DWORD size = 0;
   UrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, nullptr, &size));
@@ -156,10 +169,7 @@ void frmMain::FillCacheList() {
   for (;;) {
     INTERNET_CACHE_ENTRY_INFOA entry;
     std::memcpy(&entry, block.get(), sizeof entry);
-    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) {
-      CacheEntryName = CopyAnsiString(entry.lpszSourceUrlName);
-      List1.AddItem(CacheEntryName);
-    }
+    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) CacheNames.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
     block.reset();
     size = 0;
     FindNextUrlCacheEntryA(find.get(), nullptr, &size);
@@ -175,10 +185,10 @@ void frmMain::FillCacheList() {
 
 void frmMain::ClearTemporaryInterntFiles() {
   FillCacheList();
-  int count = List1.ListCount();
+  int count = CacheNames.ListCount();
   for (int i = 0; i < count; ++i) {
-    CacheEntryName = List1.List(i);
-    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+    CacheEntryName = CacheNames.List(i);
+    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
 
@@ -191,11 +201,11 @@ void frmMain::ClearCookies() {
   auto text = ReadExclusionText(path);
   if (!text) return;
   std::vector<std::string> entries = UpperCaseEntries(SplitAtCommas(*text));
-  int count = List1.ListCount();
+  int count = CacheNames.ListCount();
   for (int i = 0; i < count; ++i) {
-    CacheEntryName = List1.List(i);
+    CacheEntryName = CacheNames.List(i);
     if (!IsCookieEntry(CacheEntryName)) continue;
-    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.c_str());
+    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.data());
   }
 }
 
@@ -206,6 +216,10 @@ void frmMain::ClearHistory() {
 }
 
 void frmMain::ClearRecentDocs() { ClearRecentDocsList(); }
+
+std::string frmMain::ClearOtherBrowsers() {
+  return ::ClearOtherBrowsers(folder_, {HistoryFlag, TmpIntFlag, CookiesFlag, RecentFlag, URLFlag});
+}
 
 void frmMain::ClearTypedUrls() {
   DeleteRegistryKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\TypedURLs");

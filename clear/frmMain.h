@@ -6,6 +6,7 @@
 #include <string>
 
 #include "form.h"
+#include "nameList.h"
 #include "programs.h"
 
 class frmError;
@@ -24,6 +25,8 @@ class frmMain : public winapp::Form {
   virtual void ClearCookies();
   virtual void ClearRecentDocs();
   virtual void ClearTypedUrls();
+  // The other browsers' step (Browsers = 1): returns the line naming the browsers left alone.
+  virtual std::string ClearOtherBrowsers();
 
   short TickCount() const { return TickCount_; }
 
@@ -39,7 +42,12 @@ class frmMain : public winapp::Form {
   winapp::Shape Shape2{this, "Shape2", {1380, 1080, 15, 375}, RGB(3, 118, 222)};
   winapp::Picture pic1{this, "pic1", {5040, 120, 855, 855}, "ACTIVITYPIC"};
   winapp::Picture pic2{this, "pic2", {5280, 360, 495, 495}, "DONEPIC"};
+  // The window's hidden list box stays part of it, empty: the cache steps keep their names in
+  // CacheNames, since every message to the box costs a server round trip under Wine, several per
+  // name, and nothing anyone sees reads it.
   winapp::ListBox List1{this, "List1", {0, 0, 1200, 900}};
+  // Under the bar: the browsers a run had to leave alone, shown with "Done".
+  winapp::Label lblBrowsers{this, "lblBrowsers", {120, 1470, 6120, 240}, ""};
   winapp::Timer Timer1{this, "Timer1", 850, true, [this] { Timer1_Timer(); }};
   winapp::Timer Timer2{this, "Timer2", 550, false, [this] { Timer2_Timer(); }};
 
@@ -49,9 +57,13 @@ class frmMain : public winapp::Form {
   std::string IniKey;
   std::string IniValue;
   short ClearDialog = 0;
-  short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0;
+  short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0, BrowsersFlag = 0;
+  std::string SkippedBrowsers;
   short TickCount_ = 0;
-  std::string CacheEntryName;
+  // Working storage of the cache steps: the names of the last walk, and the one being examined
+  // (a view into the list, NUL-terminated).
+  NameList CacheNames;
+  std::string_view CacheEntryName;
 
   void Timer1_Timer();
   void Timer2_Timer();
@@ -61,6 +73,6 @@ class frmMain : public winapp::Form {
   void ReadSettingsKey();
   short ReadFlag(const char* key);
   void FillCacheList();
-  static std::string CopyAnsiString(const char* address);
+  static std::string_view AnsiStringAt(const char* address);
   void Refresh();
 };

@@ -20,11 +20,12 @@ std::vector<std::string> UpperCaseEntries(const std::vector<std::string>& entrie
 }
 
 bool IsExcluded(std::string_view name, const std::vector<std::string>& upperEntries) {
+  if (upperEntries.empty()) return false;
   std::string upperName = UpperCase(name);
-  bool excluded = false;
   // An empty entry (a trailing comma, as the editor's own example "yahoo," has, or an empty
-  // line) names no site: it would otherwise occur in every name and spare every cookie.
+  // line) names no site: it would otherwise occur in every name and spare every cookie. The
+  // first entry that occurs decides: the later ones cannot clear the mark.
   for (const std::string& entry : upperEntries)
-    if (!entry.empty() && upperName.find(entry) != std::string::npos) excluded = true;
-  return excluded;
+    if (!entry.empty() && upperName.find(entry) != std::string::npos) return true;
+  return false;
 }

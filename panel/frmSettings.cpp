@@ -7,7 +7,7 @@
 using namespace winapp;
 
 frmSettings::frmSettings(Panel& panel)
-    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {7920, 4200},
+    : PanelForm({.name = "frmSettings", .caption = "Settings", .client = {7920, 4530},
                  .defaultButton = "Command1", .cancelButton = "Command2"}), Login(panel.folder),
       panel_(panel) {
   chkSplash.SetEnabled(false);
@@ -40,6 +40,9 @@ bool frmSettings::LoadSettings() {
   ClearDialog = ReadKey("ClearDialog", &frmSettings::ReadSettingsKey);
   Splash = ReadKey("Splash", &frmSettings::ReadLaunchKey);
   Tray = ReadKey("Tray", &frmSettings::ReadLaunchKey);
+  Browsers = ReadKey("Browsers", &frmSettings::ReadSettingsKey);
+  // A missing key reads as the file's own path.
+  BrowsersKeyPresent = IniValue != panel_.InFolder(SettingsFileName);
   std::optional<std::string> stored = Login.RetrieveSetting("login");
   if (stored) login = FlagValue(*stored);
   return stored.has_value();
@@ -52,12 +55,15 @@ void frmSettings::Tick(CheckBox& box, void (frmSettings::*onClick)()) {
 
 void frmSettings::Form_Load() {
   Login.Create();
+  if (HWND box = chkBrowsers.hwnd())
+    SetWindowLongPtrA(box, GWL_STYLE, GetWindowLongPtrA(box, GWL_STYLE) | BS_MULTILINE);
   // Nothing read at an earlier opening counts now: without a settings file every box stays
   // unticked, whatever the file held then.
-  History = TmpInt = Cookies = Recent = URL = Startup = ClearDialog = Splash = Tray = login = 0;
+  History = TmpInt = Cookies = Recent = URL = Startup = ClearDialog = Splash = Tray = Browsers = login = 0;
+  BrowsersKeyPresent = false;
   bool unreadable;
   {
-    SettingsFilesLock lock;  // the nine keys as one look at the file
+    SettingsFilesLock lock;  // the ten keys as one look at the file
     unreadable = SettingsFileExists(panel_.InFolder(SettingsFileName)) && !LoadSettings();
   }
   if (unreadable) {
@@ -76,6 +82,7 @@ void frmSettings::Form_Load() {
   if (Recent == 1) Tick(chkRecent);
   if (ClearDialog == 1) Tick(chkClearingDialog);
   if (URL == 1) Tick(chkURL);
+  if (Browsers == 1) Tick(chkBrowsers);
   if (Startup == 1) Tick(chkStartup, &frmSettings::chkStartup_Click);
   if (Splash == 1) Tick(chkSplash);
   if (Tray == 1) Tick(chkTray);
@@ -101,7 +108,7 @@ void frmSettings::cmdCP_Click() {
 }
 
 void frmSettings::Command1_Click() {
-  // The nine keys go in as one change: a clearing run starting meanwhile reads the old settings
+  // The keys go in as one change: a clearing run starting meanwhile reads the old settings
   // or the new ones, never some of each, and a disk that cannot take them keeps the old file.
   auto flag = [](const char* section, const char* key, CheckBox& box) {
     return IniFlag{section, key, static_cast<short>(box.Value() == 1 ? 1 : 0)};
@@ -111,8 +118,10 @@ void frmSettings::Command1_Click() {
       flag("Settings", "Cookies", chkCookies),     flag("Settings", "Recent", chkRecent),
       flag("Settings", "URL", chkURL),             flag("Settings", "Startup", chkStartup),
       flag("Settings", "ClearDialog", chkClearingDialog), flag("Launch", "Splash", chkSplash),
-      flag("Launch", "Tray", chkTray)};
-  WriteResult = WriteIniFlags(panel_.InFolder(SettingsFileName), flags, std::size(flags));
+      flag("Launch", "Tray", chkTray), flag("Settings", "Browsers", chkBrowsers)};
+  size_t count = std::size(flags);
+  if (chkBrowsers.Value() != 1 && !BrowsersKeyPresent) --count;
+  WriteResult = WriteIniFlags(panel_.InFolder(SettingsFileName), flags, count);
 
   long stored;
   if (chkProtect.Value() == 1) {

@@ -95,8 +95,6 @@ void PumpFor(std::chrono::milliseconds span) {
   PumpUntil([&] { return std::chrono::steady_clock::now() >= end; }, span + std::chrono::seconds(1));
 }
 
-namespace {
-// A Unix folder the build passes in an environment variable, as a Windows path.
 std::string FolderFromEnvironment(const char* variable) {
   const char* unix = std::getenv(variable);
   if (!unix || !*unix) return {};
@@ -105,7 +103,6 @@ std::string FolderFromEnvironment(const char* variable) {
     if (c == '/') c = '\\';
   return path;
 }
-}  // namespace
 
 std::string ProgramFolder() { return FolderFromEnvironment("QR_PROGRAM_DIR"); }
 std::string FreshFolder() { return FolderFromEnvironment("QR_FRESH_DIR"); }

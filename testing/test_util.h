@@ -36,6 +36,8 @@ bool PumpUntil(const std::function<bool()>& done,
 // Pumps messages for a while (to let a window settle); not a way to wait for a result.
 void PumpFor(std::chrono::milliseconds span);
 
+// A Unix folder the build passes in an environment variable, as a Windows path (empty when unset).
+std::string FolderFromEnvironment(const char* variable);
 // The built program folder (the build passes its Unix path in QR_PROGRAM_DIR).
 std::string ProgramFolder();
 // The build's copies of a fresh installation's files (QR_FRESH_DIR).

@@ -59,33 +59,6 @@ bool MoveOverUnderLock(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-FileContent ReadWholeFile(const std::string& path, size_t limit) {
-  FileContent result;
-  File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) {
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) result.state = FileContent::Missing;
-    return result;
-  }
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > limit)
-    return result;
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-    DWORD got = 0;
-    if (!ReadFile(f.get(), bytes.data() + done, chunk, &got, nullptr)) return result;
-    if (got == 0) break;
-    done += got;
-  }
-  bytes.resize(done);
-  result.state = FileContent::Read;
-  result.bytes = std::move(bytes);
-  return result;
-}
-
 bool ReplaceWholeFile(const std::string& path, std::string_view content) {
   std::string copy = path + ".new";
   return WriteNewFile(copy, content) && MoveOverUnderLock(copy, path);

@@ -21,6 +21,9 @@ struct FileContent {
 // Reads the whole file at `path`. Missing: no file (or no folder) of that name. Unreadable: it
 // cannot be opened or read to its end, is a folder, or is larger than `limit` bytes.
 FileContent ReadWholeFile(const std::string& path, size_t limit);
+// The same by a wide path, for files in folders whose names the ANSI code page cannot spell
+// (profiles of other programs under the user's folder).
+FileContent ReadWholeFile(const std::wstring& path, size_t limit);
 
 // Replaces the file at `path` whole with `content`: written to a copy beside it (path + ".new"),
 // flushed to the disk, then moved over it under the settings lock. A failure on the way leaves

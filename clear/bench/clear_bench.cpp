@@ -3,10 +3,13 @@
 //   clear_bench bare FOLDER     the platform calls of a run alone: the baseline
 //   clear_bench minimal FOLDER  one walk with a reused buffer, then the same deletes
 //   clear_bench run FOLDER      the first tick of the real progress window (cache and cookie steps)
+// The measuring modes all load the progress window first; only `run` lets it tick.
 //   clear_bench count           entries left in the cache
-// Each measuring mode prints "seconds=S cpu_s=C peak_mb=M left=N": C is the processor time of
-// the measured part, this process's and, when BENCH_SERVER_PID names the prefix's wineserver, the
-// server's too (under Wine most of the cache's work is done there, in answer to this process).
+// Each measuring mode prints "seconds=S cpu_s=C calls_s=K over_calls=R peak_mb=M left=N":
+//   C  processor time of the measured part, this process's and, when BENCH_SERVER_PID names the
+//      prefix's wineserver, the server's too (under Wine much of the cache's work is done there);
+//   K  time spent inside the URL cache functions, each call timed through the import table, and
+//      R = S / K, what the part spends beyond its cache calls, measured on those very calls.
 #include <windows.h>
 #include <psapi.h>
 #include <wininet.h>
@@ -66,9 +69,89 @@ double CpuNow() {
   return FileTimeSeconds(kernel) + FileTimeSeconds(user) + ServerCpu();
 }
 
-// Wall and processor time of one measured part.
+// ---------------------------------------------------------------------------------------------
+// The cache functions, timed where this program calls them: their entries in its import table
+// are pointed at wrappers that add up the time spent inside them.
+
+double callSeconds = 0;
+
+struct CallTimer {
+  double start = Now();
+  ~CallTimer() {
+    DWORD error = GetLastError();  // the walk reads the last error of a probe
+    callSeconds += Now() - start;
+    SetLastError(error);
+  }
+};
+
+decltype(&FindFirstUrlCacheEntryA) realFindFirst;
+decltype(&FindNextUrlCacheEntryA) realFindNext;
+decltype(&FindCloseUrlCache) realFindClose;
+decltype(&DeleteUrlCacheEntryA) realDelete;
+
+HANDLE WINAPI TimedFindFirst(LPCSTR pattern, LPINTERNET_CACHE_ENTRY_INFOA info, LPDWORD size) {
+  CallTimer t;
+  return realFindFirst(pattern, info, size);
+}
+BOOL WINAPI TimedFindNext(HANDLE find, LPINTERNET_CACHE_ENTRY_INFOA info, LPDWORD size) {
+  CallTimer t;
+  return realFindNext(find, info, size);
+}
+BOOL WINAPI TimedFindClose(HANDLE find) {
+  CallTimer t;
+  return realFindClose(find);
+}
+BOOL WINAPI TimedDelete(LPCSTR name) {
+  CallTimer t;
+  return realDelete(name);
+}
+
+// Points this program's import of `function` from `dll` at `replacement`; false if not found.
+bool RedirectImport(const char* dll, const char* function, void* replacement, void** original) {
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
+    if (lstrcmpiA(reinterpret_cast<char*>(base + imp->Name), dll) != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) != 0) continue;
+      DWORD was;
+      if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &was)) return false;
+      *original = reinterpret_cast<void*>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, was, &was);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TimeCacheCalls() {
+  struct {
+    const char* name;
+    void* timed;
+    void** real;
+  } calls[] = {
+      {"FindFirstUrlCacheEntryA", reinterpret_cast<void*>(&TimedFindFirst), reinterpret_cast<void**>(&realFindFirst)},
+      {"FindNextUrlCacheEntryA", reinterpret_cast<void*>(&TimedFindNext), reinterpret_cast<void**>(&realFindNext)},
+      {"FindCloseUrlCache", reinterpret_cast<void*>(&TimedFindClose), reinterpret_cast<void**>(&realFindClose)},
+      {"DeleteUrlCacheEntryA", reinterpret_cast<void*>(&TimedDelete), reinterpret_cast<void**>(&realDelete)},
+  };
+  for (auto& c : calls)
+    if (!RedirectImport("wininet.dll", c.name, c.timed, c.real)) {
+      std::fprintf(stderr, "cannot time %s\n", c.name);
+      return false;
+    }
+  return true;
+}
+
+// Wall and processor time of one measured part, and the time its cache calls took.
 struct Stopwatch {
-  double wall = Now(), cpu = CpuNow();
+  double wall = Now(), cpu = CpuNow(), calls = callSeconds;
   void Report() const;
 };
 
@@ -80,9 +163,10 @@ double PeakMb() {
 }
 
 void Stopwatch::Report() const {
-  double seconds = Now() - wall, processor = CpuNow() - cpu, peak = PeakMb();
+  double seconds = Now() - wall, processor = CpuNow() - cpu, inCalls = callSeconds - calls, peak = PeakMb();
   size_t left = testcache::AllEntries().size();
-  std::printf("seconds=%.3f cpu_s=%.2f peak_mb=%.1f left=%zu\n", seconds, processor, peak, left);
+  std::printf("seconds=%.3f cpu_s=%.2f calls_s=%.3f over_calls=%.4f peak_mb=%.1f left=%zu\n", seconds,
+              processor, inCalls, inCalls > 0 ? seconds / inCalls : 0.0, peak, left);
 }
 
 int Seed(const std::string& folder, int content, int cookies, int exclusions) {
@@ -132,24 +216,20 @@ std::vector<std::string> ProbeWalk() {
   return names;
 }
 
-int Bare(const std::string& folder) {
-  Stopwatch watch;
+void Bare(const std::string& folder) {
   for (const std::string& name : ProbeWalk())
     if (IsTemporaryFileEntry(name)) DeleteUrlCacheEntryA(name.c_str());
   auto text = winapp::ReadExclusionText(folder + "\\exclude.ini");
   auto entries = UpperCaseEntries(winapp::SplitAtCommas(text.value_or("")));
   for (const std::string& name : ProbeWalk())
     if (IsCookieEntry(name) && !IsExcluded(name, entries)) DeleteUrlCacheEntryA(name.c_str());
-  watch.Report();
-  return 0;
 }
 
 // Another way to the same result: one walk with a reused buffer that grows when needed, then one
 // delete per entry that goes.
-int Minimal(const std::string& folder) {
+void Minimal(const std::string& folder) {
   auto text = winapp::ReadExclusionText(folder + "\\exclude.ini");
   auto entries = UpperCaseEntries(winapp::SplitAtCommas(text.value_or("")));
-  Stopwatch watch;
   std::vector<std::string> names;
   std::vector<char> buffer(4096);
   DWORD size = static_cast<DWORD>(buffer.size());
@@ -168,16 +248,18 @@ int Minimal(const std::string& folder) {
   for (const std::string& name : names)
     if (IsTemporaryFileEntry(name) || (IsCookieEntry(name) && !IsExcluded(name, entries)))
       DeleteUrlCacheEntryA(name.c_str());
-  watch.Report();
-  return 0;
 }
 
-int Run(const std::string& folder) {
+// Every measuring mode works with the progress window loaded (hidden, as the seeded settings
+// say), so that the processes compared differ only in the measured part.
+int Measure(const std::string& mode, const std::string& folder) {
   frmError error;
   frmMain run(error, folder, winapp::LaunchToken);
   run.ShowAsStartup();
   Stopwatch watch;
-  SendMessageA(run.hwnd(), WM_TIMER, winapp::ControlId("Timer1"), 0);
+  if (mode == "bare") Bare(folder);
+  else if (mode == "minimal") Minimal(folder);
+  else SendMessageA(run.hwnd(), WM_TIMER, winapp::ControlId("Timer1"), 0);  // the run's first tick
   watch.Report();
   run.Unload();
   return 0;
@@ -187,10 +269,9 @@ int Run(const std::string& folder) {
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
+  if (!TimeCacheCalls()) return 1;
   if (mode == "seed" && argc == 6) return Seed(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
-  if (mode == "bare" && argc == 3) return Bare(argv[2]);
-  if (mode == "minimal" && argc == 3) return Minimal(argv[2]);
-  if (mode == "run" && argc == 3) return Run(argv[2]);
+  if ((mode == "bare" || mode == "minimal" || mode == "run") && argc == 3) return Measure(mode, argv[2]);
   if (mode == "count") {
     std::printf("left=%zu\n", testcache::AllEntries().size());
     return 0;
@@ -199,6 +280,6 @@ int main(int argc, char** argv) {
     testcache::EmptyCache();
     return 0;
   }
-  std::fprintf(stderr, "usage: clear_bench seed|bare|run|count|empty ...\n");
+  std::fprintf(stderr, "usage: clear_bench seed|bare|minimal|run|count|empty ...\n");
   return 2;
 }

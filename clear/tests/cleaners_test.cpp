@@ -9,6 +9,7 @@
 #include "clear_fixture.h"
 #include "frmError.h"
 #include "frmMain.h"
+#include "nameList.h"
 #include "test_cache.h"
 
 using namespace winapp;
@@ -32,6 +33,9 @@ class Cleaners : public ::testing::Test {
     frmMain run(error, dir.path(), LaunchToken);
     run.ShowAsStartup();
     SendMessageA(run.hwnd(), WM_TIMER, ControlId("Timer1"), 0);
+    // The window keeps its hidden list box; the steps' names never pass through it.
+    HWND list = GetDlgItem(run.hwnd(), ControlId("List1"));
+    EXPECT_TRUE(list && !IsWindowVisible(list) && SendMessageA(list, LB_GETCOUNT, 0, 0) == 0);
     run.Unload();
     app::ResetForTests();
   }
@@ -72,6 +76,20 @@ TEST(CookieMatching, EntriesMatchAnywhereIgnoringCase) {
   EXPECT_FALSE(IsCookieEntry("http://x/Cookie"));
   EXPECT_FALSE(IsTemporaryFileEntry("http://x/Cookie.gif"));
   EXPECT_TRUE(IsTemporaryFileEntry("http://x/cookie.gif"));
+}
+
+TEST(CacheNameList, KeepsEachWalksNamesInOrderEndedForThePlatform) {
+  NameList list;
+  const char* walks[][3] = {{"Cookie:user@a.example/", "", "http://b.example/x.html"}, {"http://c/", "d", "e"}};
+  for (size_t w = 0; w < std::size(walks); ++w) {
+    list.Clear();
+    for (const char* name : walks[w]) list.AddItem(name);
+    ASSERT_EQ(list.ListCount(), 3) << "walk " << w;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(list.List(i), walks[w][i]) << "walk " << w << ", name " << i;
+      EXPECT_EQ(list.List(i).data()[list.List(i).size()], '\0') << "walk " << w << ", name " << i;
+    }
+  }
 }
 
 TEST_F(Cleaners, TemporaryFilesAndCookiesSpareExactlyWhatTheyShould) {

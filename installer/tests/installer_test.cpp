@@ -60,6 +60,7 @@ std::vector<std::string> FilesIn(const std::string& folder, const char* pattern 
 std::vector<std::string> Programs() {
   std::vector<std::string> programs = FilesIn(testutil::ProgramFolder(), "*.exe");
   for (const std::string& control : FilesIn(testutil::ProgramFolder(), "*.ocx")) programs.push_back(control);
+  for (const std::string& module : FilesIn(testutil::ProgramFolder(), "browsers.dll")) programs.push_back(module);
   return programs;
 }
 

@@ -1,0 +1,242 @@
+// Measures the run's browser step against a bare loop of the same SQLite statements and the same
+// deletes, on one Chromium profile under the user's local application data folder.
+//   browsers_bench seed FOLDER MADE VISITS COOKIES EXCLUSIONS FILES
+//       lays the profile out from the made one (MADE: a made "User Data" folder), fills it, and
+//       writes FOLDER\exclude.ini; FOLDER is the program folder (with browsers.dll)
+//   browsers_bench run FOLDER   the run's step: browsers.dll through the clearing run's own call
+//   browsers_bench bare FOLDER  the same statements and deletes, written out, nothing else
+// Each measuring mode prints "seconds=S cpu_s=C peak_mb=M left=N" (N: rows and files the
+// choices erase that are still there).
+#include <windows.h>
+#include <psapi.h>
+#include <shlobj.h>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cleaners.h"
+#include "settings.h"
+
+namespace {
+
+std::string LocalFolder() {
+  char path[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+const std::string Profile = LocalFolder() + "\\Chromium\\User Data\\Default";
+
+double Now() {
+  LARGE_INTEGER f, t;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double CpuSeconds() {
+  FILETIME created, ended, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+  auto s = [](FILETIME t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
+  return s(kernel) + s(user);
+}
+
+double PeakMb() {
+  PROCESS_MEMORY_COUNTERS pmc{};
+  pmc.cb = sizeof pmc;
+  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+  return pmc.PeakWorkingSetSize / (1024.0 * 1024.0);
+}
+
+bool Exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+long long Count(const std::string& file, const char* sql) {
+  sqlite3* db = nullptr;
+  long long n = -1;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+    n = sqlite3_column_int64(s, 0);
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return n;
+}
+
+size_t Files(const std::string& folder) {
+  size_t n = 0;
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  do {
+    std::string name = f.cFileName;
+    if (name == "." || name == "..") continue;
+    n += (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Files(folder + "\\" + name) : 1;
+  } while (FindNextFileA(h, &f));
+  FindClose(h);
+  return n;
+}
+
+void Report(double seconds, double cpu) {
+  // What both modes must leave: no visit, only the kept cookies, no cache file.
+  long long left = Count(Profile + "\\History", "SELECT count(*) FROM visits") +
+                   Count(Profile + "\\Network\\Cookies", "SELECT count(*) FROM cookies") +
+                   static_cast<long long>(Files(Profile + "\\Cache"));
+  std::printf("seconds=%.3f cpu_s=%.3f peak_mb=%.1f left=%lld\n", seconds, cpu, PeakMb(), left);
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  SHCreateDirectoryExA(nullptr, to.c_str(), nullptr);
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((from + "\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = f.cFileName;
+    if (name == "." || name == "..") continue;
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      CopyTree(from + "\\" + name, to + "\\" + name);
+    else
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+  } while (FindNextFileA(h, &f));
+  FindClose(h);
+}
+
+int Seed(const std::string& folder, const std::string& made, int visits, int cookies, int exclusions, int files) {
+  CopyTree(made + "\\Default", Profile);
+  SHCreateDirectoryExA(nullptr, (Profile + "\\Network").c_str(), nullptr);
+  MoveFileExA((Profile + "\\Cookies").c_str(), (Profile + "\\Network\\Cookies").c_str(), MOVEFILE_REPLACE_EXISTING);
+  sqlite3* db = nullptr;
+  // A visit a page, five visits to each address, as a history of some months holds.
+  if (sqlite3_open((Profile + "\\History").c_str(), &db) != SQLITE_OK) return 1;
+  bool ok = Exec(db, "BEGIN") &&
+            Exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                         std::to_string(visits / 5) +
+                         ") INSERT INTO urls (url, title, visit_count, typed_count, last_visit_time, hidden) "
+                         "SELECT 'http://site' || (i % 500) || '.example/page' || i, 'Page ' || i, 5, i % 3, i, 0 FROM n") &&
+            Exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(visits) +
+                         ") INSERT INTO visits (url, visit_time, transition) "
+                         "SELECT (SELECT min(id) FROM urls) + (i % " + std::to_string(visits / 5) + "), i, 805306368 FROM n") &&
+            Exec(db, "COMMIT");
+  sqlite3_close(db);
+  if (!ok || sqlite3_open((Profile + "\\Network\\Cookies").c_str(), &db) != SQLITE_OK) return 1;
+  ok = Exec(db, "BEGIN") &&
+       Exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(cookies) +
+                    ") INSERT INTO cookies (creation_utc, host_key, top_frame_site_key, name, value, encrypted_value, path, "
+                    "expires_utc, is_secure, is_httponly, last_access_utc, has_expires, is_persistent, priority, samesite, "
+                    "source_scheme, source_port, last_update_utc, source_type, has_cross_site_ancestor) "
+                    "SELECT i, '.host' || i || '.example', '', 'c', 'v', x'', '/', 0, 0, 0, 0, 1, 1, 1, 0, 1, 80, 0, 0, 0 FROM n") &&
+       Exec(db, "COMMIT");
+  sqlite3_close(db);
+  if (!ok) return 1;
+  // Every tenth cookie host is kept.
+  std::string list;
+  for (int j = 0; j < exclusions; ++j) list += "host" + std::to_string(j * 10) + ".example,";
+  if (!list.empty()) list.pop_back();
+  winapp::WriteExclusionText(folder + "\\exclude.ini", list);
+  std::string cache = Profile + "\\Cache\\Cache_Data";
+  SHCreateDirectoryExA(nullptr, cache.c_str(), nullptr);
+  std::string body(2048, 'x');
+  for (int i = 0; i < files; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\f_%06x", i);
+    HANDLE h = CreateFileA((cache + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 1;
+    DWORD n;
+    WriteFile(h, body.data(), static_cast<DWORD>(body.size()), &n, nullptr);
+    CloseHandle(h);
+  }
+  return 0;
+}
+
+// --- The bare loop: the statements the module runs for these three choices, and its deletes.
+
+void KeepCookie(sqlite3_context* context, int, sqlite3_value** values) {
+  const auto* entries = static_cast<const std::vector<std::string>*>(sqlite3_user_data(context));
+  const unsigned char* host = sqlite3_value_text(values[0]);
+  sqlite3_result_int(context, host && IsExcluded(reinterpret_cast<const char*>(host), *entries));
+}
+
+bool Clean(const std::string& file, const std::vector<const char*>& statements, std::vector<std::string>* entries) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return false;
+  sqlite3_busy_timeout(db, 300);
+  bool ok = Exec(db, "BEGIN IMMEDIATE") && Exec(db, "PRAGMA quick_check") && Exec(db, "PRAGMA secure_delete = ON");
+  if (entries)
+    sqlite3_create_function(db, "qr_keep", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, entries, KeepCookie, nullptr, nullptr);
+  ok = ok && Exec(db, "CREATE TEMP TABLE kept_urls(url TEXT PRIMARY KEY NOT NULL)");
+  for (const char* sql : statements)
+    if (ok) ok = Exec(db, sql);
+  ok = ok && Exec(db, "COMMIT") && Exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
+  sqlite3_close(db);
+  return ok;
+}
+
+void EmptyFolder(const std::string& folder) {
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = f.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(path);
+      RemoveDirectoryA(path.c_str());
+    } else {
+      DeleteFileA(path.c_str());
+    }
+  } while (FindNextFileA(h, &f));
+  FindClose(h);
+}
+
+int Bare(const std::string& folder) {
+  auto text = winapp::ReadExclusionText(folder + "\\exclude.ini");
+  std::vector<std::string> entries = UpperCaseEntries(winapp::SplitAtCommas(text.value_or("")));
+  bool ok = Clean(Profile + "\\History",
+                  {"DELETE FROM visits", "DELETE FROM visit_source", "DELETE FROM keyword_search_terms",
+                   "DELETE FROM segment_usage", "DELETE FROM segments", "DELETE FROM downloads_url_chains",
+                   "DELETE FROM downloads_slices", "DELETE FROM downloads", "DELETE FROM visited_links",
+                   "DELETE FROM clusters_and_visits", "DELETE FROM cluster_keywords",
+                   "DELETE FROM cluster_visit_duplicates", "DELETE FROM clusters", "DELETE FROM content_annotations",
+                   "DELETE FROM context_annotations", "DELETE FROM journey_history_entries",
+                   "DELETE FROM journey_continuation_queries", "DELETE FROM journeys",
+                   "DELETE FROM urls WHERE NOT EXISTS (SELECT 1 FROM temp.kept_urls k WHERE k.url = urls.url)",
+                   "UPDATE urls SET visit_count = 0, last_visit_time = 0"},
+                  nullptr);
+  ok &= Clean(Profile + "\\Favicons",
+              {"DELETE FROM icon_mapping WHERE NOT EXISTS (SELECT 1 FROM temp.kept_urls k WHERE k.url = icon_mapping.page_url)",
+               "DELETE FROM favicons WHERE NOT EXISTS (SELECT 1 FROM icon_mapping m WHERE m.icon_id = favicons.id)",
+               "DELETE FROM favicon_bitmaps WHERE NOT EXISTS (SELECT 1 FROM favicons f WHERE f.id = favicon_bitmaps.icon_id)"},
+              nullptr);
+  ok &= Clean(Profile + "\\Network\\Cookies", {"DELETE FROM cookies WHERE NOT qr_keep(host_key)"}, &entries);
+  for (const char* whole : {"\\Visited Links", "\\Top Sites", "\\Shortcuts", "\\Network Action Predictor"})
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) DeleteFileA((Profile + whole + suffix).c_str());
+  for (const char* cache : {"\\Cache", "\\Code Cache", "\\GPUCache", "\\DawnWebGPUCache", "\\DawnGraphiteCache"})
+    EmptyFolder(Profile + cache);
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "", folder = argc > 2 ? argv[2] : "";
+  if (mode == "seed" && argc == 8)
+    return Seed(folder, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
+  double start = Now(), cpu = CpuSeconds();
+  int rc;
+  if (mode == "run") {
+    std::string line = ClearOtherBrowsers(folder, {1, 1, 1, 0, 0});
+    rc = line.empty() ? 0 : 1;
+    if (rc) std::fprintf(stderr, "%s\n", line.c_str());
+  } else if (mode == "bare") {
+    rc = Bare(folder);
+  } else {
+    std::fprintf(stderr, "usage: browsers_bench seed|run|bare FOLDER ...\n");
+    return 2;
+  }
+  double seconds = Now() - start;
+  Report(seconds, CpuSeconds() - cpu);
+  return rc;
+}

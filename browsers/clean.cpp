@@ -1,0 +1,309 @@
+#include "clean.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+#include "browserdata.h"
+#include "database.h"
+#include "disk.h"
+#include "files.h"
+
+namespace browsers {
+
+namespace {
+
+constexpr unsigned H = ChooseHistory, T = ChooseTmpInt, C = ChooseCookies, R = ChooseRecent, U = ChooseUrl;
+
+// One statement of a database: the choices it serves, the tables and columns it names (a
+// statement whose names a version of the browser lacks is left out, never guessed at) and its
+// text. Every "not in" is written as NOT EXISTS: a NOT IN over a column that holds a NULL matches
+// nothing, and would quietly keep every row.
+struct Step {
+  unsigned choices;
+  const char* needs;
+  const char* sql;
+};
+
+// What a database needs before its steps: the addresses to keep in temp.kept_urls (and their
+// origins in temp.kept_origins).
+enum class Kept { None, Bookmarks, FirefoxPages };
+
+struct DatabaseKind {
+  Family family;
+  const wchar_t* file;  // relative to the profile folder
+  bool foreignKeys;
+  Kept kept;
+  bool tellsPages;  // its moz_places, once cleaned, are the pages whose icons stay
+  const Step* steps;
+  size_t count;
+};
+
+// Chromium's History: visits, downloads, search terms, segments, clusters and annotations go;
+// an address stays only while it is bookmarked, with its counts emptied.
+const Step ChromiumHistory[] = {
+    {H, "visits", "DELETE FROM visits"},
+    {H, "visit_source", "DELETE FROM visit_source"},
+    {H | U, "keyword_search_terms", "DELETE FROM keyword_search_terms"},
+    {H, "segment_usage", "DELETE FROM segment_usage"},
+    {H, "segments", "DELETE FROM segments"},
+    {H, "downloads_url_chains", "DELETE FROM downloads_url_chains"},
+    {H, "downloads_slices", "DELETE FROM downloads_slices"},
+    {H, "downloads_reroute_info", "DELETE FROM downloads_reroute_info"},
+    {H, "downloads", "DELETE FROM downloads"},
+    {H, "visited_links", "DELETE FROM visited_links"},
+    {H, "clusters_and_visits", "DELETE FROM clusters_and_visits"},
+    {H, "cluster_keywords", "DELETE FROM cluster_keywords"},
+    {H, "cluster_visit_duplicates", "DELETE FROM cluster_visit_duplicates"},
+    {H, "clusters", "DELETE FROM clusters"},
+    {H, "content_annotations", "DELETE FROM content_annotations"},
+    {H, "context_annotations", "DELETE FROM context_annotations"},
+    {H, "journey_history_entries", "DELETE FROM journey_history_entries"},
+    {H, "journey_continuation_queries", "DELETE FROM journey_continuation_queries"},
+    {H, "journeys", "DELETE FROM journeys"},
+    {H, "urls.url", "DELETE FROM urls WHERE NOT EXISTS (SELECT 1 FROM temp.kept_urls k WHERE k.url = urls.url)"},
+    {H, "urls.visit_count urls.last_visit_time", "UPDATE urls SET visit_count = 0, last_visit_time = 0"},
+    {U, "urls.typed_count", "UPDATE urls SET typed_count = 0"},
+};
+
+// Chromium's Favicons: the icons of pages that are no longer in the history.
+const Step ChromiumFavicons[] = {
+    {H, "icon_mapping.page_url",
+     "DELETE FROM icon_mapping WHERE NOT EXISTS (SELECT 1 FROM temp.kept_urls k WHERE k.url = icon_mapping.page_url)"},
+    {H, "favicons.id icon_mapping.icon_id",
+     "DELETE FROM favicons WHERE NOT EXISTS (SELECT 1 FROM icon_mapping m WHERE m.icon_id = favicons.id)"},
+    {H, "favicon_bitmaps.icon_id favicons.id",
+     "DELETE FROM favicon_bitmaps WHERE NOT EXISTS (SELECT 1 FROM favicons f WHERE f.id = favicon_bitmaps.icon_id)"},
+};
+
+const Step ChromiumCookies[] = {
+    {C, "cookies.host_key", "DELETE FROM cookies WHERE NOT qr_keep(host_key)"},
+};
+
+// Firefox's places.sqlite: visits and every page that is neither bookmarked nor named by a
+// keyword (foreign_count counts both); the file's cascades take the rows that hang on them.
+const Step FirefoxPlaces[] = {
+    {H, "moz_historyvisits", "DELETE FROM moz_historyvisits"},
+    {H | U, "moz_inputhistory", "DELETE FROM moz_inputhistory"},
+    {H, "moz_places_metadata", "DELETE FROM moz_places_metadata"},
+    {H, "moz_places_metadata_search_queries", "DELETE FROM moz_places_metadata_search_queries"},
+    {H, "moz_previews_tombstones", "DELETE FROM moz_previews_tombstones"},
+    {H, "moz_places.id moz_places.foreign_count moz_bookmarks.fk",
+     "DELETE FROM moz_places WHERE foreign_count = 0 AND "
+     "NOT EXISTS (SELECT 1 FROM moz_bookmarks b WHERE b.fk = moz_places.id)"},
+    {H, "moz_annos.place_id moz_places.id",
+     "DELETE FROM moz_annos WHERE NOT EXISTS (SELECT 1 FROM moz_places p WHERE p.id = moz_annos.place_id)"},
+    {H, "moz_places.visit_count moz_places.last_visit_date",
+     "UPDATE moz_places SET visit_count = 0, last_visit_date = NULL"},
+    {H, "moz_origins.id moz_places.origin_id",
+     "DELETE FROM moz_origins WHERE NOT EXISTS (SELECT 1 FROM moz_places p WHERE p.origin_id = moz_origins.id)"},
+    {U, "moz_places.typed", "UPDATE moz_places SET typed = 0"},
+};
+
+// Firefox's favicons.sqlite: pages no longer in places, then icons no page uses; a site's root
+// icon stays while a kept page of that site does.
+const Step FirefoxFavicons[] = {
+    {H, "moz_pages_w_icons.page_url",
+     "DELETE FROM moz_pages_w_icons WHERE NOT EXISTS "
+     "(SELECT 1 FROM temp.kept_urls k WHERE k.url = moz_pages_w_icons.page_url)"},
+    {H, "moz_icons_to_pages.page_id moz_pages_w_icons.id",
+     "DELETE FROM moz_icons_to_pages WHERE NOT EXISTS "
+     "(SELECT 1 FROM moz_pages_w_icons p WHERE p.id = moz_icons_to_pages.page_id)"},
+    {H, "moz_icons.id moz_icons.root moz_icons.icon_url moz_icons_to_pages.icon_id",
+     "DELETE FROM moz_icons WHERE NOT EXISTS (SELECT 1 FROM moz_icons_to_pages t WHERE t.icon_id = moz_icons.id) "
+     "AND (root = 0 OR NOT EXISTS (SELECT 1 FROM temp.kept_origins o "
+     "WHERE substr(moz_icons.icon_url, 1, length(o.url) + 1) = o.url || '/'))"},
+};
+
+const Step FirefoxCookies[] = {
+    {C, "moz_cookies.host", "DELETE FROM moz_cookies WHERE NOT qr_keep(host)"},
+};
+
+// Form history: only what the search bar remembers of typing, no other form field.
+const Step FirefoxForms[] = {
+    {U, "moz_formhistory.fieldname", "DELETE FROM moz_formhistory WHERE fieldname = 'searchbar-history'"},
+};
+
+#define KIND(family, file, fk, kept, tells, steps) {family, file, fk, kept, tells, steps, sizeof steps / sizeof steps[0]}
+// In this order: Firefox's favicons need the pages that places.sqlite keeps.
+const DatabaseKind Kinds[] = {
+    KIND(Family::Chromium, L"History", false, Kept::Bookmarks, false, ChromiumHistory),
+    KIND(Family::Chromium, L"Favicons", false, Kept::Bookmarks, false, ChromiumFavicons),
+    KIND(Family::Chromium, L"Network\\Cookies", false, Kept::None, false, ChromiumCookies),
+    KIND(Family::Chromium, L"Cookies", false, Kept::None, false, ChromiumCookies),
+    KIND(Family::Firefox, L"places.sqlite", true, Kept::None, true, FirefoxPlaces),
+    KIND(Family::Firefox, L"favicons.sqlite", true, Kept::FirefoxPages, false, FirefoxFavicons),
+    KIND(Family::Firefox, L"cookies.sqlite", false, Kept::None, false, FirefoxCookies),
+    KIND(Family::Firefox, L"formhistory.sqlite", true, Kept::None, false, FirefoxForms),
+};
+#undef KIND
+
+// Files a choice deletes whole (with their -journal, -wal and -shm), in the profile folder.
+struct WholeFile {
+  Family family;
+  unsigned choices;
+  const wchar_t* file;
+};
+const WholeFile WholeFiles[] = {
+    {Family::Chromium, H, L"Visited Links"},
+    {Family::Chromium, H, L"Top Sites"},
+    {Family::Chromium, H | U, L"Shortcuts"},
+    {Family::Chromium, H, L"Network Action Predictor"},
+    {Family::Chromium, H, L"History Provider Cache"},
+};
+
+// Folders a choice empties, in the profile's local folder.
+struct Folder {
+  Family family;
+  unsigned choices;
+  const wchar_t* folder;
+};
+const Folder Folders[] = {
+    {Family::Chromium, T, L"Cache"},
+    {Family::Chromium, T, L"Code Cache"},
+    {Family::Chromium, T, L"GPUCache"},
+    {Family::Chromium, T, L"DawnCache"},
+    {Family::Chromium, T, L"DawnWebGPUCache"},
+    {Family::Chromium, T, L"DawnGraphiteCache"},
+    {Family::Chromium, T, L"Media Cache"},
+    {Family::Chromium, R, L"JumpListIcons"},
+    {Family::Chromium, R, L"JumpListIconsOld"},
+    {Family::Chromium, R, L"JumpListIconsMostVisited"},
+    {Family::Chromium, R, L"JumpListIconsRecentClosed"},
+    {Family::Firefox, T, L"cache2"},
+    {Family::Firefox, H, L"thumbnails"},
+    {Family::Firefox, R, L"jumpListCache"},
+};
+
+// Bookmarks files beyond this size are not read: their addresses cannot be known.
+constexpr size_t MaxBookmarksFile = 64u << 20;
+
+void KeepCookieFunction(sqlite3_context* context, int, sqlite3_value** values) {
+  const Choices* choices = static_cast<const Choices*>(sqlite3_user_data(context));
+  const unsigned char* host = sqlite3_value_text(values[0]);
+  int keep = host && choices->keepCookie ? choices->keepCookie(choices->keepContext, reinterpret_cast<const char*>(host)) : 0;
+  sqlite3_result_int(context, keep != 0);
+}
+
+struct OpenDatabase {
+  const DatabaseKind* kind;
+  const Profile* profile;
+  size_t profileIndex;
+  std::unique_ptr<Database> db;
+};
+
+BrowserOutcome OutcomeOf(DbState state) {
+  return state == DbState::Busy ? BrowserRunning : state == DbState::Damaged ? BrowserDamaged : BrowserFailed;
+}
+
+std::string OriginOf(const std::string& url) {
+  size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return {};
+  size_t slash = url.find('/', scheme + 3);
+  return url.substr(0, slash);
+}
+
+}  // namespace
+
+BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
+  if (!browser.found) return BrowserNotFound;
+  if (!choices.chosen) return BrowserCleared;
+  // A browser that runs holds its lock files open: nothing of it is opened then.
+  for (const std::wstring& lock : browser.lockFiles)
+    if (InUse(lock)) return BrowserRunning;
+
+  // A browser that runs keeps its databases open: one that another program holds is seen
+  // before anything is opened, so no file of the browser is touched then.
+  for (const Profile& profile : browser.profiles)
+    for (const DatabaseKind& kind : Kinds) {
+      if (kind.family != browser.family) continue;
+      std::wstring path = profile.data + L"\\" + kind.file;
+      if (InUse(path)) return BrowserRunning;
+      for (const wchar_t* suffix : SideFileSuffixes)
+        if (InUse(path + suffix)) return BrowserRunning;
+    }
+
+  // Then every database of every profile is locked and checked, and every file to delete found
+  // free: one that is busy or damaged leaves the whole browser as it was.
+  std::vector<OpenDatabase> open;
+  std::vector<std::vector<std::string>> bookmarks(browser.profiles.size());
+  for (size_t i = 0; i < browser.profiles.size(); ++i) {
+    const Profile& profile = browser.profiles[i];
+    if (browser.family == Family::Chromium && (choices.chosen & H)) {
+      std::wstring file = profile.data + L"\\Bookmarks";
+      if (IsFile(file)) {
+        winapp::FileContent text = winapp::ReadWholeFile(file, MaxBookmarksFile);
+        bool ok = false;
+        if (text.read()) bookmarks[i] = core::ChromiumBookmarkUrls(text.bytes, ok);
+        // Without the bookmarks no address can be told kept: none is deleted by guesswork.
+        if (!ok) return BrowserDamaged;
+      }
+    }
+    for (const DatabaseKind& kind : Kinds) {
+      if (kind.family != browser.family) continue;
+      bool wanted = false;
+      for (size_t s = 0; s < kind.count; ++s) wanted |= (kind.steps[s].choices & choices.chosen) != 0;
+      std::wstring path = profile.data + L"\\" + kind.file;
+      if (!wanted || !IsFile(path)) continue;
+      auto db = std::make_unique<Database>();
+      DbState state = db->Open(path, kind.foreignKeys);
+      if (state != DbState::Ready) return OutcomeOf(state);
+      open.push_back({&kind, &profile, i, std::move(db)});
+    }
+    for (const WholeFile& whole : WholeFiles) {
+      if (whole.family != browser.family || !(whole.choices & choices.chosen)) continue;
+      std::wstring path = profile.data + L"\\" + whole.file;
+      if (InUse(path)) return BrowserRunning;
+      for (const wchar_t* suffix : SideFileSuffixes)
+        if (InUse(path + suffix)) return BrowserRunning;
+    }
+  }
+
+  // Then each database changes in one transaction, or not at all.
+  BrowserOutcome outcome = BrowserCleared;
+  std::vector<std::vector<std::string>> keptPages(browser.profiles.size());
+  std::vector<bool> pagesKnown(browser.profiles.size(), false);
+  for (OpenDatabase& o : open) {
+    Database& db = *o.db;
+    bool ok = sqlite3_create_function(db.Handle(), "qr_keep", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                      const_cast<Choices*>(&choices), KeepCookieFunction, nullptr, nullptr) == SQLITE_OK;
+    if (ok && o.kind->kept == Kept::Bookmarks) ok = db.TempList("kept_urls", bookmarks[o.profileIndex]);
+    if (ok && o.kind->kept == Kept::FirefoxPages) {
+      // Only once places.sqlite has said which pages stay can their icons be told apart.
+      if (!pagesKnown[o.profileIndex]) {
+        db.Close();
+        continue;
+      }
+      std::vector<std::string> origins;
+      for (const std::string& url : keptPages[o.profileIndex])
+        if (std::string origin = OriginOf(url); !origin.empty()) origins.push_back(origin);
+      ok = db.TempList("kept_urls", keptPages[o.profileIndex]) && db.TempList("kept_origins", origins);
+    }
+    for (size_t s = 0; ok && s < o.kind->count; ++s) {
+      const Step& step = o.kind->steps[s];
+      if ((step.choices & choices.chosen) && db.Has(step.needs)) ok = db.Exec(step.sql);
+    }
+    if (ok && o.kind->tellsPages && (choices.chosen & H)) {
+      ok = db.Has("moz_places.url") && db.Column("SELECT url FROM moz_places WHERE url IS NOT NULL", keptPages[o.profileIndex]);
+      pagesKnown[o.profileIndex] = ok;
+    }
+    if (!ok || !db.Commit()) outcome = BrowserFailed;
+    db.Close();
+  }
+
+  // Files deleted whole, and the caches emptied.
+  for (const Profile& profile : browser.profiles) {
+    for (const WholeFile& whole : WholeFiles)
+      if (whole.family == browser.family && (whole.choices & choices.chosen))
+        if (!DeleteWithSideFiles(profile.data + L"\\" + whole.file)) outcome = BrowserFailed;
+    for (const Folder& folder : Folders)
+      if (folder.family == browser.family && (folder.choices & choices.chosen))
+        if (!EmptyFolder(profile.local + L"\\" + folder.folder)) outcome = BrowserFailed;
+  }
+  if (choices.chosen & T)
+    for (const std::wstring& cache : browser.sharedCaches)
+      if (!EmptyFolder(cache)) outcome = BrowserFailed;
+  return outcome;
+}
+
+}  // namespace browsers

@@ -1,0 +1,156 @@
+#include "profiles.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cwctype>
+
+#include "browserdata.h"
+#include "disk.h"
+#include "files.h"
+
+namespace browsers {
+
+namespace {
+
+// The small files that name profiles; anything larger is not one of them.
+constexpr size_t MaxListFile = 8u << 20;
+
+std::wstring Lower(std::wstring s) {
+  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
+  return s;
+}
+
+void AddProfile(Browser& b, Profile p) {
+  std::wstring key = Lower(p.data);
+  for (const Profile& known : b.profiles)
+    if (Lower(known.data) == key) return;
+  b.profiles.push_back(std::move(p));
+}
+
+// A Chromium-family profile folder holds its preferences or its history; another folder of the
+// same name is not one, whatever a list says.
+bool IsChromiumProfile(const std::wstring& folder) {
+  return IsFile(folder + L"\\Preferences") || IsFile(folder + L"\\History");
+}
+
+bool IsFirefoxProfile(const std::wstring& folder) {
+  return IsFile(folder + L"\\prefs.js") || IsFile(folder + L"\\places.sqlite") || IsFile(folder + L"\\cookies.sqlite");
+}
+
+// The profiles of a Chromium-family user-data folder: those its Local State lists, then Default
+// and every "Profile *" folder, so a profile no list names is still found. `localRoot` is where
+// their caches lie when the browser keeps them apart from the data.
+void AddChromiumProfiles(Browser& b, const std::wstring& root, const std::wstring& localRoot) {
+  std::vector<std::wstring> names;
+  if (winapp::FileContent state = winapp::ReadWholeFile(root + L"\\Local State", MaxListFile); state.read())
+    for (const std::string& name : core::ChromiumProfileNames(state.bytes)) names.push_back(Wide(name));
+  names.push_back(L"Default");
+  for (std::wstring& name : SubFolders(root, L"Profile *")) names.push_back(std::move(name));
+  for (const std::wstring& name : names) {
+    std::wstring folder = root + L"\\" + name;
+    if (IsFolder(folder) && IsChromiumProfile(folder)) AddProfile(b, {folder, localRoot + L"\\" + name});
+  }
+}
+
+struct ChromiumPlace {
+  BrowserId id;
+  const wchar_t* userData;  // under the local application data folder
+};
+
+constexpr ChromiumPlace ChromiumPlaces[] = {
+    {BrowserChrome, L"Google\\Chrome\\User Data"},
+    {BrowserEdge, L"Microsoft\\Edge\\User Data"},
+    {BrowserBrave, L"BraveSoftware\\Brave-Browser\\User Data"},
+    {BrowserVivaldi, L"Vivaldi\\User Data"},
+    {BrowserChromium, L"Chromium\\User Data"},
+};
+
+// The caches a Chromium-family browser keeps beside its profiles, for all of them.
+constexpr const wchar_t* ChromiumSharedCaches[] = {L"ShaderCache", L"GrShaderCache", L"GraphiteDawnCache",
+                                                    L"GPUPersistentCache"};
+
+Browser FindChromium(BrowserId id, const std::wstring& root) {
+  Browser b;
+  b.id = id;
+  b.family = Family::Chromium;
+  if (root.empty() || !IsFolder(root)) return b;
+  b.found = true;
+  b.lockFiles.push_back(root + L"\\lockfile");
+  AddChromiumProfiles(b, root, root);
+  for (const wchar_t* cache : ChromiumSharedCaches) b.sharedCaches.push_back(root + L"\\" + cache);
+  return b;
+}
+
+// Opera keeps its data under the roaming folder and its caches under the local one, and the
+// folder itself is the profile (later versions may add profiles inside it as Chrome does).
+Browser FindOpera(BrowserId id, const wchar_t* folder, const std::wstring& roaming, const std::wstring& local) {
+  Browser b;
+  b.id = id;
+  b.family = Family::Chromium;
+  if (roaming.empty()) return b;
+  std::wstring root = roaming + L"\\Opera Software\\" + folder;
+  std::wstring localRoot = local.empty() ? root : local + L"\\Opera Software\\" + folder;
+  if (!IsFolder(root)) return b;
+  b.found = true;
+  b.lockFiles.push_back(root + L"\\lockfile");
+  if (IsChromiumProfile(root)) AddProfile(b, {root, localRoot});
+  AddChromiumProfiles(b, root, localRoot);
+  for (const wchar_t* cache : ChromiumSharedCaches) b.sharedCaches.push_back(root + L"\\" + cache);
+  return b;
+}
+
+// One Firefox folder (`roaming` holds profiles.ini and the profiles, `local` their caches).
+void AddFirefoxProfiles(Browser& b, const std::wstring& roaming, const std::wstring& local) {
+  if (!IsFolder(roaming)) return;
+  b.found = true;
+  std::string profilesIni = winapp::ReadWholeFile(roaming + L"\\profiles.ini", MaxListFile).bytes;
+  std::string installsIni = winapp::ReadWholeFile(roaming + L"\\installs.ini", MaxListFile).bytes;
+  std::vector<Profile> found;
+  for (const core::FirefoxProfilePath& p : core::FirefoxProfilePaths(profilesIni, installsIni)) {
+    std::wstring path = Wide(p.path);
+    for (wchar_t& c : path)
+      if (c == L'/') c = L'\\';
+    if (p.relative)
+      found.push_back({roaming + L"\\" + path, local + L"\\" + path});
+    else
+      found.push_back({path, path});
+  }
+  for (const std::wstring& name : SubFolders(roaming + L"\\Profiles"))
+    found.push_back({roaming + L"\\Profiles\\" + name, local + L"\\Profiles\\" + name});
+  for (Profile& p : found) {
+    if (!IsFolder(p.data) || !IsFirefoxProfile(p.data)) continue;
+    b.lockFiles.push_back(p.data + L"\\parent.lock");
+    AddProfile(b, std::move(p));
+  }
+}
+
+Browser FindFirefox(const std::wstring& roaming, const std::wstring& local) {
+  Browser b;
+  b.id = BrowserFirefox;
+  b.family = Family::Firefox;
+  if (!roaming.empty()) AddFirefoxProfiles(b, roaming + L"\\Mozilla\\Firefox", local + L"\\Mozilla\\Firefox");
+  // The Store edition keeps both folders inside its package's own.
+  if (!local.empty())
+    for (const std::wstring& package : SubFolders(local + L"\\Packages", L"Mozilla.Firefox_*")) {
+      std::wstring cache = local + L"\\Packages\\" + package + L"\\LocalCache";
+      AddFirefoxProfiles(b, cache + L"\\Roaming\\Mozilla\\Firefox", cache + L"\\Local\\Mozilla\\Firefox");
+    }
+  return b;
+}
+
+}  // namespace
+
+std::vector<Browser> FindBrowsers() {
+  std::wstring roaming = UserFolder(CSIDL_APPDATA);
+  std::wstring local = UserFolder(CSIDL_LOCAL_APPDATA);
+  std::vector<Browser> browsers;
+  for (const ChromiumPlace& place : ChromiumPlaces)
+    browsers.push_back(FindChromium(place.id, local.empty() ? std::wstring() : local + L"\\" + place.userData));
+  browsers.push_back(FindOpera(BrowserOpera, L"Opera Stable", roaming, local));
+  browsers.push_back(FindOpera(BrowserOperaGX, L"Opera GX Stable", roaming, local));
+  browsers.push_back(FindFirefox(roaming, local));
+  return browsers;
+}
+
+}  // namespace browsers

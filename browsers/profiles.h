@@ -1,0 +1,30 @@
+// Where the browsers keep their profiles for the current user.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "browsers.h"
+
+namespace browsers {
+
+enum class Family { Chromium, Firefox };
+
+struct Profile {
+  std::wstring data;   // the profile folder: databases, bookmarks, passwords, preferences
+  std::wstring local;  // where its caches lie (the same folder for most Chromium browsers)
+};
+
+struct Browser {
+  BrowserId id = BrowserChrome;
+  Family family = Family::Chromium;
+  bool found = false;                    // some folder of the browser exists
+  std::vector<Profile> profiles;
+  std::vector<std::wstring> lockFiles;   // files the running browser holds open
+  std::vector<std::wstring> sharedCaches;  // cache folders beside the profiles
+};
+
+// Every browser the module knows, each with the profiles found (none where it is not installed).
+std::vector<Browser> FindBrowsers();
+
+}  // namespace browsers

@@ -1,0 +1,412 @@
+// The other browsers' step against real profiles that Debian's chromium and firefox-esr made at
+// test time (make_profiles.py), laid out where Windows keeps them in the test prefix: each choice
+// on each family, the keep-list, what is never touched, and the browsers that must be left alone.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
+#include <map>
+
+#include "cleaners.h"
+#include "programs.h"
+#include "test_util.h"
+
+namespace {
+
+using testutil::Exists;
+using testutil::ReadWholeFile;
+using testutil::WriteWholeFile;
+
+std::string ShellFolder(int csidl) {
+  char path[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+const std::string Local = ShellFolder(CSIDL_LOCAL_APPDATA);
+const std::string Roaming = ShellFolder(CSIDL_APPDATA);
+const std::string Chromium = Local + "\\Chromium\\User Data";
+const std::string Opera = Roaming + "\\Opera Software\\Opera Stable";
+const std::string OperaLocal = Local + "\\Opera Software\\Opera Stable";
+const std::string Firefox = Roaming + "\\Mozilla\\Firefox\\Profiles\\qr.default-release";
+const std::string FirefoxLocal = Local + "\\Mozilla\\Firefox\\Profiles\\qr.default-release";
+const std::string Kept = "http://127.0.0.1:47122/kept";
+
+// The profiles made for this browser's version: <made>\<browser>-<version>.
+std::string Made(const std::string& browser) {
+  std::string folder = testutil::FolderFromEnvironment("QR_PROFILES_DIR");
+  std::string current = ReadWholeFile(folder + "\\current");
+  size_t at = current.find(browser + "-");
+  if (folder.empty() || at == std::string::npos) return {};
+  return folder + "\\" + current.substr(at, current.find('\n', at) - at);
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((from + "\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = f.cFileName;
+    if (name == "." || name == "..") continue;
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      CopyTree(from + "\\" + name, to + "\\" + name);
+    else
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+  } while (FindNextFileA(h, &f));
+  FindClose(h);
+}
+
+void MakeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
+
+void Move(const std::string& from, const std::string& to) {
+  MakeFolders(to.substr(0, to.rfind('\\')));
+  MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// Every file under a folder with its bytes, by relative path.
+using Snapshot = std::map<std::string, std::string>;
+void Take(const std::string& root, const std::string& rel, Snapshot& out) {
+  WIN32_FIND_DATAA f;
+  HANDLE h = FindFirstFileA((root + rel + "\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = f.cFileName;
+    if (name == "." || name == "..") continue;
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      Take(root, rel + "\\" + name, out);
+    else
+      out[rel + "\\" + name] = ReadWholeFile(root + rel + "\\" + name);
+  } while (FindNextFileA(h, &f));
+  FindClose(h);
+}
+Snapshot Take(const std::string& root) {
+  Snapshot s;
+  Take(root, "", s);
+  return s;
+}
+size_t FileCount(const std::string& folder) { return Take(folder).size(); }
+
+// The rows of a query, each row's columns joined by '|'.
+std::vector<std::string> Rows(const std::string& file, const std::string& sql) {
+  std::vector<std::string> rows;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK)
+      while (sqlite3_step(s) == SQLITE_ROW) {
+        std::string row;
+        for (int c = 0; c < sqlite3_column_count(s); ++c) {
+          const unsigned char* v = sqlite3_column_text(s, c);
+          row += (c ? "|" : "") + std::string(v ? reinterpret_cast<const char*>(v) : "NULL");
+        }
+        rows.push_back(row);
+      }
+    else
+      rows.push_back(std::string("error: ") + sqlite3_errmsg(db));
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return rows;
+}
+std::string One(const std::string& file, const std::string& sql) {
+  auto rows = Rows(file, sql);
+  return rows.size() == 1 ? rows[0] : "(" + std::to_string(rows.size()) + " rows)";
+}
+bool Exec(const std::string& file, const char* sql) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+// A helper that holds a database the way a running browser does: open, exclusively locked.
+class HeldDatabase {
+ public:
+  explicit HeldDatabase(const std::string& file) {
+    sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    held_ = sqlite3_exec(db_, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~HeldDatabase() {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+  }
+  bool held() const { return held_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  bool held_ = false;
+};
+
+// A lock file as a running browser keeps it: open, shared with nobody.
+struct HeldFile {
+  HANDLE h;
+  explicit HeldFile(const std::string& path)
+      : h(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+  ~HeldFile() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+void RemoveBrowsers() {
+  for (const std::string& f : {Local + "\\Chromium", Local + "\\Google", Roaming + "\\Opera Software",
+                               Local + "\\Opera Software", Roaming + "\\Mozilla", Local + "\\Mozilla"})
+    testutil::RemoveTree(f);
+}
+
+// Chromium as Windows keeps it: the Default profile's cookies under Network, Profile 1's at the
+// profile root where older versions kept them; a jump-list icon in each.
+void LayChromium(const std::string& userData = Chromium) {
+  MakeFolders(userData);
+  CopyTree(Made("chromium") + "\\User Data", userData);
+  Move(userData + "\\Default\\Cookies", userData + "\\Default\\Network\\Cookies");
+  Move(userData + "\\Default\\Cookies-journal", userData + "\\Default\\Network\\Cookies-journal");
+  for (const char* profile : {"\\Default", "\\Profile 1"}) {
+    MakeFolders(userData + profile + "\\JumpListIconsMostVisited");
+    WriteWholeFile(userData + profile + "\\JumpListIconsMostVisited\\1.ico", "icon");
+  }
+}
+
+// Opera: the folder is the profile; its cache lies under the local folder.
+void LayOpera() {
+  MakeFolders(Opera);
+  CopyTree(Made("chromium") + "\\User Data\\Default", Opera);
+  Move(Opera + "\\Cache", OperaLocal + "\\Cache");
+}
+
+// Firefox: the profile under the roaming folder, named by profiles.ini; its cache local.
+void LayFirefox() {
+  MakeFolders(Firefox);
+  CopyTree(Made("firefox-esr") + "\\profile", Firefox);
+  WriteWholeFile(Roaming + "\\Mozilla\\Firefox\\profiles.ini",
+                 "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/qr.default-release\r\n");
+  Move(Firefox + "\\cache2", FirefoxLocal + "\\cache2");
+  MakeFolders(FirefoxLocal + "\\jumpListCache");
+  WriteWholeFile(FirefoxLocal + "\\jumpListCache\\1.ico", "icon");
+}
+
+// What no choice may change, byte for byte: bookmarks, passwords, preferences, sessions.
+Snapshot NeverTouched() {
+  Snapshot s;
+  for (const char* f : {"\\Default\\Bookmarks", "\\Default\\Login Data", "\\Default\\Preferences",
+                        "\\Default\\Secure Preferences", "\\Profile 1\\Preferences", "\\Local State"})
+    if (Exists(Chromium + f)) s[Chromium + f] = ReadWholeFile(Chromium + f);
+  for (const char* f : {"\\logins.json", "\\logins.db", "\\key4.db", "\\prefs.js", "\\sessionstore.jsonlz4"})
+    if (Exists(Firefox + f)) s[Firefox + f] = ReadWholeFile(Firefox + f);
+  if (Exists(Firefox + "\\places.sqlite"))
+    s["bookmarks"] = testing::PrintToString(
+        Rows(Firefox + "\\places.sqlite", "SELECT b.id, b.title, p.url FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk"));
+  return s;
+}
+
+class BrowsersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(Made("chromium").empty() || Made("firefox-esr").empty()) << "no made profiles (QR_PROFILES_DIR)";
+    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\browsers.dll", program.path()));
+    RemoveBrowsers();
+  }
+  void TearDown() override { RemoveBrowsers(); }
+  std::string Run(BrowserFlags flags, const std::string& exclude = "") {
+    WriteWholeFile(program / "exclude.ini", exclude);
+    return ClearOtherBrowsers(program.path(), flags);
+  }
+  testutil::TempFolder program;
+};
+
+const std::string CrHistory = Chromium + "\\Default\\History";
+const std::string FxPlaces = Firefox + "\\places.sqlite";
+
+// Each choice on each family: what it erases, and that the other choices' traces stay.
+TEST_F(BrowsersTest, EachChoiceErasesItsTracesInEveryProfile) {
+  struct Case {
+    const char* name;
+    BrowserFlags flags;
+    const char* exclude;
+    std::function<void()> check;
+  } cases[] = {
+      {"history", {1, 0, 0, 0, 0}, "",
+       [] {
+         EXPECT_EQ(Rows(CrHistory, "SELECT url, visit_count FROM urls"), std::vector<std::string>{Kept + "|0"});
+         EXPECT_EQ(One(CrHistory, "SELECT (SELECT count(*) FROM visits) + (SELECT count(*) FROM keyword_search_terms) + "
+                                  "(SELECT count(*) FROM segments)"), "0");
+         EXPECT_EQ(One(Chromium + "\\Profile 1\\History", "SELECT count(*) FROM urls"), "0");
+         EXPECT_EQ(Rows(Chromium + "\\Default\\Favicons", "SELECT page_url FROM icon_mapping"), std::vector<std::string>{Kept});
+         EXPECT_EQ(One(Chromium + "\\Default\\Favicons", "SELECT count(*) FROM favicons"), "1");
+         EXPECT_FALSE(Exists(Chromium + "\\Default\\Top Sites") || Exists(Chromium + "\\Default\\Shortcuts") ||
+                      Exists(Chromium + "\\Default\\Network Action Predictor"));
+         EXPECT_EQ(One(Chromium + "\\Default\\Network\\Cookies", "SELECT count(*) FROM cookies"), "5");
+         EXPECT_EQ(One(FxPlaces, "SELECT count(*) FROM moz_places WHERE foreign_count = 0"), "0");
+         EXPECT_EQ(One(FxPlaces, "SELECT visit_count FROM moz_places WHERE url = '" + std::string(Kept) + "'"), "0");
+         EXPECT_EQ(One(FxPlaces, "SELECT (SELECT count(*) FROM moz_historyvisits) + (SELECT count(*) FROM moz_inputhistory)"), "0");
+         EXPECT_EQ(One(FxPlaces, "SELECT count(*) FROM moz_origins o WHERE NOT EXISTS "
+                                 "(SELECT 1 FROM moz_places p WHERE p.origin_id = o.id)"), "0");
+         EXPECT_EQ(One(Firefox + "\\favicons.sqlite", "SELECT count(*) FROM moz_pages_w_icons WHERE page_url LIKE '%localhost%'"), "0");
+         EXPECT_EQ(One(Firefox + "\\favicons.sqlite", "SELECT count(*) FROM moz_icons WHERE root = 1"), "0");
+         EXPECT_EQ(One(Firefox + "\\favicons.sqlite", "SELECT count(*) FROM moz_pages_w_icons"), "4");
+         EXPECT_GT(FileCount(FirefoxLocal + "\\cache2"), 0u);
+       }},
+      {"temporary files", {0, 1, 0, 0, 0}, "",
+       [] {
+         EXPECT_EQ(FileCount(Chromium + "\\Default\\Cache"), 0u);
+         EXPECT_EQ(FileCount(Chromium + "\\Profile 1\\Code Cache"), 0u);
+         EXPECT_TRUE(Exists(Chromium + "\\Default\\Cache"));
+         EXPECT_EQ(FileCount(FirefoxLocal + "\\cache2"), 0u);
+         EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM urls"), "5");
+       }},
+      // The keep-list's rule: an entry kept where the host contains it, letter case ignored; the
+      // empty entry a trailing comma leaves keeps nothing.
+      {"cookies", {0, 0, 1, 0, 0}, "LocalHost,\r\n",
+       [] {
+         EXPECT_EQ(Rows(Chromium + "\\Default\\Network\\Cookies", "SELECT DISTINCT host_key FROM cookies"),
+                   std::vector<std::string>{"localhost"});
+         EXPECT_EQ(One(Chromium + "\\Profile 1\\Cookies", "SELECT count(*) FROM cookies"), "0");
+         EXPECT_EQ(Rows(Firefox + "\\cookies.sqlite", "SELECT DISTINCT host FROM moz_cookies"),
+                   std::vector<std::string>{"localhost"});
+         EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM visits"), "5");
+       }},
+      {"cookies, empty list", {0, 0, 1, 0, 0}, "",
+       [] {
+         EXPECT_EQ(One(Chromium + "\\Default\\Network\\Cookies", "SELECT count(*) FROM cookies"), "0");
+         EXPECT_EQ(One(Firefox + "\\cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+       }},
+      {"typed addresses", {0, 0, 0, 0, 1}, "",
+       [] {
+         EXPECT_EQ(One(CrHistory, "SELECT sum(typed_count) FROM urls"), "0");
+         EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM keyword_search_terms"), "0");
+         EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM visits"), "5");
+         EXPECT_FALSE(Exists(Chromium + "\\Default\\Shortcuts"));
+         EXPECT_TRUE(Exists(Chromium + "\\Default\\Top Sites"));
+         EXPECT_EQ(One(FxPlaces, "SELECT sum(typed) FROM moz_places"), "0");
+         EXPECT_EQ(One(FxPlaces, "SELECT count(*) FROM moz_inputhistory"), "0");
+         EXPECT_NE(One(FxPlaces, "SELECT count(*) FROM moz_historyvisits"), "0");
+         EXPECT_EQ(Rows(Firefox + "\\formhistory.sqlite", "SELECT fieldname FROM moz_formhistory"),
+                   std::vector<std::string>{"q"});
+       }},
+      {"recent documents", {0, 0, 0, 1, 0}, "",
+       [] {
+         EXPECT_EQ(FileCount(Chromium + "\\Default\\JumpListIconsMostVisited"), 0u);
+         EXPECT_EQ(FileCount(FirefoxLocal + "\\jumpListCache"), 0u);
+         EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM urls"), "5");
+       }},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    RemoveBrowsers();
+    LayChromium();
+    LayFirefox();
+    Snapshot kept = NeverTouched();
+    EXPECT_EQ(Run(cases[i].flags, cases[i].exclude), "") << i;
+    cases[i].check();
+    EXPECT_EQ(NeverTouched(), kept) << i;
+    // Nothing deleted lives on in a log beside its database.
+    for (const std::string& db : {CrHistory, FxPlaces, Firefox + "\\cookies.sqlite"})
+      EXPECT_FALSE(Exists(db + "-wal") && ReadWholeFile(db + "-wal").size() > 0) << i << " " << db;
+  }
+}
+
+// A browser that runs (its lock file or a database held), or whose data is damaged, is named and
+// left byte for byte as it was; the others are still cleared.
+TEST_F(BrowsersTest, ABrowserThatRunsOrIsDamagedIsLeftWholeAndNamed) {
+  struct Case {
+    const char* name;
+    std::function<std::function<void()>()> hold;  // sets up, returns what releases
+    const char* line;
+    bool chromiumLeft, firefoxLeft;
+  } cases[] = {
+      {"Chromium's History held", [] { auto h = std::make_shared<HeldDatabase>(CrHistory); EXPECT_TRUE(h->held());
+                                       return [h] {}; },
+       "Not cleared while open: Chromium", true, false},
+      {"Chromium's lock file held", [] { auto h = std::make_shared<HeldFile>(Chromium + "\\lockfile");
+                                         return [h] {}; },
+       "Not cleared while open: Chromium", true, false},
+      {"Firefox's cookies held", [] { auto h = std::make_shared<HeldDatabase>(Firefox + "\\cookies.sqlite");
+                                      EXPECT_TRUE(h->held()); return [h] {}; },
+       "Not cleared while open: Firefox", false, true},
+      {"Firefox's parent.lock held", [] { auto h = std::make_shared<HeldFile>(Firefox + "\\parent.lock");
+                                          return [h] {}; },
+       "Not cleared while open: Firefox", false, true},
+      {"Chromium's cookies damaged", [] {
+         std::string file = Chromium + "\\Profile 1\\Cookies";
+         std::string bytes = ReadWholeFile(file);
+         for (size_t at = 4096; at < bytes.size(); at += 7) bytes[at] = static_cast<char>(at * 31);
+         WriteWholeFile(file, bytes);
+         return [] {}; },
+       "Not cleared, data damaged: Chromium", true, false},
+      {"both held", [] { auto a = std::make_shared<HeldFile>(Chromium + "\\lockfile");
+                         auto b = std::make_shared<HeldDatabase>(FxPlaces); return [a, b] {}; },
+       "Not cleared while open: Chromium, Firefox", true, true},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    RemoveBrowsers();
+    LayChromium();
+    LayFirefox();
+    auto release = cases[i].hold();
+    Snapshot chromium = Take(Chromium), firefox = Take(Firefox), firefoxLocal = Take(FirefoxLocal);
+    EXPECT_EQ(Run({1, 1, 1, 1, 1}), cases[i].line) << i;
+    // Looked at while still held: the holder's own close may checkpoint what it holds.
+    EXPECT_EQ(Take(Chromium) == chromium, cases[i].chromiumLeft) << i;
+    EXPECT_EQ(Take(Firefox) == firefox && Take(FirefoxLocal) == firefoxLocal, cases[i].firefoxLeft) << i;
+    release = nullptr;
+  }
+}
+
+// Where the browsers and their profiles are: none at all, a profile no list names, a schema
+// without some tables, Opera's folder that is itself the profile.
+TEST_F(BrowsersTest, ProfilesAreFoundWhereverTheBrowsersKeepThem) {
+  EXPECT_EQ(Run({1, 1, 1, 1, 1}), "") << "no browser installed";
+
+  LayChromium();
+  CopyTree(Chromium + "\\Profile 1", Chromium + "\\Profile 7");  // not in Local State
+  ASSERT_TRUE(Exec(Chromium + "\\Profile 1\\History", "DROP TABLE keyword_search_terms; DROP TABLE segments"));
+  LayOpera();
+  EXPECT_EQ(Run({1, 1, 0, 0, 0}), "");
+  EXPECT_EQ(One(Chromium + "\\Profile 7\\History", "SELECT count(*) FROM visits"), "0");
+  EXPECT_EQ(One(Chromium + "\\Profile 1\\History", "SELECT count(*) FROM visits"), "0") << "older schema";
+  EXPECT_EQ(Rows(Opera + "\\History", "SELECT url FROM urls"), std::vector<std::string>{Kept});
+  EXPECT_EQ(FileCount(OperaLocal + "\\Cache"), 0u);
+}
+
+// The run as the user meets it, from the panel's "Clear Now" or from Windows start (launch.exe
+// starts the same run): the progress window's last line names the browser left alone, and stays
+// long enough to read before the run ends by itself.
+TEST_F(BrowsersTest, TheProgressWindowNamesTheBrowserItLeftAlone) {
+  for (const char* start : {"clear.exe", "launch.exe"}) {
+    SCOPED_TRACE(start);
+    RemoveBrowsers();
+    LayChromium();
+    HeldFile running(Chromium + "\\lockfile");
+    testutil::TempFolder folder;
+    for (const char* f : {"clear.exe", "launch.exe", "browsers.dll"})
+      ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\" + f, folder.path()));
+    WriteWholeFile(folder / "exclude.ini", "");
+    WriteWholeFile(folder / "quietrail.ini",
+                   "[Settings]\r\nHistory=0\r\nTmpInt=1\r\nCookies=0\r\nRecent=0\r\nURL=0\r\nStartup=1\r\n"
+                   "ClearDialog=1\r\nBrowsers=1\r\n\r\n[Launch]\r\nSplash=0\r\nTray=0\r\n");
+    e2e::Program p(folder.path(), start, "K4T9B3");
+    ASSERT_TRUE(p.Started());
+    std::string line;
+    auto shown = std::chrono::steady_clock::now();
+    bool ended = testutil::PumpUntil(
+        [&] {
+          HWND w = FindWindowA("frmMain", nullptr);
+          if (w && line.empty()) {
+            line = testutil::TextOf(e2e::Control(w, "lblBrowsers"));
+            shown = std::chrono::steady_clock::now();
+          }
+          return !line.empty() && !FindWindowA("frmMain", nullptr);
+        },
+        std::chrono::seconds(90));
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(line, "Not cleared while open: Chromium");
+    // Read while the window stood; the run's own timer, not this test, says how long.
+    EXPECT_GT(std::chrono::steady_clock::now() - shown, std::chrono::seconds(3));
+    p.WaitForEnd();
+  }
+}
+
+}  // namespace

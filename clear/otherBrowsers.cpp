@@ -1,0 +1,72 @@
+// The other browsers' step of a clearing run: the run's choices and its cookie keep-list handed to
+// browsers.dll, which is loaded only here, from the program folder, by its full path.
+#include <windows.h>
+
+#include "browsers.h"
+#include "cleaners.h"
+#include "settings.h"
+
+namespace {
+
+int KeepCookie(void* upperEntries, const char* host) {
+  return IsExcluded(host, *static_cast<const std::vector<std::string>*>(upperEntries)) ? 1 : 0;
+}
+
+// The names the last line of the progress window gives, in the module's order.
+constexpr const char* BrowserNames[BrowserCount] = {"Chrome", "Edge",     "Brave",    "Vivaldi",
+                                                    "Opera",  "Opera GX", "Chromium", "Firefox"};
+
+}  // namespace
+
+std::string SkippedBrowsersLine(const unsigned char* outcome) {
+  struct Reason {
+    unsigned char outcome;
+    const char* text;
+  };
+  static const Reason reasons[] = {{BrowserRunning, "Not cleared while open: "},
+                                   {BrowserDamaged, "Not cleared, data damaged: "},
+                                   {BrowserFailed, "Not cleared completely: "}};
+  std::string line;
+  for (const Reason& reason : reasons) {
+    std::string names;
+    for (int b = 0; b < BrowserCount; ++b)
+      if (outcome[b] == reason.outcome) names += (names.empty() ? "" : ", ") + std::string(BrowserNames[b]);
+    if (names.empty()) continue;
+    line += (line.empty() ? "" : "; ") + std::string(reason.text) + names;
+  }
+  return line;
+}
+
+std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& flags) {
+  BrowserRun run{};
+  run.size = sizeof run;
+  run.History = flags.History;
+  run.TmpInt = flags.TmpInt;
+  run.Cookies = flags.Cookies;
+  run.Recent = flags.Recent;
+  run.URL = flags.URL;
+  // The same keep-list and the same rule as the platform's cookies; a list that cannot be made
+  // or read could be protecting any cookie, so then no browser cookie is deleted either.
+  std::vector<std::string> entries;
+  if (run.Cookies == 1) {
+    std::string path = folder + "\\" + winapp::ExcludeFileName;
+    auto text = winapp::CreateFileIfMissing(path) ? winapp::ReadExclusionText(path) : std::nullopt;
+    if (text)
+      entries = UpperCaseEntries(winapp::SplitAtCommas(*text));
+    else
+      run.Cookies = 0;
+  }
+  run.KeepCookie = KeepCookie;
+  run.KeepContext = &entries;
+
+  std::string module = folder + "\\browsers.dll";
+  HMODULE library = LoadLibraryExA(module.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  auto clear = library ? reinterpret_cast<ClearBrowsersProc>(GetProcAddress(library, CLEAR_BROWSERS_EXPORT)) : nullptr;
+  std::string line;
+  if (!clear || clear(&run) != 0)
+    line = "browsers.dll not found: other browsers not cleared";
+  else
+    line = SkippedBrowsersLine(run.Outcome);
+  if (library) FreeLibrary(library);
+  return line;
+}
