@@ -7,8 +7,6 @@
 
 #include "codec.h"
 #include "fault.h"
-#include "files.h"
-#include "settings.h"
 #include "text.h"
 
 namespace accesskeep {
@@ -90,21 +88,6 @@ std::wstring ReadUserKey(const std::wstring& ini, const std::wstring& user, cons
 void InitDatabase(const std::wstring& ini) {
   WriteUsersKey(ini, L"count", L"0");
   WriteSectionKey(ini, L"General", L"Version", L"2");
-}
-
-bool WriteFreshDatabase(const std::string& path) { return winapp::ReplaceWholeFile(path, ACCESSKEEP_FRESH_DATABASE); }
-
-void EnsureUser(const std::string& path, const char* name) {
-  double value = 0;
-  bool counted = core::ParseNumber(winapp::ReadIniValue(path, "Users", "count"), value);
-  if (counted && (value < 0 || value >= 32767)) return;
-  int count = counted ? static_cast<int>(std::floor(value)) : 0;
-  for (int slot = 1; slot <= count; ++slot)
-    if (winapp::ReadIniValue(path, "Users", std::to_string(slot).c_str()) == name) return;
-  if (!counted) WritePrivateProfileStringA("General", "Version", "2", path.c_str());
-  std::string added = std::to_string(count + 1);
-  WritePrivateProfileStringA("Users", added.c_str(), name, path.c_str());
-  WritePrivateProfileStringA("Users", "count", added.c_str(), path.c_str());
 }
 
 bool CheckVersion(const std::wstring& ini) { return ReadKey(ini, L"General", L"Version") == L"2"; }

@@ -14,8 +14,8 @@ function(lay_down name content)
 endfunction()
 
 # The user database of a fresh installation, as the login control's library defines it.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/accesskeep/database.h)
-file(STRINGS ${CMAKE_SOURCE_DIR}/accesskeep/database.h fresh_database REGEX "^#define ACCESSKEEP_FRESH_DATABASE ")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/accesskeep/fresh.h)
+file(STRINGS ${CMAKE_SOURCE_DIR}/accesskeep/fresh.h fresh_database REGEX "^#define ACCESSKEEP_FRESH_DATABASE ")
 string(REGEX REPLACE "^[^\"]*\"(.*)\"$" "\\1" fresh_database "${fresh_database}")
 string(REPLACE "\\r\\n" "\r\n" fresh_database "${fresh_database}")
 lay_down(panel.dll "${fresh_database}")

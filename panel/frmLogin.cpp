@@ -1,7 +1,7 @@
 #include "frmLogin.h"
 
 #include "../accesskeep/accesskeep_ids.h"
-#include "database.h"
+#include "fresh.h"
 #include "panel.h"
 #include "raii.h"
 #include "settings.h"
