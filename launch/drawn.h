@@ -19,6 +19,7 @@ class BackPicture : public winapp::Control {
   void Create(HWND parent) override;
   void Destroyed() override;
   void PaintOnForm(HDC dc) override;
+  void DpiChanged() override { bitmap_ = winapp::LoadBitmapAt(resource_, Dpi()); }
 
  private:
   const char* resource_;

@@ -33,8 +33,16 @@
 
 namespace winapp {
 
+// Twips are 1/1440 inch: 15 to a pixel at 96 dots an inch, 10 at 144, 7.5 at 192.
 constexpr int TwipsPerPixel = 15;
-constexpr int Pixels(double twips) { return static_cast<int>(twips / TwipsPerPixel + 0.5); }
+constexpr UINT DefaultDpi = 96;
+constexpr int Pixels(double twips, UINT dpi = DefaultDpi) { return static_cast<int>(twips * dpi / 1440 + 0.5); }
+
+// The screen's dots an inch as this process sees them (the system's, or 96 for a program that
+// declares no awareness), and a window's own (that of the monitor it is on, for a per-monitor
+// aware program). Older systems without the per-window calls give the screen's LOGPIXELSY.
+UINT SystemDpi();
+UINT WindowDpi(HWND w);
 
 // The background colour the windows of the system share.
 constexpr COLORREF CommonBackColour = RGB(123, 191, 253);
@@ -57,9 +65,10 @@ struct FontSpec {
   bool operator==(const FontSpec& o) const;
 };
 
-// A font made from its description, or the shared dialog font (never deleted) for the default one.
-HFONT DialogFont();
-GdiObject MakeFont(const FontSpec& spec);
+// A font made from its description at `dpi`, or the shared dialog font at `dpi` (one per
+// resolution, never deleted) for the default one.
+HFONT DialogFont(UINT dpi = DefaultDpi);
+GdiObject MakeFont(const FontSpec& spec, UINT dpi = DefaultDpi);
 
 class Form;
 
@@ -121,8 +130,15 @@ class Control {
   // Destroys the control's window now (the control's own destructor calls it first, so that its
   // window never outlives what it paints with). When the form is loaded, the whole form goes.
   void Release();
-  // The point and size in pixels.
+  // The point and size in pixels, at the form's resolution.
   RECT PixelRect() const;
+  // Twips in pixels at the form's resolution.
+  int Px(double twips) const;
+  UINT Dpi() const;
+  // The form's resolution changed (it moved to a monitor of another DPI): the window goes to its
+  // new place and size and takes the dialog font at the new resolution. A control with fonts or
+  // pictures of its own extends it.
+  virtual void DpiChanged();
 
   Form* form_;
   const char* name_;
@@ -141,13 +157,15 @@ class Control {
   void Unbind();
   bool subclassed_ = false;
   bool released_ = false;
+  bool dialogFont_ = false;
 };
 
 // Text-carrying child windows: labels, buttons, check boxes, text boxes.
 class TextControl : public Control {
  public:
-  TextControl(Form* form, const char* name, Twips place, std::string text)
-      : Control(form, name, place), text_(std::move(text)) {}
+  // Out of line, as every control's constructor: a form's constructor makes dozens of controls,
+  // and a copy of this at each would weigh on every program's size.
+  TextControl(Form* form, const char* name, Twips place, std::string_view text);
   std::string Text() const;
   void SetText(std::string_view text);
   char AccessKey() const override { return AccessKeyOf(text_); }
@@ -166,10 +184,10 @@ enum class Fit { Wrap, GrowHeight };
 
 class Label : public TextControl {
  public:
-  Label(Form* form, const char* name, Twips place, std::string text, Align align = Align::Left,
+  Label(Form* form, const char* name, Twips place, std::string_view text, Align align = Align::Left,
         FontSpec font = {}, COLORREF colour = RGB(0, 0, 0), Fit fit = Fit::Wrap)
-      : TextControl(form, name, place, std::move(text)), align_(align), font_(font),
-        colour_(colour), designColour_(colour), fit_(fit) {}
+      : TextControl(form, name, place, text), align_(align), font_(font), colour_(colour), designColour_(colour),
+        fit_(fit) {}
   ~Label() override { Release(); }
   COLORREF Colour() const { return colour_; }
   void SetColour(COLORREF colour);
@@ -183,8 +201,10 @@ class Label : public TextControl {
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void KeepDesign() override;
   void BackToDesign() override;
+  void DpiChanged() override;
 
  private:
+  void MakeOwnFont();
   // A GrowHeight label wraps its text within its width and grows downwards to show it whole.
   void FitHeight();
   Align align_;
@@ -199,9 +219,7 @@ class Label : public TextControl {
 // the form's description names (FormDesc::defaultButton, FormDesc::cancelButton).
 class Button : public TextControl {
  public:
-  Button(Form* form, const char* name, Twips place, std::string caption,
-         std::function<void()> onClick)
-      : TextControl(form, name, place, std::move(caption)), onClick_(std::move(onClick)) {}
+  Button(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick);
   ~Button() override { Release(); }
   void Click() {
     if (onClick_) onClick_();
@@ -218,9 +236,7 @@ class Button : public TextControl {
 
 class CheckBox : public TextControl {
  public:
-  CheckBox(Form* form, const char* name, Twips place, std::string caption,
-           std::function<void()> onClick = {})
-      : TextControl(form, name, place, std::move(caption)), onClick_(std::move(onClick)) {}
+  CheckBox(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick = {});
   ~CheckBox() override { Release(); }
   // 0 unticked, 1 ticked.
   int Value() const;
@@ -248,8 +264,7 @@ struct TextBoxStyle {
 
 class TextBox : public TextControl {
  public:
-  TextBox(Form* form, const char* name, Twips place, std::string text = {}, TextBoxStyle style = {})
-      : TextControl(form, name, place, std::move(text)), style_(style) {}
+  TextBox(Form* form, const char* name, Twips place, std::string_view text = {}, TextBoxStyle style = {});
   ~TextBox() override { Release(); }
   char AccessKey() const override { return 0; }
 
@@ -304,11 +319,16 @@ class Picture : public Control {
  protected:
   void Create(HWND parent) override;
   void Destroyed() override;
+  void DpiChanged() override;
 
  private:
+  void ShowBitmap();
   const char* resource_;
   GdiObject bitmap_;
 };
+
+// A bitmap resource at `dpi`: as drawn (96) or scaled to the same size in inches.
+GdiObject LoadBitmapAt(const char* resource, UINT dpi);
 
 // A timer of the form's window, ticking while it is enabled and the form is loaded.
 class Timer : public Control {
@@ -412,7 +432,9 @@ class Form {
   void SetOwner(Form* owner);
   // Makes another control the default one, which Enter presses (a button wears the heavier frame).
   void SetDefaultButton(const char* name);
-  HFONT Font() const { return DialogFont(); }
+  HFONT Font() const { return DialogFont(dpi_); }
+  // Dots an inch the form is laid out at: its window's, from its load on (96 before).
+  UINT Dpi() const { return dpi_; }
 
   // A control by name, for hosts and tests; null when there is none.
   Control* Find(std::string_view name) const;
@@ -448,6 +470,9 @@ class Form {
   Control* Named(const char* name) const;
   bool PressNamed(const char* name);
   void ControlGoing(Control* c);
+  // The window's outer size for the client area of the description at the form's resolution.
+  SIZE WindowSize(DWORD style, DWORD ex) const;
+  void DpiChanged(UINT dpi, const RECT& suggested);
 
   FormDesc desc_;
   // The description as the form's constructor gave it: the owner and default button it goes
@@ -460,6 +485,7 @@ class Form {
   bool tornDown_ = false;
   bool moduleLocked_ = false;
   DWORD loadError_ = 0;
+  UINT dpi_ = DefaultDpi;
   GdiObject backBrush_;
   Owned<HICON, IconTraits> smallIcon_;
   Form* opener_ = nullptr;
