@@ -8,10 +8,6 @@
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-
 namespace winapp {
 
 namespace {

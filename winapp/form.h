@@ -31,6 +31,11 @@
 
 #include "raii.h"
 
+// Sent by systems newer than the programs' target when a window moves to a monitor of another DPI.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace winapp {
 
 // Twips are 1/1440 inch: 15 to a pixel at 96 dots an inch, 10 at 144, 7.5 at 192.
