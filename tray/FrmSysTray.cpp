@@ -37,19 +37,6 @@ void FrmSysTray::Form_Load() {
   SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
   Hide();
 
-  if (!menuBar_) {
-    // A top-level menu of the window that is never set as its menu bar: only its pop-up shows.
-    menuBar_.reset(CreateMenu());
-    mPopupMenu_ = CreatePopupMenu();
-    for (const MenuItem& item : MenuItems()) {
-      if (!item.click)
-        AppendMenuA(mPopupMenu_, MF_SEPARATOR, static_cast<UINT_PTR>(MenuId(item.name)), nullptr);
-      else
-        AppendMenuA(mPopupMenu_, MF_STRING, static_cast<UINT_PTR>(MenuId(item.name)), item.caption);
-    }
-    AppendMenuA(menuBar_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(mPopupMenu_), "&PopupMenu");
-  }
-
   // Explorer announces a restart with this message; the icon is then added again.
   taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
@@ -85,10 +72,6 @@ bool FrmSysTray::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
     return true;
   }
-  if (msg == WM_COMMAND && lp == 0 && HIWORD(wp) == 0 && MenuCommand(LOWORD(wp))) {
-    result = 0;
-    return true;
-  }
   if (taskbarCreated_ && msg == taskbarCreated_) {
     TrayNotify(NIM_ADD);
     result = 0;
@@ -104,39 +87,7 @@ void FrmSysTray::Form_MouseMove(LPARAM lp) {
   bool reported = false;
   std::string name = NotificationName(number, &reported);
   if (reported && Click) Click(name);
-  if (number == WM_RBUTTONUP) ShowPopupMenu();
-}
-
-void FrmSysTray::ShowPopupMenu() {
-  POINT at{};
-  GetCursorPos(&at);
-  // A tray menu closes when the user clicks elsewhere only if its owner is in the foreground.
-  SetForegroundWindow(hwnd());
-  TrackPopupMenu(mPopupMenu_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr);
-  if (hwnd()) PostMessageA(hwnd(), WM_NULL, 0, 0);
-}
-
-const std::vector<FrmSysTray::MenuItem>& FrmSysTray::MenuItems() {
-  static const std::vector<MenuItem> items = {
-      {"mAbout", "&About", &FrmSysTray::mAbout_Click},
-      {"mSep1", "-", nullptr},
-      {"mSettings", "&Settings", &FrmSysTray::mSettings_Click},
-      {"mClearNow", "&Clear now", &FrmSysTray::mClearNow_Click},
-      {"mSep3", "-", nullptr},
-      {"mCheckforUpdates", "&Check for updates", &FrmSysTray::mCheckforUpdates_Click},
-      {"mSep2", "-", nullptr},
-      {"mExit", "&Exit", &FrmSysTray::mExit_Click},
-  };
-  return items;
-}
-
-bool FrmSysTray::MenuCommand(int id) {
-  for (const MenuItem& item : MenuItems())
-    if (item.click && MenuId(item.name) == id) {
-      (this->*item.click)();
-      return true;
-    }
-  return false;
+  if (number == WM_RBUTTONUP) mPopupMenu.Show();
 }
 
 void FrmSysTray::mAbout_Click() { StartProgram(hwnd(), PanelProgram, "ABOUT"); }

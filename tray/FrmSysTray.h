@@ -42,7 +42,8 @@ class FrmSysTray : public winapp::Form {
 
   // For tests and the menu's own use.
   const NOTIFYICONDATAA& Record() const { return nid_; }
-  HMENU PopupMenu() const { return mPopupMenu_; }
+  HMENU PopupMenu() const { return mPopupMenu.Handle(); }
+  const std::vector<winapp::MenuItem>& MenuItems() const { return mPopupMenu.Items(); }
   HICON Icon() const { return icon_.get(); }
   static int MenuId(const char* itemName) { return winapp::ControlId(itemName); }
 
@@ -57,22 +58,20 @@ class FrmSysTray : public winapp::Form {
   NOTIFYICONDATAA nid_{};
   char tip_[TipLength] = {};
   winapp::Icon icon_;
-  winapp::Menu menuBar_;      // owns the pop-up attached to it
-  HMENU mPopupMenu_ = nullptr;
   UINT taskbarCreated_ = 0;
-
-  // mPopupMenu's items in order; separators have no handler.
-  struct MenuItem {
-    const char* name;
-    const char* caption;
-    void (FrmSysTray::*click)();
-  };
-  static const std::vector<MenuItem>& MenuItems();
+  winapp::PopupMenu mPopupMenu{this, "mPopupMenu", {
+      {"mAbout", "&About", [this] { mAbout_Click(); }},
+      {"mSep1", "-"},
+      {"mSettings", "&Settings", [this] { mSettings_Click(); }},
+      {"mClearNow", "&Clear now", [this] { mClearNow_Click(); }},
+      {"mSep3", "-"},
+      {"mCheckforUpdates", "&Check for updates", [this] { mCheckforUpdates_Click(); }},
+      {"mSep2", "-"},
+      {"mExit", "&Exit", [this] { mExit_Click(); }},
+  }};
 
   void TrayNotify(DWORD message);
   void Form_MouseMove(LPARAM lp);
-  void ShowPopupMenu();
-  bool MenuCommand(int id);
 
   void mAbout_Click();
   void mSettings_Click();

@@ -1010,7 +1010,12 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (lp) {
         target = ControlOfWindow(reinterpret_cast<HWND>(lp));
-      } else if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+        break;
+      }
+      if (HIWORD(wp) == 0)
+        for (Control* c : controls_)
+          if (c->MenuCommand(LOWORD(wp))) return 0;
+      if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
         // The dialog manager's Enter and Esc when no control took them.
         PressNamed(LOWORD(wp) == IDOK ? desc_.defaultButton : desc_.cancelButton);
         return 0;

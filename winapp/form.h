@@ -116,6 +116,9 @@ class Control {
   virtual void BackToDesign();
   // WM_COMMAND for this control, by notification code.
   virtual void Command(WORD /*code*/) {}
+  // A menu command (WM_COMMAND of a menu item, by the item's ID); true when it is one of the
+  // control's items.
+  virtual bool MenuCommand(int /*id*/) { return false; }
   // Windowless controls paint themselves onto the form.
   virtual void PaintOnForm(HDC) {}
   // The control's own window messages; return true when handled (result in `result`).
@@ -366,6 +369,36 @@ class Timer : public Control {
   std::function<void()> onTick_;
   HWND owner_ = nullptr;
   bool armed_ = false;
+};
+
+// One item of a menu: its name (its command ID is the ControlId of the name, as a control's),
+// its caption and what choosing it does. The caption "-" makes a separator.
+struct MenuItem {
+  const char* name;
+  const char* caption;
+  std::function<void()> onClick = {};
+};
+
+// A pop-up menu of the form, described by its items in order: made with the form's window, gone
+// with it, and the form hands it the commands of its items (winapp/menu.cpp).
+class PopupMenu : public Control {
+ public:
+  PopupMenu(Form* form, const char* name, std::vector<MenuItem> items);
+  ~PopupMenu() override { Release(); }
+  HMENU Handle() const { return menu_.get(); }
+  const std::vector<MenuItem>& Items() const { return items_; }
+  // Opens at the pointer until an item is chosen or the user clicks elsewhere (the form is
+  // brought to the foreground first: otherwise a menu of a window in the background stays open).
+  void Show();
+
+ protected:
+  void Create(HWND parent) override;
+  void Destroyed() override;
+  bool MenuCommand(int id) override;
+
+ private:
+  std::vector<MenuItem> items_;
+  Menu menu_;
 };
 
 enum class Border { FixedDialog, FixedSingle, Sizable, NoBorder, FixedToolWindow };
