@@ -117,6 +117,6 @@ void frmCompare::Command2_Click() {
     app::End();
     return;
   }
-  update_.Show();
-  if (update_.Loaded()) SetEnabled(false);
+  // A dialog of this window: disabled until the download window unloads, which hands it back.
+  update_.ShowFrom(*this);
 }

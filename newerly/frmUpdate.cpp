@@ -10,7 +10,8 @@ using namespace winapp;
 using namespace declarations;
 
 frmUpdate::frmUpdate(frmCompare& compare, std::string folder, std::string baseUrl)
-    : Form({.name = "frmUpdate", .caption = "Quietrail Update Checker", .client = {4560, 1140}}),
+    : Form({.name = "frmUpdate", .caption = "Quietrail Update Checker", .client = {4560, 1140},
+            .showInTaskbar = true}),
       compare_(compare), folder_(std::move(folder)), baseUrl_(std::move(baseUrl)) {}
 
 bool frmUpdate::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile, const ListedFile& listed) {
@@ -85,9 +86,7 @@ void frmUpdate::Failed() {
               "You may need to reinstall Quietrail.",
               "Download error", MB_OK | MB_ICONSTOP);
   Hide();
-  compare_.SetEnabled(true);
   Unload();
-  compare_.SetFocus();
 }
 
 // Closing the window before the downloads start hands the compare window back; once they run
@@ -96,7 +95,5 @@ void frmUpdate::Form_Close() {
   if (running_) return;
   Timer1.SetTimerEnabled(false);
   Hide();
-  compare_.SetEnabled(true);
   Unload();
-  compare_.SetFocus();
 }
