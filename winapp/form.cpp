@@ -333,6 +333,10 @@ void Control::SetEnabled(bool enabled) {
 TextControl::TextControl(Form* form, const char* name, Twips place, std::string_view text)
     : Control(form, name, place), text_(text) {}
 
+Label::Label(Form* form, const char* name, Twips place, std::string_view text, const LabelStyle& style)
+    : TextControl(form, name, place, text), align_(style.align), font_(style.font), colour_(style.colour),
+      designColour_(style.colour), fit_(style.fit) {}
+
 Button::Button(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick)
     : TextControl(form, name, place, caption), onClick_(std::move(onClick)) {}
 

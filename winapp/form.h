@@ -190,12 +190,18 @@ enum class Align { Left, Centre, Right };
 // How a label treats text longer than its width.
 enum class Fit { Wrap, GrowHeight };
 
+// What a label may have besides its text, each with its default: a form names only what differs
+// (`{.font = {.bold = true}}`, `{.fit = Fit::GrowHeight}`).
+struct LabelStyle {
+  Align align = Align::Left;
+  FontSpec font = {};  // the dialog font
+  COLORREF colour = RGB(0, 0, 0);
+  Fit fit = Fit::Wrap;
+};
+
 class Label : public TextControl {
  public:
-  Label(Form* form, const char* name, Twips place, std::string_view text, Align align = Align::Left,
-        FontSpec font = {}, COLORREF colour = RGB(0, 0, 0), Fit fit = Fit::Wrap)
-      : TextControl(form, name, place, text), align_(align), font_(font), colour_(colour), designColour_(colour),
-        fit_(fit) {}
+  Label(Form* form, const char* name, Twips place, std::string_view text, const LabelStyle& style = {});
   ~Label() override { Release(); }
   COLORREF Colour() const { return colour_; }
   void SetColour(COLORREF colour);

@@ -117,7 +117,7 @@ TEST(Forms, TitleBarCloseUnloadsByDefaultAndEndClosesAll) {
 class frmGrow : public Form {
  public:
   frmGrow() : Form({.name = "frmGrow", .caption = "Grow", .client = {6000, 1500}}) {}
-  Label Label1{this, "Label1", {150, 150, 1500, 255}, "Short", Align::Left, {}, RGB(0, 0, 0), Fit::GrowHeight};
+  Label Label1{this, "Label1", {150, 150, 1500, 255}, "Short", {.fit = Fit::GrowHeight}};
 };
 
 TEST(Forms, GrowingLabelShowsLongTextWhole) {
