@@ -5,18 +5,13 @@
 namespace launch {
 
 void BackPicture::Create(HWND) {
-  if (!bitmap_) bitmap_ = winapp::LoadBitmapAt(resource_, Dpi());
-}
-
-void BackPicture::Destroyed() {
-  Control::Destroyed();
-  bitmap_.reset();
+  if (!ownImage_) ownImage_ = winapp::LoadBitmapAt(resource_, Dpi());
 }
 
 void BackPicture::PaintOnForm(HDC dc) {
-  if (!bitmap_ || !visible_) return;
+  if (!ownImage_ || !visible_) return;
   winapp::MemDc mem(CreateCompatibleDC(dc));
-  winapp::Selected keep(mem.get(), bitmap_.get());
+  winapp::Selected keep(mem.get(), ownImage_.get());
   BitBlt(dc, Px(place_.left), Px(place_.top), Px(place_.width), Px(place_.height), mem.get(), 0, 0, SRCCOPY);
 }
 

@@ -66,7 +66,7 @@ void FrmSysTray::TrayNotify(DWORD message) {
   Shell_NotifyIconA(message, &nid_);
 }
 
-bool FrmSysTray::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool FrmSysTray::OnMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
   if (msg == TrayCallbackMessage) {
     Form_MouseMove(lp);
     result = 0;

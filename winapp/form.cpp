@@ -414,11 +414,6 @@ void Label::FitHeight() {
   SetWindowPos(hwnd_, nullptr, 0, 0, Px(place_.width), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Label::Destroyed() {
-  Control::Destroyed();
-  ownFont_.reset();
-}
-
 bool Label::Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   if (!Control::Reflected(msg, wp, lp, result)) return false;
   if (msg == WM_CTLCOLORSTATIC) SetTextColor(reinterpret_cast<HDC>(wp), colour_);
@@ -576,17 +571,12 @@ void Picture::ShowBitmap() {
   if (!hwnd_ || !resource_) return;
   GdiObject bitmap = LoadBitmapAt(resource_, Dpi());
   if (bitmap) SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
-  bitmap_ = std::move(bitmap);
+  ownImage_ = std::move(bitmap);
 }
 
 void Picture::DpiChanged() {
   Control::DpiChanged();
   ShowBitmap();
-}
-
-void Picture::Destroyed() {
-  Control::Destroyed();
-  bitmap_.reset();
 }
 
 Timer::Timer(Form* form, const char* name, UINT interval, bool enabled, std::function<void()> onTick)

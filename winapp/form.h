@@ -109,7 +109,11 @@ class Control {
   // Creates the child window (or nothing, for a windowless control) under the form's window.
   virtual void Create(HWND parent) = 0;
   // The window is gone (unload or the form's end): drop what belonged to it.
-  virtual void Destroyed() { hwnd_ = nullptr; }
+  virtual void Destroyed() {
+    hwnd_ = nullptr;
+    ownFont_.reset();
+    ownImage_.reset();
+  }
   // Takes the control's state as its design (the form's first load), and puts it back (every
   // unload). A control with state of its own extends both.
   virtual void KeepDesign();
@@ -135,8 +139,10 @@ class Control {
   // holds the code. All its messages go to OnMessage, the rest to DefWindowProc.
   HWND CreateOwnChild(HWND parent, const char* className, UINT classStyle, DWORD style, DWORD exStyle,
                       const char* text);
-  // Destroys the control's window now (the control's own destructor calls it first, so that its
-  // window never outlives what it paints with). When the form is loaded, the whole form goes.
+  // Destroys the control's window now; when the form is loaded, the whole form goes. The base's
+  // destructor calls it: what a window shows or paints with is held below (ownFont_, ownImage_),
+  // in the base, so that it goes after the window whichever class made it, and no control's
+  // destructor has to remember to take its window down first.
   void Release();
   // The point and size in pixels, at the form's resolution.
   RECT PixelRect() const;
@@ -157,6 +163,9 @@ class Control {
   bool failed_ = false;
   bool designVisible_ = true;
   bool designEnabled_ = true;
+  // A font or a picture of the control's own that its window uses; both go with the window.
+  GdiObject ownFont_;
+  GdiObject ownImage_;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -202,7 +211,6 @@ struct LabelStyle {
 class Label : public TextControl {
  public:
   Label(Form* form, const char* name, Twips place, std::string_view text, const LabelStyle& style = {});
-  ~Label() override { Release(); }
   COLORREF Colour() const { return colour_; }
   void SetColour(COLORREF colour);
   void SetText(std::string_view text);
@@ -211,7 +219,6 @@ class Label : public TextControl {
 
  protected:
   void Create(HWND parent) override;
-  void Destroyed() override;
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void KeepDesign() override;
   void BackToDesign() override;
@@ -226,7 +233,6 @@ class Label : public TextControl {
   COLORREF colour_;
   COLORREF designColour_;
   Fit fit_;
-  GdiObject ownFont_;
 };
 
 // What a button is to its form: Enter and Esc act on a form's default and cancel controls, which
@@ -234,7 +240,6 @@ class Label : public TextControl {
 class Button : public TextControl {
  public:
   Button(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick);
-  ~Button() override { Release(); }
   void Click() {
     if (onClick_) onClick_();
   }
@@ -251,7 +256,6 @@ class Button : public TextControl {
 class CheckBox : public TextControl {
  public:
   CheckBox(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick = {});
-  ~CheckBox() override { Release(); }
   // 0 unticked, 1 ticked.
   int Value() const;
   void SetValue(int value);
@@ -279,7 +283,6 @@ struct TextBoxStyle {
 class TextBox : public TextControl {
  public:
   TextBox(Form* form, const char* name, Twips place, std::string_view text = {}, TextBoxStyle style = {});
-  ~TextBox() override { Release(); }
   char AccessKey() const override { return 0; }
 
  protected:
@@ -292,7 +295,6 @@ class TextBox : public TextControl {
 class ListBox : public Control {
  public:
   using Control::Control;
-  ~ListBox() override { Release(); }
   void Clear();
   void AddItem(std::string_view item);
   int ListCount() const;
@@ -306,7 +308,6 @@ class ListBox : public Control {
 class Shape : public Control {
  public:
   Shape(Form* form, const char* name, Twips place, COLORREF fill);
-  ~Shape() override { Release(); }
   float Width() const { return width_; }
   void SetWidth(float twips);
   COLORREF FillColour() const { return fill_; }
@@ -328,17 +329,14 @@ class Picture : public Control {
  public:
   Picture(Form* form, const char* name, Twips place, const char* bitmapResource)
       : Control(form, name, place), resource_(bitmapResource) {}
-  ~Picture() override { Release(); }
 
  protected:
   void Create(HWND parent) override;
-  void Destroyed() override;
   void DpiChanged() override;
 
  private:
   void ShowBitmap();
   const char* resource_;
-  GdiObject bitmap_;
 };
 
 // A bitmap resource at `dpi`: as drawn (96) or scaled to the same size in inches.
@@ -348,7 +346,6 @@ GdiObject LoadBitmapAt(const char* resource, UINT dpi);
 class Timer : public Control {
  public:
   Timer(Form* form, const char* name, UINT interval, bool enabled, std::function<void()> onTick);
-  ~Timer() override { Release(); }
   bool TimerEnabled() const { return on_; }
   void SetTimerEnabled(bool on);
   UINT Interval() const { return interval_; }
@@ -390,7 +387,6 @@ struct MenuItem {
 class PopupMenu : public Control {
  public:
   PopupMenu(Form* form, const char* name, std::vector<MenuItem> items);
-  ~PopupMenu() override { Release(); }
   HMENU Handle() const { return menu_.get(); }
   const std::vector<MenuItem>& Items() const { return items_; }
   // Opens at the pointer until an item is chosen or the user clicks elsewhere (the form is

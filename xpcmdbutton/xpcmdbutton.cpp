@@ -75,10 +75,9 @@ xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place) : Control(fo
   InitProperties();
 }
 
-xpcmdbutton::~xpcmdbutton() {
-  Release();  // the window first, then what it painted with
-  ReleaseFace();
-}
+// The face buffer's bitmap is put back out of its DC before either goes (a bitmap still selected
+// cannot be deleted); the window itself goes in the base's destructor, and paints nothing before.
+xpcmdbutton::~xpcmdbutton() { ReleaseFace(); }
 
 void xpcmdbutton::SetProjectName(const char* name) { ProjectName() = name ? name : ""; }
 

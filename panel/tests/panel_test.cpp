@@ -176,6 +176,11 @@ TEST(ListTextBox, ShowsWhatWinesEditControlCannot) {
   EXPECT_EQ(ListTextBox::Showable("bank,mail"), "bank,mail");
 }
 
+BOOL CALLBACK AddChild(HWND w, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+  return TRUE;
+}
+
 // A loaded window as laid out at `dpi`: its client area and every control where its twips say
 // (within a pixel), every text of its control's font at that resolution and inside the control,
 // every skinned button's corners copied from the skin as they are.
@@ -186,10 +191,7 @@ void CheckLayout(winapp::Form& form, UINT dpi, const std::string& what) {
   EXPECT_NEAR(client.right, Pixels(form.Desc().client.cx, dpi), 1) << what;
   EXPECT_NEAR(client.bottom, Pixels(form.Desc().client.cy, dpi), 1) << what;
   std::vector<HWND> children;
-  EnumChildWindows(form.hwnd(), [](HWND w, LPARAM out) {
-    reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(form.hwnd(), AddChild, reinterpret_cast<LPARAM>(&children));
   xpskin::SkinClip skin;
   for (HWND w : children) {
     winapp::Control* c = winapp::Control::FromWindow(w);
