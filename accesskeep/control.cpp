@@ -11,8 +11,12 @@
 #include "frmAbout.h"
 #include "module.h"
 #include "system.h"
+#include "text.h"
 
 namespace accesskeep {
+
+using winapp::Ansi;
+using winapp::Wide;
 
 namespace {
 
@@ -245,18 +249,14 @@ SAFEARRAY* AccessKeep::DoUserArray(const std::wstring& INIFile) {
       start = at + pilcrow.size();
     }
   }
-  SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(names.size()));
+  winapp::SafeArray array(SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(names.size())));
   if (!array) throw std::bad_alloc();
   for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
-    BSTR name = SysAllocStringLen(names[i].data(), static_cast<UINT>(names[i].size()));
-    HRESULT hr = name ? SafeArrayPutElement(array, &i, name) : E_OUTOFMEMORY;
-    SysFreeString(name);
-    if (FAILED(hr)) {
-      SafeArrayDestroy(array);
-      throw std::bad_alloc();
-    }
+    winapp::Bstr name(SysAllocStringLen(names[i].data(), static_cast<UINT>(names[i].size())));
+    HRESULT hr = name ? SafeArrayPutElement(array.get(), &i, name.get()) : E_OUTOFMEMORY;
+    if (FAILED(hr)) throw std::bad_alloc();
   }
-  return array;
+  return array.release();
 }
 
 // ---------------------------------------------------------------------------------------------

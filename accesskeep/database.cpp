@@ -11,6 +11,9 @@
 
 namespace accesskeep {
 
+using winapp::Ansi;
+using winapp::Wide;
+
 namespace {
 
 // Longest value read; the file is damaged beyond that and the value comes back cut.
@@ -42,10 +45,6 @@ std::wstring Upper(std::wstring_view s) {
 }
 
 }  // namespace
-
-std::string Ansi(std::wstring_view text) { return winapp::Ansi(text); }
-
-std::wstring Wide(std::string_view text) { return winapp::Wide(text); }
 
 bool FitsProfile(std::wstring_view text) { return text.size() <= MaxProfileText && Ansi(text).size() <= MaxProfileText; }
 

@@ -35,6 +35,7 @@ std::wstring ReadUserKey(const std::wstring& ini, const std::wstring& user, cons
 
 // A fresh database: count 0, then Version 2. Slots and user sections already there stay.
 void InitDatabase(const std::wstring& ini);
+
 // True when Version in General reads exactly "2".
 bool CheckVersion(const std::wstring& ini);
 
@@ -62,8 +63,5 @@ std::wstring ProfileName(std::wstring_view text);
 
 // Profile keys and sections as the profile functions compare them, in the form the file holds.
 bool SameProfileName(std::wstring_view a, std::wstring_view b);
-
-std::string Ansi(std::wstring_view text);
-std::wstring Wide(std::string_view text);
 
 }  // namespace accesskeep

@@ -54,10 +54,6 @@ class Factory final : public IClassFactory {
 
 Factory g_factory;
 
-// Window classes registered by a library stay registered after it is unloaded, pointing into
-// code that is gone: take them away whenever the library may go.
-void ForgetWindowClasses() { UnregisterClassA(frmAboutClassName, ThisModule()); }
-
 }  // namespace
 
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
@@ -78,6 +74,11 @@ std::wstring ThisModulePath() {
 void LockModule() { InterlockedIncrement(&g_locks); }
 void UnlockModule() { InterlockedDecrement(&g_locks); }
 
+namespace {
+// Each loaded window of the library counts as a lock too (set before any window can be made).
+const bool g_windowsLock = (winapp::app::SetModuleLock(LockModule, UnlockModule), true);
+}  // namespace
+
 HRESULT LoadTypeInfo(REFGUID guid, ITypeInfo** info) {
   *info = nullptr;
   winapp::ComPtr<ITypeLib> library;
@@ -90,8 +91,9 @@ HRESULT LoadTypeInfo(REFGUID guid, ITypeInfo** info) {
 
 using namespace accesskeep;
 
-// Nothing here touches a window: the loader's lock is held. The form layer keeps the library in
-// memory once it has shown a window, and the host's message loop stays the host's.
+// Nothing here touches a window: the loader's lock is held. Every window of the library takes a
+// lock of the module (so does each object and each hold on the class factory); the host's
+// message loop stays the host's.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
@@ -101,11 +103,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   return g_factory.QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() {
-  if (g_locks > 0 || AboutBoxOpen()) return S_FALSE;
-  ForgetWindowClasses();
-  return S_OK;
-}
+STDAPI DllCanUnloadNow() { return g_locks > 0 ? S_FALSE : S_OK; }
 
 STDAPI DllRegisterServer() { return RegisterControl(ThisModulePath()); }
 

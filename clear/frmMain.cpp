@@ -128,8 +128,7 @@ void frmMain::Run() {
 void frmMain::ShowSettingsMissing() {
   TickCount_ = 8;  // no later tick acts
   errorWindow_.Load();
-  errorWindow_.SetMessage(InFolder(SettingsFileName) +
-                          " not found. Please run panel.exe (user interface) again from " + folder_);
+  errorWindow_.SetMessage(SettingsMissingMessage(folder_));
   errorWindow_.Show();
   Unload();
 }

@@ -7,10 +7,10 @@
 
 #include "form.h"
 #include "nameList.h"
+#include "programs.h"
 
 class frmError;
 
-constexpr const char* LaunchToken = "K4T9B3";
 
 class frmMain : public winapp::Form {
  public:
@@ -36,8 +36,7 @@ class frmMain : public winapp::Form {
  private:
   // The longest step text does not fit the label's design width on one line: the label grows
   // downwards to show it whole.
-  winapp::Label Label1{this, "Label1", {2160, 480, 2295, 255}, "Initializing...", winapp::Align::Left, {},
-                       RGB(0, 0, 0), winapp::Fit::GrowHeight};
+  winapp::Label Label1{this, "Label1", {2160, 480, 2295, 255}, "Initializing...", {.fit = winapp::Fit::GrowHeight}};
   winapp::Shape Shape1{this, "Shape1", {1373, 1080, 3615, 375}, RGB(188, 227, 254)};
   winapp::Shape Shape2{this, "Shape2", {1380, 1080, 15, 375}, RGB(3, 118, 222)};
   winapp::Picture pic1{this, "pic1", {5040, 120, 855, 855}, "ACTIVITYPIC"};

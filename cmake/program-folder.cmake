@@ -13,8 +13,12 @@ function(lay_down name content)
   endif()
 endfunction()
 
-# The user database with its one user, "default", no password and the welcome still to come.
-lay_down(panel.dll "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=0\r\n")
+# The user database of a fresh installation, as the login control's library defines it.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/accesskeep/fresh.h)
+file(STRINGS ${CMAKE_SOURCE_DIR}/accesskeep/fresh.h fresh_database REGEX "^#define ACCESSKEEP_FRESH_DATABASE ")
+string(REGEX REPLACE "^[^\"]*\"(.*)\"$" "\\1" fresh_database "${fresh_database}")
+string(REPLACE "\\r\\n" "\r\n" fresh_database "${fresh_database}")
+lay_down(panel.dll "${fresh_database}")
 # The installed versions, for the update checker.
 lay_down(library.ini "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\n")
 # The settings as a first run writes them (winapp's FirstRunSettingsText; a test compares them).

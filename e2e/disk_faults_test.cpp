@@ -10,7 +10,7 @@
 #include <set>
 
 #include "clear_fixture.h"
-#include "comhost.h"
+#include "client.h"
 #include "faults_util.h"
 #include "message_boxes.h"
 #include "newerly_files.h"
@@ -325,7 +325,7 @@ TEST_F(DiskFaults, D15_ProtectionThatCannotBeStoredIsReported) {
   std::string folder = LayOut(c, staged);
   {
     winapp::ComApartment com;
-    winapp::AccessKeepClient control;
+    accesskeep::AccessKeepClient control;
     ASSERT_EQ(control.Create(testutil::ProgramFolder() + "\\accesskeep.ocx"), S_OK);
     long status = -1;
     ASSERT_EQ(control.ChangePassword("default", "Secret1", staged + "\\panel.dll", false, &status), S_OK);

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "comhost.h"
+#include "client.h"
 #include "programs.h"
 #include "raii.h"
 #include "settings.h"
@@ -138,7 +138,7 @@ class Panel : public ::testing::Test {
 
   winapp::ComApartment com;
   testutil::TempFolder dir;
-  winapp::AccessKeepClient control;
+  accesskeep::AccessKeepClient control;
 };
 
 // --- start-up ------------------------------------------------------------------------------------

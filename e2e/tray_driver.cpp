@@ -16,30 +16,9 @@ NOTIFYICONDATAA Identity(HWND owner) {
   return nid;
 }
 
-struct Found {
-  DWORD pid;
-  const char* cls;
-  bool visibleOnly;
-  HWND window = nullptr;
-};
-
-BOOL CALLBACK Look(HWND w, LPARAM lp) {
-  auto* f = reinterpret_cast<Found*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[64] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid == f->pid && lstrcmpA(cls, f->cls) == 0 && (!f->visibleOnly || IsWindowVisible(w))) {
-    f->window = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 HWND FindOf(DWORD pid, const char* cls, bool visibleOnly) {
-  Found f{pid, cls, visibleOnly};
-  EnumWindows(Look, reinterpret_cast<LPARAM>(&f));
-  return f.window;
+  std::vector<HWND> found = testutil::TopWindows(cls, pid, visibleOnly);
+  return found.empty() ? nullptr : found.front();
 }
 
 }  // namespace

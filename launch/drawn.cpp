@@ -4,29 +4,20 @@
 
 namespace launch {
 
-using winapp::Pixels;
-
 void BackPicture::Create(HWND) {
-  if (!bitmap_) bitmap_.reset(LoadImageA(winapp::app::ResourceModule(), resource_, IMAGE_BITMAP, 0, 0, 0));
-}
-
-void BackPicture::Destroyed() {
-  Control::Destroyed();
-  bitmap_.reset();
+  if (!ownImage_) ownImage_ = winapp::LoadBitmapAt(resource_, Dpi());
 }
 
 void BackPicture::PaintOnForm(HDC dc) {
-  if (!bitmap_ || !visible_) return;
+  if (!ownImage_ || !visible_) return;
   winapp::MemDc mem(CreateCompatibleDC(dc));
-  winapp::Selected keep(mem.get(), bitmap_.get());
-  BitBlt(dc, Pixels(place_.left), Pixels(place_.top), Pixels(place_.width), Pixels(place_.height), mem.get(), 0, 0,
-         SRCCOPY);
+  winapp::Selected keep(mem.get(), ownImage_.get());
+  BitBlt(dc, Px(place_.left), Px(place_.top), Px(place_.width), Px(place_.height), mem.get(), 0, 0, SRCCOPY);
 }
 
 void OutlineShape::PaintOnForm(HDC dc) {
   if (!visible_) return;
-  RECT r{Pixels(place_.left), Pixels(place_.top), Pixels(place_.left + place_.width),
-         Pixels(place_.top + place_.height)};
+  RECT r{Px(place_.left), Px(place_.top), Px(place_.left + place_.width), Px(place_.top + place_.height)};
   winapp::GdiObject brush(CreateSolidBrush(border_));
   FrameRect(dc, &r, static_cast<HBRUSH>(brush.get()));
 }

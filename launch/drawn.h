@@ -12,17 +12,15 @@ class BackPicture : public winapp::Control {
  public:
   BackPicture(winapp::Form* form, const char* name, winapp::Twips place, const char* bitmapResource)
       : Control(form, name, place), resource_(bitmapResource) {}
-  ~BackPicture() override { Release(); }
-  bool HasPicture() const { return static_cast<bool>(bitmap_); }
+  bool HasPicture() const { return static_cast<bool>(ownImage_); }
 
  protected:
   void Create(HWND parent) override;
-  void Destroyed() override;
   void PaintOnForm(HDC dc) override;
+  void DpiChanged() override { ownImage_ = winapp::LoadBitmapAt(resource_, Dpi()); }
 
  private:
   const char* resource_;
-  winapp::GdiObject bitmap_;
 };
 
 // A rectangle outline one pixel wide along the edges of the control's place.
@@ -30,7 +28,6 @@ class OutlineShape : public winapp::Control {
  public:
   OutlineShape(winapp::Form* form, const char* name, winapp::Twips place, COLORREF border)
       : Control(form, name, place), border_(border) {}
-  ~OutlineShape() override { Release(); }
   COLORREF BorderColour() const { return border_; }
 
  protected:

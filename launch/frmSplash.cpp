@@ -11,11 +11,6 @@ frmSplash::frmSplash(frmError& error)
             .showInTaskbar = false}),
       error_(error) {}
 
-void frmSplash::Form_Load() {
-  // A borderless window of its own would still get a taskbar button: a tool window does not.
-  SetWindowLongPtrA(hwnd(), GWL_EXSTYLE, GetWindowLongPtrA(hwnd(), GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
-}
-
 void frmSplash::Timer1_Timer() {
   Timer1.SetTimerEnabled(false);
   Hide();

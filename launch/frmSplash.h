@@ -13,7 +13,6 @@ class frmSplash : public winapp::Form {
   explicit frmSplash(frmError& error);
 
  protected:
-  void Form_Load() override;
 
  private:
   launch::BackPicture Picture{this, "Picture", {0, 0, 5370, 2895}, "SPLASHPIC"};

@@ -14,7 +14,8 @@ frmStart::frmStart(frmSplash& splash, frmError& error)
             .client = {1, 1},
             .border = Border::NoBorder,
             .centred = false,
-            .showInTaskbar = false}),
+            .showInTaskbar = false,
+            .offScreen = true}),
       splash_(splash), error_(error) {}
 
 void frmStart::ReadSettingsKey() { IniValue = ReadIniValue(InProgramFolder(SettingsFileName), "Settings", IniKey.c_str()); }
@@ -23,7 +24,6 @@ void frmStart::ReadLaunchKey() { IniValue = ReadIniValue(InProgramFolder(Setting
 
 void frmStart::Form_Load() {
   Hide();
-  SetWindowPos(hwnd(), nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   bool present;
   {
@@ -57,7 +57,7 @@ void frmStart::Form_Load() {
     return;
   }
 
-  if (Tray == 1) StartProgram(hwnd(), "tray.exe", launch::LaunchToken);
+  if (Tray == 1) StartProgram(hwnd(), TrayProgram, LaunchToken);
 
   if (Splash == 1) {
     // The splash's timer carries on from here; this window stays loaded, hidden.

@@ -1,24 +1,22 @@
 #include "launch.h"
 
 #include "frmError.h"
-#include "settings.h"
+#include "programs.h"
 #include "system.h"
 
 namespace launch {
 
 std::string SettingsMissingMessage() {
-  std::string folder = winapp::ProgramFolder();
-  return folder + "\\" + winapp::SettingsFileName + " not found. Please run panel.exe (user interface) again from " +
-         folder;
+  return winapp::SettingsMissingMessage(winapp::ProgramFolder());
 }
 
 std::string ClearMissingMessage() {
-  return winapp::ProgramFolder() + "\\clear.exe not found. Please reinstall Quietrail or locate the file and try again";
+  return winapp::ReinstallMessage(winapp::InProgramFolder(winapp::ClearProgram));
 }
 
 bool StartClearingRun(HWND owner, frmError& error) {
-  if (winapp::FileExists(winapp::InProgramFolder("clear.exe"))) {
-    winapp::StartProgram(owner, "clear.exe", LaunchToken);
+  if (winapp::FileExists(winapp::InProgramFolder(winapp::ClearProgram))) {
+    winapp::StartProgram(owner, winapp::ClearProgram, winapp::LaunchToken);
     winapp::app::End();
     return true;
   }

@@ -1,4 +1,4 @@
-// What the launcher's windows share: the token its programs require, its two messages, and the
+// What the launcher's windows share: its two messages, and the
 // start of the clearing run, which ends the launcher or shows why it cannot.
 #pragma once
 
@@ -9,8 +9,6 @@
 class frmError;
 
 namespace launch {
-
-constexpr const char* LaunchToken = "K4T9B3";
 
 std::string SettingsMissingMessage();
 std::string ClearMissingMessage();

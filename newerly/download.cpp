@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <cstring>
+#include <utility>
 
 #include "files.h"
 #include "raii.h"
@@ -24,9 +25,7 @@ namespace {
 class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, public IServiceProvider {
  public:
   DownloadWatch(long long largest, std::string folder)
-      : largest_(largest), folder_(std::move(folder)), started_(GetTickCount()), lastActivity_(GetTickCount()) {
-    InitializeCriticalSection(&lock_);
-  }
+      : largest_(largest), folder_(std::move(folder)), started_(GetTickCount()), lastActivity_(GetTickCount()) {}
 
   DWORD status = 0;
   long long contentLength = -1;
@@ -46,10 +45,7 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   }
   // Stops the binding (on the watchdog thread); false while there is none yet to stop.
   bool GiveUp() {
-    EnterCriticalSection(&lock_);
-    IBinding* binding = binding_;
-    if (binding) binding->AddRef();
-    LeaveCriticalSection(&lock_);
+    IBinding* binding = HeldBinding();
     if (!binding) return false;
     InterlockedExchange(&givenUp, 1);
     binding->Abort();
@@ -82,12 +78,11 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   // IBindStatusCallback
   STDMETHODIMP OnStartBinding(DWORD, IBinding* binding) override {
     Touch();
-    EnterCriticalSection(&lock_);
+    winapp::CriticalSection::Guard guard(lock_);
     if (!binding_ && binding) {
       binding_ = binding;
       binding_->AddRef();
     }
-    LeaveCriticalSection(&lock_);
     return S_OK;
   }
   STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
@@ -108,10 +103,11 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
     return S_OK;
   }
   STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
-    EnterCriticalSection(&lock_);
-    IBinding* binding = binding_;
-    binding_ = nullptr;
-    LeaveCriticalSection(&lock_);
+    IBinding* binding = nullptr;
+    {
+      winapp::CriticalSection::Guard guard(lock_);
+      binding = std::exchange(binding_, nullptr);
+    }
     if (binding) binding->Release();
     return S_OK;
   }
@@ -156,7 +152,12 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
  private:
   ~DownloadWatch() {
     if (binding_) binding_->Release();
-    DeleteCriticalSection(&lock_);
+  }
+  // The binding now running, with a reference of the caller's own; null when there is none.
+  IBinding* HeldBinding() {
+    winapp::CriticalSection::Guard guard(lock_);
+    if (binding_) binding_->AddRef();
+    return binding_;
   }
   void Touch() { InterlockedExchange(&lastActivity_, static_cast<LONG>(GetTickCount())); }
 
@@ -164,10 +165,7 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   // option comes back in ANSI on Windows and in UTF-16 under Wine: a URL is ASCII, so a NUL as
   // its second byte tells them apart.
   std::string AnsweringUrl() {
-    EnterCriticalSection(&lock_);
-    IBinding* binding = binding_;
-    if (binding) binding->AddRef();
-    LeaveCriticalSection(&lock_);
+    IBinding* binding = HeldBinding();
     if (!binding) return {};
     std::string url;
     IWinInetInfo* info = nullptr;
@@ -190,7 +188,7 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   const DWORD started_;
   volatile LONG lastActivity_;
   volatile bool tooLarge_ = false;
-  CRITICAL_SECTION lock_;
+  winapp::CriticalSection lock_;
   IBinding* binding_ = nullptr;
 
   // The Content-Length header's value, -1 when absent or unreadable.

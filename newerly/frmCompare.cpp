@@ -18,16 +18,12 @@ frmCompare::frmCompare(frmUpdate& update, std::string folder)
   Command2.SetEnabled(false);
 }
 
-std::string frmCompare::ReadIniValue(const std::string& path, const char* key) const {
-  return ReadVersionKey(path, key);
-}
-
 void frmCompare::Form_Load() {
   std::string library = folder_ + LibraryFile, available = folder_ + AvailableFile;
   std::string installed[4], offered[4];
   for (int i = 0; i < 4; ++i) {
-    installed[i] = ReadIniValue(library, VersionKeys[i]);
-    offered[i] = ReadIniValue(available, VersionKeys[i]);
+    installed[i] = ReadVersionKey(library, VersionKeys[i]);
+    offered[i] = ReadVersionKey(available, VersionKeys[i]);
   }
   // The clear row compares numbers: a version that is not one is reported before anything is
   // shown, and the window goes away rather than show a table it cannot complete.
@@ -105,7 +101,7 @@ void frmCompare::Command2_Click() {
                       {3, Programs[2].sizeKey, Programs[2].flag}};
   std::vector<std::string> sizes;
   for (const Row& r : rows)
-    if (rowUpdate_[r.row]) sizes.push_back(ReadIniValue(folder_ + AvailableFile, r.sizeKey));
+    if (rowUpdate_[r.row]) sizes.push_back(ReadVersionKey(folder_ + AvailableFile, r.sizeKey));
   std::optional<short> total = declarations::TotalSizeKB(sizes);
   if (!total) {
     ShowMessage("The latest version list is damaged and cannot be used - 03", "Error", MB_OK | MB_ICONSTOP);
@@ -121,6 +117,6 @@ void frmCompare::Command2_Click() {
     app::End();
     return;
   }
-  update_.Show();
-  if (update_.Loaded()) SetEnabled(false);
+  // A dialog of this window: disabled until the download window unloads, which hands it back.
+  update_.ShowFrom(*this);
 }

@@ -29,9 +29,9 @@ class frmCompare : public winapp::Form {
                "The following table compares the version of Quietrail and various files n your PC to the most "
                "current ones.If you wish to download and install the available updates, simply select "
                "\"Yes, update\""};
-  Label Label2{this, "Label2", {2520, 1140, 1335, 255}, "Your PC", winapp::Align::Left, Bold};
-  Label Label3{this, "Label3", {3840, 1140, 1080, 255}, "Available", winapp::Align::Left, Bold};
-  Label Label4{this, "Label4", {5040, 1140, 1680, 255}, "Update Available", winapp::Align::Centre, Bold};
+  Label Label2{this, "Label2", {2520, 1140, 1335, 255}, "Your PC", {.font = Bold}};
+  Label Label3{this, "Label3", {3840, 1140, 1080, 255}, "Available", {.font = Bold}};
+  Label Label4{this, "Label4", {5040, 1140, 1680, 255}, "Update Available", {.align = winapp::Align::Centre, .font = Bold}};
   winapp::Shape Shape1{this, "Shape1", {240, 1440, 6360, 15}, RGB(3, 118, 222)};
 
   Label Label5{this, "Label5", {240, 1560, 2220, 255}, "Quietrail Version:"};
@@ -70,7 +70,6 @@ class frmCompare : public winapp::Form {
   short TotalSizeKB_ = 0;
   bool rowUpdate_[4] = {};
 
-  std::string ReadIniValue(const std::string& path, const char* key) const;
   void ShowRow(int row, bool update);
   void Command1_Click();
   void Command2_Click();

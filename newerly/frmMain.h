@@ -33,7 +33,7 @@ class frmMain : public winapp::Form {
   winapp::Label Label2{this, "Label2", {240, 2340, 5520, 495},
                        "For this program to begin checking for updates, you must be connected to the internet."};
   winapp::Label Label3{this, "Label3", {240, 3495, 3015, 255}, "Quietrail Update Engine 1.0",
-                       winapp::Align::Left, {}, RGB(40, 70, 120)};
+                       {.colour = RGB(40, 70, 120)}};
   winapp::Button Command1{this, "Command1", {3600, 3360, 2160, 495}, "Check for updates",
                           [this] { Command1_Click(); }};
 

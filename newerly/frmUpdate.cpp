@@ -10,12 +10,9 @@ using namespace winapp;
 using namespace declarations;
 
 frmUpdate::frmUpdate(frmCompare& compare, std::string folder, std::string baseUrl)
-    : Form({.name = "frmUpdate", .caption = "Quietrail Update Checker", .client = {4560, 1140}}),
+    : Form({.name = "frmUpdate", .caption = "Quietrail Update Checker", .client = {4560, 1140},
+            .showInTaskbar = true}),
       compare_(compare), folder_(std::move(folder)), baseUrl_(std::move(baseUrl)) {}
-
-std::string frmUpdate::ReadIniValue(const std::string& path, const char* key) const {
-  return ReadVersionKey(path, key);
-}
 
 bool frmUpdate::DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile, const ListedFile& listed) {
   // A program file replaces the installed one only when it is the very file the signed list
@@ -65,7 +62,7 @@ bool frmUpdate::RecordVersions() {
     bool ok = true;
     for (const UpdatableProgram& p : Programs) {
       if (!*p.flag) continue;
-      std::string version = ReadIniValue(available, p.versionKey);
+      std::string version = ReadVersionKey(available, p.versionKey);
       ok = ok && WritePrivateProfileStringA(VersionSection, p.versionKey, version.c_str(), copy.c_str());
     }
     std::string serial = ReadListKey(available, "Serial");
@@ -89,9 +86,7 @@ void frmUpdate::Failed() {
               "You may need to reinstall Quietrail.",
               "Download error", MB_OK | MB_ICONSTOP);
   Hide();
-  compare_.SetEnabled(true);
   Unload();
-  compare_.SetFocus();
 }
 
 // Closing the window before the downloads start hands the compare window back; once they run
@@ -100,7 +95,5 @@ void frmUpdate::Form_Close() {
   if (running_) return;
   Timer1.SetTimerEnabled(false);
   Hide();
-  compare_.SetEnabled(true);
   Unload();
-  compare_.SetFocus();
 }

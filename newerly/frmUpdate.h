@@ -22,7 +22,7 @@ class frmUpdate : public winapp::Form {
   void Form_Close() override;
 
  private:
-  winapp::Label Label1{this, "Label1", {480, 420, 3600, 255}, "Downloading updates...", winapp::Align::Centre};
+  winapp::Label Label1{this, "Label1", {480, 420, 3600, 255}, "Downloading updates...", {.align = winapp::Align::Centre}};
   winapp::Timer Timer1{this, "Timer1", 1000, true, [this] { Timer1_Timer(); }};
 
   frmCompare& compare_;
@@ -30,7 +30,6 @@ class frmUpdate : public winapp::Form {
   std::string baseUrl_;
   bool running_ = false;
 
-  std::string ReadIniValue(const std::string& path, const char* key) const;
   void Timer1_Timer();
   bool DownloadUpdates();
   bool RecordVersions();

@@ -66,7 +66,6 @@ class PanelForm : public winapp::Form {
 class ListTextBox : public winapp::TextControl {
  public:
   using TextControl::TextControl;
-  ~ListTextBox() override { Release(); }
   static constexpr size_t LongestWrapped = 4096;
   void SetText(std::string_view text);
   bool Wraps() const { return wrap_; }
@@ -91,7 +90,6 @@ class ListTextBox : public winapp::TextControl {
 class Frame : public winapp::TextControl {
  public:
   using TextControl::TextControl;
-  ~Frame() override { Release(); }
   char AccessKey() const override { return 0; }
 
  protected:

@@ -18,8 +18,8 @@ class frmAbout : public PanelForm {
 
  private:
   winapp::Picture Picture1{this, "Picture1", {240, 240, 960, 960}, "ABOUTPIC"};
-  winapp::Label lblTitle{this, "lblTitle", {1440, 240, 3600, 375}, "Quietrail 2003", winapp::Align::Left,
-                         {.points = 14, .bold = true}};
+  winapp::Label lblTitle{this, "lblTitle", {1440, 240, 3600, 375}, "Quietrail 2003",
+                         {.font = {.points = 14, .bold = true}}};
   winapp::Label Label1{this, "Label1", {1440, 780, 1695, 255}, "Version:"};
   winapp::Label lblVersion{this, "lblVersion", {3240, 780, 2760, 255}, "1.14"};
   winapp::Label Label2{this, "Label2", {1440, 1080, 1695, 255}, "Build Date:"};

@@ -48,8 +48,7 @@ void frmChangePassword::Command1_Click() {
 void frmChangePassword::Command2_Click() { CloseDialog(); }
 
 void frmChangePassword::CloseDialog() {
+  // Opened from the settings dialog (ShowFrom): the unload hands it back.
   Hide();
-  panel_.Settings.SetEnabled(true);
-  panel_.Settings.SetFocus();
   Unload();
 }

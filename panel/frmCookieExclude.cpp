@@ -24,8 +24,7 @@ void frmCookieExclude::Command1_Click() {
 void frmCookieExclude::Command2_Click() { CloseEditor(); }
 
 void frmCookieExclude::CloseEditor() {
+  // Opened from the settings dialog (ShowFrom): the unload hands it back.
   Hide();
-  panel_.Settings.SetEnabled(true);
-  panel_.Settings.SetFocus();
   Unload();
 }

@@ -1,8 +1,7 @@
 #include "frmLogin.h"
 
-#include <cmath>
-
 #include "../accesskeep/accesskeep_ids.h"
+#include "fresh.h"
 #include "panel.h"
 #include "raii.h"
 #include "settings.h"
@@ -25,8 +24,7 @@ void frmLogin::Form_Load() {
   if (!Login.Create()) {
     // Without the control there is neither protection nor a welcome to decide on: say which file
     // is missing and end once the user has read it.
-    EndWithError(panel_.InFolder(accesskeep::LibraryFile) +
-                 " not found. Please reinstall Quietrail or locate the file and try again.");
+    EndWithError(ReinstallMessage(panel_.InFolder(accesskeep::LibraryFile)) + ".");
     return;
   }
   EnsureDatabase();
@@ -44,7 +42,7 @@ void frmLogin::Form_Load() {
     EndWithError(SettingsUnreadableMessage(panel_));
     return;
   }
-  if (NumberOf(*login) != 0) return;  // stays as the password prompt
+  if (FlagValue(*login) != 0) return;  // stays as the password prompt
   if (!panel_.command.empty()) {
     if (panel_.command == "SETTINGS") Open(panel_, panel_.Settings);
   } else if (!OpenMainOrWelcome()) {
@@ -66,27 +64,14 @@ void frmLogin::EnsureDatabase() {
   // protection and the welcome's confirmation have a user to be stored for.
   std::string path = Login.DatabasePath();
   if (!FileExists(path)) {
-    ReplaceWholeFile(path,
-                     "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
-                     "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
+    accesskeep::WriteFreshDatabase(path);
     return;
   }
   // A database without the user (empty, damaged, or made elsewhere) could keep neither the
   // welcome's confirmation nor any setting: the welcome would come back at every start, resetting
   // the settings file each time, and the settings dialog could never be saved. The user is added
   // as the control adds one, and every other entry of the file stays as it is.
-  if (!DatabaseReadable()) return;
-  double value = 0;
-  bool counted = ParseNumber(ReadIniValue(path, "Users", "count"), value);
-  if (counted && (value < 0 || value >= 32767)) return;  // the control refuses such a count itself
-  int count = counted ? static_cast<int>(std::floor(value)) : 0;
-  for (int slot = 1; slot <= count; ++slot)
-    if (ReadIniValue(path, "Users", std::to_string(slot).c_str()) == "default") return;
-  // A count that is no number is a database the control starts afresh, as it does itself.
-  if (!counted) WritePrivateProfileStringA("General", "Version", "2", path.c_str());
-  std::string added = std::to_string(count + 1);
-  WritePrivateProfileStringA("Users", added.c_str(), "default", path.c_str());
-  WritePrivateProfileStringA("Users", "count", added.c_str(), path.c_str());
+  if (DatabaseReadable()) accesskeep::EnsureUser(path, accesskeep::DefaultUser);
 }
 
 bool frmLogin::DatabaseReadable() {
@@ -103,7 +88,7 @@ bool frmLogin::OpenMainOrWelcome() {
     EndWithError(SettingsUnreadableMessage(panel_));
     return false;
   }
-  if (NumberOf(*showWelcome) != 7) Open(panel_, panel_.Welcome);
+  if (FlagValue(*showWelcome) != 7) Open(panel_, panel_.Welcome);
   else Open(panel_, panel_.Main);
   return true;
 }

@@ -16,11 +16,11 @@ void frmMain::Command1_Click() {
 }
 
 void frmMain::Command2_Click() {
-  if (FileExists(panel_.InFolder("clear.exe"))) {
-    StartProgram(hwnd(), "clear.exe", LaunchToken);
+  if (FileExists(panel_.InFolder(ClearProgram))) {
+    StartProgram(hwnd(), ClearProgram, LaunchToken);
   } else {
     ShowError(panel_,
-              panel_.folder + "\\clear.exe not found. Please reinstall Quietrail or locate the file and try again.",
+              ReinstallMessage(panel_.InFolder(ClearProgram)) + ".",
               2);
   }
 }

@@ -27,7 +27,7 @@ void frmSettings::ReadLaunchKey() {
 short frmSettings::ReadKey(const char* key, void (frmSettings::*reader)()) {
   IniKey = key;
   (this->*reader)();
-  return NumberOf(IniValue);
+  return FlagValue(IniValue);
 }
 
 bool frmSettings::LoadSettings() {
@@ -44,7 +44,7 @@ bool frmSettings::LoadSettings() {
   // A missing key reads as the file's own path.
   BrowsersKeyPresent = IniValue != panel_.InFolder(SettingsFileName);
   std::optional<std::string> stored = Login.RetrieveSetting("login");
-  if (stored) login = NumberOf(*stored);
+  if (stored) login = FlagValue(*stored);
   return stored.has_value();
 }
 

@@ -19,8 +19,8 @@ class frmWelcome : public PanelForm {
  private:
   using Label = winapp::Label;
   winapp::Picture Picture1{this, "Picture1", {240, 240, 960, 960}, "WELCOMEPIC"};
-  Label Label1{this, "Label1", {1440, 300, 6480, 375}, "Welcome to Quietrail 2003!", winapp::Align::Left,
-               {.points = 14, .bold = true}};
+  Label Label1{this, "Label1", {1440, 300, 6480, 375}, "Welcome to Quietrail 2003!",
+               {.font = {.points = 14, .bold = true}}};
   Label Label2{this, "Label2", {1440, 840, 6480, 615},
                "Quietrail's Help is written for first-time users and for users of the previous edition alike. "
                "If you already know the program, see the Help section \"What's New\"."};
@@ -29,8 +29,8 @@ class frmWelcome : public PanelForm {
                "Quietrail 2003 is freeware: you are welcome to pass it on to your friends, family and colleagues."};
   Label Label5{this, "Label5", {1440, 2370, 6480, 435},
                "Its use remains subject to the licence agreement that you accepted during setup."};
-  Label Label6{this, "Label6", {1440, 2880, 6480, 255}, "This message will only appear once.", winapp::Align::Left,
-               {.bold = true}};
+  Label Label6{this, "Label6", {1440, 2880, 6480, 255}, "This message will only appear once.",
+               {.font = {.bold = true}}};
   winapp::Shape Line1{this, "Line1", {240, 3270, 7680, 15}, RGB(3, 118, 222)};
   Label Label7{this, "Label7", {240, 3390, 7680, 435},
                "Quietrail has detected that you have updated to a newer version of User Interface. "

@@ -36,8 +36,6 @@ void ShowError(Panel& panel, const std::string& text, short source) {
   panel.Error.SetFocus();
 }
 
-short NumberOf(const std::string& text) { return FlagValue(text); }
-
 std::string SettingsUnreadableMessage(const Panel& panel) {
   return panel.InFolder(accesskeep::LibraryFile) +
          " could not read the panel's settings. Please reinstall Quietrail or locate the file and try again.";
@@ -62,11 +60,8 @@ int RunPanel(const std::string& folder, const std::string& commandText) {
 
 void CloseToMain(Panel& panel, winapp::Form& dialog) {
   dialog.Hide();
+  // Opened from the main window (ShowFrom), the unload hands it back.
   bool mainVisible = panel.Main.Visible();
-  if (mainVisible) {
-    panel.Main.SetEnabled(true);
-    panel.Main.SetFocus();
-  }
   dialog.Unload();
   if (!mainVisible) winapp::app::End();
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "programs.h"
 #include "frmAbout.h"
 #include "frmChangePassword.h"
 #include "frmCookieExclude.h"
@@ -13,7 +14,6 @@
 #include "frmSettings.h"
 #include "frmWelcome.h"
 
-constexpr const char* LaunchToken = "K4T9B3";
 
 struct Panel {
   // `folder` is the program folder, `commandText` the program's whole argument text.
@@ -59,10 +59,6 @@ std::string SettingsUnreadableMessage(const Panel& panel);
 // Closes `dialog`, a window opened from the main window or alone: the main window, when it is
 // shown, is enabled and given the focus again; without it the program ends.
 void CloseToMain(Panel& panel, winapp::Form& dialog);
-
-// The floor of a stored number as a 16-bit integer; a text that is not a number (a setting
-// never stored reads as the database path) counts as 0.
-short NumberOf(const std::string& text);
 
 // The panel's own start: the starting window loaded and the message loop run to the end.
 int RunPanel(const std::string& folder, const std::string& commandText);

@@ -135,6 +135,7 @@ namespace {
 struct WindowSearch {
   DWORD pid;
   const char* cls;
+  bool visibleOnly;
   std::vector<HWND> found;
 };
 BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
@@ -143,7 +144,7 @@ BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
   GetWindowThreadProcessId(w, &pid);
   char cls[128] = {};
   GetClassNameA(w, cls, sizeof cls);
-  if (pid == s->pid && lstrcmpA(cls, s->cls) == 0) s->found.push_back(w);
+  if (pid == s->pid && lstrcmpA(cls, s->cls) == 0 && (!s->visibleOnly || IsWindowVisible(w))) s->found.push_back(w);
   return TRUE;
 }
 // Callbacks are named functions: a lambda converts to the 64-bit calling convention only.
@@ -166,8 +167,8 @@ struct GdiHandleEntry {
 };
 }  // namespace
 
-std::vector<HWND> TopWindows(const char* cls, DWORD pid) {
-  WindowSearch search{pid ? pid : GetCurrentProcessId(), cls, {}};
+std::vector<HWND> TopWindows(const char* cls, DWORD pid, bool visibleOnly) {
+  WindowSearch search{pid ? pid : GetCurrentProcessId(), cls, visibleOnly, {}};
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }

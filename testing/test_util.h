@@ -48,8 +48,9 @@ std::string FreshFolder();
 // Window text of a window.
 std::string TextOf(HWND w);
 
-// Top-level windows of a process (0: this one) with the window class `cls` (a form's name).
-std::vector<HWND> TopWindows(const char* cls, DWORD pid = 0);
+// Top-level windows of a process (0: this one) with the window class `cls` (a form's name), the
+// visible ones only when asked.
+std::vector<HWND> TopWindows(const char* cls, DWORD pid = 0, bool visibleOnly = false);
 // A form's control window by the control's name.
 HWND ChildNamed(HWND form, const char* name);
 

@@ -28,30 +28,14 @@ FrmSysTray::FrmSysTray()
             .showInTaskbar = false,
             .icon = "FLASH1"}) {}
 
-FrmSysTray::~FrmSysTray() {
-  Discard();
-  if (menuBar_) DestroyMenu(menuBar_);  // the pop-up menu goes with it
-  if (icon_) DestroyIcon(icon_);
-}
+// The window goes before the icon and the menus it shows.
+FrmSysTray::~FrmSysTray() { Discard(); }
 
 void FrmSysTray::Form_Load() {
   // Flash1: the 32 x 32 picture that becomes the window's icon and the tray's.
-  if (!icon_) icon_ = static_cast<HICON>(LoadImageA(app::ResourceModule(), "FLASH1", IMAGE_ICON, 32, 32, 0));
-  SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (!icon_) icon_.reset(static_cast<HICON>(LoadImageA(app::ResourceModule(), "FLASH1", IMAGE_ICON, 32, 32, 0)));
+  SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
   Hide();
-
-  if (!menuBar_) {
-    // A top-level menu of the window that is never set as its menu bar: only its pop-up shows.
-    menuBar_ = CreateMenu();
-    mPopupMenu_ = CreatePopupMenu();
-    for (const MenuItem& item : MenuItems()) {
-      if (!item.click)
-        AppendMenuA(mPopupMenu_, MF_SEPARATOR, static_cast<UINT_PTR>(MenuId(item.name)), nullptr);
-      else
-        AppendMenuA(mPopupMenu_, MF_STRING, static_cast<UINT_PTR>(MenuId(item.name)), item.caption);
-    }
-    AppendMenuA(menuBar_, MF_POPUP, reinterpret_cast<UINT_PTR>(mPopupMenu_), "&PopupMenu");
-  }
 
   // Explorer announces a restart with this message; the icon is then added again.
   taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
@@ -76,19 +60,15 @@ void FrmSysTray::TrayNotify(DWORD message) {
   nid_.uID = TrayIconId;
   nid_.uFlags = TrayFlags;
   nid_.uCallbackMessage = TrayCallbackMessage;
-  nid_.hIcon = icon_;
+  nid_.hIcon = icon_.get();
   static_assert(sizeof nid_.szTip >= TipLength);
   std::memcpy(nid_.szTip, tip_, TipLength);
   Shell_NotifyIconA(message, &nid_);
 }
 
-bool FrmSysTray::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool FrmSysTray::OnMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
   if (msg == TrayCallbackMessage) {
     Form_MouseMove(lp);
-    result = 0;
-    return true;
-  }
-  if (msg == WM_COMMAND && lp == 0 && HIWORD(wp) == 0 && MenuCommand(LOWORD(wp))) {
     result = 0;
     return true;
   }
@@ -107,45 +87,13 @@ void FrmSysTray::Form_MouseMove(LPARAM lp) {
   bool reported = false;
   std::string name = NotificationName(number, &reported);
   if (reported && Click) Click(name);
-  if (number == WM_RBUTTONUP) ShowPopupMenu();
+  if (number == WM_RBUTTONUP) mPopupMenu.Show();
 }
 
-void FrmSysTray::ShowPopupMenu() {
-  POINT at{};
-  GetCursorPos(&at);
-  // A tray menu closes when the user clicks elsewhere only if its owner is in the foreground.
-  SetForegroundWindow(hwnd());
-  TrackPopupMenu(mPopupMenu_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr);
-  if (hwnd()) PostMessageA(hwnd(), WM_NULL, 0, 0);
-}
-
-const std::vector<FrmSysTray::MenuItem>& FrmSysTray::MenuItems() {
-  static const std::vector<MenuItem> items = {
-      {"mAbout", "&About", &FrmSysTray::mAbout_Click},
-      {"mSep1", "-", nullptr},
-      {"mSettings", "&Settings", &FrmSysTray::mSettings_Click},
-      {"mClearNow", "&Clear now", &FrmSysTray::mClearNow_Click},
-      {"mSep3", "-", nullptr},
-      {"mCheckforUpdates", "&Check for updates", &FrmSysTray::mCheckforUpdates_Click},
-      {"mSep2", "-", nullptr},
-      {"mExit", "&Exit", &FrmSysTray::mExit_Click},
-  };
-  return items;
-}
-
-bool FrmSysTray::MenuCommand(int id) {
-  for (const MenuItem& item : MenuItems())
-    if (item.click && MenuId(item.name) == id) {
-      (this->*item.click)();
-      return true;
-    }
-  return false;
-}
-
-void FrmSysTray::mAbout_Click() { StartProgram(hwnd(), "panel.exe", "ABOUT"); }
-void FrmSysTray::mSettings_Click() { StartProgram(hwnd(), "panel.exe", "SETTINGS"); }
-void FrmSysTray::mClearNow_Click() { StartProgram(hwnd(), "clear.exe", LaunchToken); }
-void FrmSysTray::mCheckforUpdates_Click() { StartProgram(hwnd(), "update.exe", ""); }
+void FrmSysTray::mAbout_Click() { StartProgram(hwnd(), PanelProgram, "ABOUT"); }
+void FrmSysTray::mSettings_Click() { StartProgram(hwnd(), PanelProgram, "SETTINGS"); }
+void FrmSysTray::mClearNow_Click() { StartProgram(hwnd(), ClearProgram, LaunchToken); }
+void FrmSysTray::mCheckforUpdates_Click() { StartProgram(hwnd(), UpdateProgram, ""); }
 
 void FrmSysTray::mExit_Click() {
   // The icon goes first: a process that ends with its icon still added leaves a dead icon in

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "form.h"
+#include "programs.h"
 
 // The one argument text that lets the icon in, compared whole and case-sensitively.
-constexpr const char* LaunchToken = "K4T9B3";
 
 // The first version of the ANSI record: everything up to and including the 64-character tip.
 constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
@@ -42,8 +42,9 @@ class FrmSysTray : public winapp::Form {
 
   // For tests and the menu's own use.
   const NOTIFYICONDATAA& Record() const { return nid_; }
-  HMENU PopupMenu() const { return mPopupMenu_; }
-  HICON Icon() const { return icon_; }
+  HMENU PopupMenu() const { return mPopupMenu.Handle(); }
+  const std::vector<winapp::MenuItem>& MenuItems() const { return mPopupMenu.Items(); }
+  HICON Icon() const { return icon_.get(); }
   static int MenuId(const char* itemName) { return winapp::ControlId(itemName); }
 
  protected:
@@ -56,23 +57,21 @@ class FrmSysTray : public winapp::Form {
  private:
   NOTIFYICONDATAA nid_{};
   char tip_[TipLength] = {};
-  HICON icon_ = nullptr;
-  HMENU menuBar_ = nullptr;
-  HMENU mPopupMenu_ = nullptr;
+  winapp::Icon icon_;
   UINT taskbarCreated_ = 0;
-
-  // mPopupMenu's items in order; separators have no handler.
-  struct MenuItem {
-    const char* name;
-    const char* caption;
-    void (FrmSysTray::*click)();
-  };
-  static const std::vector<MenuItem>& MenuItems();
+  winapp::PopupMenu mPopupMenu{this, "mPopupMenu", {
+      {"mAbout", "&About", [this] { mAbout_Click(); }},
+      {"mSep1", "-"},
+      {"mSettings", "&Settings", [this] { mSettings_Click(); }},
+      {"mClearNow", "&Clear now", [this] { mClearNow_Click(); }},
+      {"mSep3", "-"},
+      {"mCheckforUpdates", "&Check for updates", [this] { mCheckforUpdates_Click(); }},
+      {"mSep2", "-"},
+      {"mExit", "&Exit", [this] { mExit_Click(); }},
+  }};
 
   void TrayNotify(DWORD message);
   void Form_MouseMove(LPARAM lp);
-  void ShowPopupMenu();
-  bool MenuCommand(int id);
 
   void mAbout_Click();
   void mSettings_Click();

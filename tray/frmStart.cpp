@@ -14,7 +14,7 @@ frmStart::frmStart(FrmSysTray& sysTray, std::string commandText)
 
 void frmStart::Form_Load() {
   Hide();
-  if (commandText_ != LaunchToken) {
+  if (commandText_ != winapp::LaunchToken) {
     Unload();
     winapp::app::End();
     return;

@@ -20,7 +20,31 @@ std::vector<Form*>& LoadedList() { return g_loaded; }
 bool g_ended = false;
 bool g_endWithLastForm = true;
 HHOOK g_keyHook = nullptr;
-HFONT g_dialogFont = nullptr;
+// The dialog font at each resolution met so far: a process meets one or two.
+struct DpiFont {
+  UINT dpi;
+  HFONT font;
+};
+DpiFont g_dialogFonts[4];
+
+// Calls of newer systems, looked up once: null where the system has none.
+template <class F>
+F User32Call(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+using DpiForSystem = UINT(WINAPI*)();
+using DpiForWindow = UINT(WINAPI*)(HWND);
+using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+bool g_dpiCallsLooked = false;
+DpiForSystem g_dpiForSystem = nullptr;
+DpiForWindow g_dpiForWindow = nullptr;
+AdjustForDpi g_adjustForDpi = nullptr;
+void LookUpDpiCalls() {
+  if (std::exchange(g_dpiCallsLooked, true)) return;
+  g_dpiForSystem = User32Call<DpiForSystem>("GetDpiForSystem");
+  g_dpiForWindow = User32Call<DpiForWindow>("GetDpiForWindow");
+  g_adjustForDpi = User32Call<AdjustForDpi>("AdjustWindowRectExForDpi");
+}
 
 // Window properties that bind a window to its object, named per module: a window made by another
 // module's copy of the layer is none of ours.
@@ -73,16 +97,9 @@ void FormsChanged() {
 
 bool EndWithLastForm() { return g_endWithLastForm && !app::InLibrary(); }
 
-// A library whose window is on the screen stays in memory for the rest of the process, whatever
-// its host does: the window's code must not go away under it, and nothing has to be taken down
-// while the loader holds its lock.
-void PinLibrary() {
-  static bool pinned = false;
-  if (pinned || !app::InLibrary()) return;
-  HMODULE self = nullptr;
-  pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                              reinterpret_cast<LPCSTR>(&PinLibrary), &self) != FALSE;
-}
+// The lock a library's loaded form holds on the library (app::SetModuleLock).
+void (*g_lockModule)() = nullptr;
+void (*g_unlockModule)() = nullptr;
 
 }  // namespace
 
@@ -110,14 +127,32 @@ bool FontSpec::operator==(const FontSpec& o) const {
   return a == b && points == o.points && bold == o.bold;
 }
 
-HFONT DialogFont() {
-  if (!g_dialogFont) g_dialogFont = static_cast<HFONT>(MakeFont({}).release());
-  return g_dialogFont;
+UINT SystemDpi() {
+  LookUpDpiCalls();
+  if (g_dpiForSystem) return g_dpiForSystem();
+  WindowDc screen(nullptr);
+  int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+  return dpi > 0 ? static_cast<UINT>(dpi) : DefaultDpi;
 }
 
-GdiObject MakeFont(const FontSpec& spec) {
+UINT WindowDpi(HWND w) {
+  LookUpDpiCalls();
+  UINT dpi = g_dpiForWindow && w ? g_dpiForWindow(w) : 0;
+  return dpi ? dpi : SystemDpi();
+}
+
+HFONT DialogFont(UINT dpi) {
+  for (DpiFont& f : g_dialogFonts) {
+    if (!f.font) f = {dpi, static_cast<HFONT>(MakeFont({}, dpi).release())};
+    if (f.dpi == dpi) return f.font;
+  }
+  // A fifth resolution in one run (monitors of four others met before) takes the last one's.
+  return g_dialogFonts[3].font;
+}
+
+GdiObject MakeFont(const FontSpec& spec, UINT dpi) {
   LOGFONTA lf{};
-  lf.lfHeight = -MulDiv(spec.points, 96, 72);
+  lf.lfHeight = -MulDiv(spec.points, static_cast<int>(dpi), 72);
   lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
   lf.lfCharSet = DEFAULT_CHARSET;
   lstrcpynA(lf.lfFaceName, spec.face ? spec.face : "MS Sans Serif", LF_FACESIZE);
@@ -139,9 +174,20 @@ Control* Control::FromWindow(HWND w) {
   return w ? static_cast<Control*>(GetPropA(w, ControlProperty())) : nullptr;
 }
 
+UINT Control::Dpi() const { return form_ ? form_->Dpi() : DefaultDpi; }
+
+int Control::Px(double twips) const { return Pixels(twips, Dpi()); }
+
 RECT Control::PixelRect() const {
-  int x = Pixels(place_.left), y = Pixels(place_.top);
-  return {x, y, x + Pixels(place_.width), y + Pixels(place_.height)};
+  int x = Px(place_.left), y = Px(place_.top);
+  return {x, y, x + Px(place_.width), y + Px(place_.height)};
+}
+
+void Control::DpiChanged() {
+  if (!hwnd_) return;
+  RECT r = PixelRect();
+  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (dialogFont_) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont(Dpi())), TRUE);
 }
 
 void Control::Bind(HWND w) {
@@ -170,7 +216,8 @@ HWND Control::CreateChild(HWND parent, const char* windowClass, DWORD style, DWO
   }
   Bind(w);
   subclassed_ = SetWindowSubclass(w, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
-  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
+  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont(Dpi())), FALSE);
+  dialogFont_ = true;
   return w;
 }
 
@@ -283,6 +330,22 @@ void Control::SetEnabled(bool enabled) {
   if (hwnd_) EnableWindow(hwnd_, enabled);
 }
 
+TextControl::TextControl(Form* form, const char* name, Twips place, std::string_view text)
+    : Control(form, name, place), text_(text) {}
+
+Label::Label(Form* form, const char* name, Twips place, std::string_view text, const LabelStyle& style)
+    : TextControl(form, name, place, text), align_(style.align), font_(style.font), colour_(style.colour),
+      designColour_(style.colour), fit_(style.fit) {}
+
+Button::Button(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick)
+    : TextControl(form, name, place, caption), onClick_(std::move(onClick)) {}
+
+CheckBox::CheckBox(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick)
+    : TextControl(form, name, place, caption), onClick_(std::move(onClick)) {}
+
+TextBox::TextBox(Form* form, const char* name, Twips place, std::string_view text, TextBoxStyle style)
+    : TextControl(form, name, place, text), style_(style) {}
+
 std::string TextControl::Text() const { return hwnd_ ? WindowText(hwnd_) : text_; }
 
 void TextControl::SetText(std::string_view text) {
@@ -313,10 +376,20 @@ void Label::BackToDesign() {
 void Label::Create(HWND parent) {
   DWORD style = align_ == Align::Centre ? SS_CENTER : align_ == Align::Right ? SS_RIGHT : SS_LEFT;
   CreateChild(parent, "STATIC", style, 0, text_.c_str());
-  if (hwnd_ && !(font_ == FontSpec{})) {
-    ownFont_ = MakeFont(font_);
-    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ownFont_.get()), FALSE);
-  }
+  MakeOwnFont();
+  FitHeight();
+}
+
+void Label::MakeOwnFont() {
+  if (!hwnd_ || font_ == FontSpec{}) return;
+  GdiObject font = MakeFont(font_, Dpi());
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  ownFont_ = std::move(font);  // the old one only once the window no longer uses it
+}
+
+void Label::DpiChanged() {
+  Control::DpiChanged();
+  MakeOwnFont();
   FitHeight();
 }
 
@@ -335,15 +408,10 @@ void Label::FitHeight() {
   WindowDc dc(hwnd_);
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
   Selected keep(dc.get(), font);
-  RECT r{0, 0, Pixels(place_.width), 0};
+  RECT r{0, 0, Px(place_.width), 0};
   DrawTextA(dc.get(), text_.c_str(), static_cast<int>(text_.size()), &r, DT_CALCRECT | DT_WORDBREAK);
-  int height = std::max(Pixels(place_.height), static_cast<int>(r.bottom));
-  SetWindowPos(hwnd_, nullptr, 0, 0, Pixels(place_.width), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Label::Destroyed() {
-  Control::Destroyed();
-  ownFont_.reset();
+  int height = std::max(Px(place_.height), static_cast<int>(r.bottom));
+  SetWindowPos(hwnd_, nullptr, 0, 0, Px(place_.width), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Label::Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -476,23 +544,39 @@ void Shape::BackToDesign() {
 
 void Shape::PaintOnForm(HDC dc) {
   if (!visible_) return;
-  RECT r{Pixels(place_.left), Pixels(place_.top), Pixels(place_.left + width_),
-         Pixels(place_.top + place_.height)};
+  RECT r{Px(place_.left), Px(place_.top), Px(place_.left + width_), Px(place_.top + place_.height)};
   if (r.right <= r.left) r.right = r.left + 1;  // a shape is never narrower than one pixel
   GdiObject brush(CreateSolidBrush(fill_));
   FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
 }
 
-void Picture::Create(HWND parent) {
-  CreateChild(parent, "STATIC", SS_BITMAP, 0, nullptr);
-  if (!hwnd_ || !resource_) return;
-  bitmap_.reset(LoadImageA(app::ResourceModule(), resource_, IMAGE_BITMAP, 0, 0, 0));
-  if (bitmap_) SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.get()));
+GdiObject LoadBitmapAt(const char* resource, UINT dpi) {
+  // The pictures are drawn for 96 dots an inch: elsewhere they keep their size in inches.
+  HINSTANCE module = app::ResourceModule();
+  GdiObject drawn(LoadImageA(module, resource, IMAGE_BITMAP, 0, 0, 0));
+  BITMAP bm{};
+  if (!drawn || dpi == DefaultDpi || !GetObjectA(drawn.get(), sizeof bm, &bm)) return drawn;
+  int d = static_cast<int>(dpi);
+  GdiObject scaled(LoadImageA(module, resource, IMAGE_BITMAP, MulDiv(bm.bmWidth, d, DefaultDpi),
+                              MulDiv(bm.bmHeight, d, DefaultDpi), 0));
+  return scaled ? std::move(scaled) : std::move(drawn);
 }
 
-void Picture::Destroyed() {
-  Control::Destroyed();
-  bitmap_.reset();
+void Picture::Create(HWND parent) {
+  CreateChild(parent, "STATIC", SS_BITMAP, 0, nullptr);
+  ShowBitmap();
+}
+
+void Picture::ShowBitmap() {
+  if (!hwnd_ || !resource_) return;
+  GdiObject bitmap = LoadBitmapAt(resource_, Dpi());
+  if (bitmap) SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
+  ownImage_ = std::move(bitmap);
+}
+
+void Picture::DpiChanged() {
+  Control::DpiChanged();
+  ShowBitmap();
 }
 
 Timer::Timer(Form* form, const char* name, UINT interval, bool enabled, std::function<void()> onTick)
@@ -575,6 +659,13 @@ void Form::DestroyWindows(bool destroy) {
   }
   desc_ = designDesc_;
   if (destroy) DestroyWindow(w);
+  if (app::InLibrary()) {
+    // A class registered by a library would outlive it, pointing into code that is gone once the
+    // library is unloaded: it goes with the last window of its class (while another one stands,
+    // the system refuses and keeps it).
+    UnregisterClassA(desc_.name, app::ResourceModule());
+  }
+  if (std::exchange(moduleLocked_, false) && g_unlockModule) g_unlockModule();
 }
 
 void Form::Teardown() {
@@ -593,9 +684,21 @@ bool Form::Load() {
   if (hwnd_) return true;
   if (tornDown_) return false;
   loadError_ = 0;
+  // Every control is found by the ID of its name, and a timer ticks by it: two controls of one
+  // form whose names give the same ID (the same name twice, or a rare clash of the hash) would
+  // answer for each other, so such a form is not made at all.
+  for (size_t i = 0; i < controls_.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (controls_[i]->Id() == controls_[j]->Id()) {
+        loadError_ = ERROR_DUP_NAME;
+        return false;
+      }
   HINSTANCE module = app::ResourceModule();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
+  // A class of that name left behind by an earlier load of the library, whose windows went from
+  // outside the layer, is made anew: its procedure may be one no longer there.
+  if (GetClassInfoExA(module, desc_.name, &wc) && wc.lpfnWndProc != WindowProc) UnregisterClassA(desc_.name, module);
   if (!GetClassInfoExA(module, desc_.name, &wc)) {
     wc = WNDCLASSEXA{};
     wc.cbSize = sizeof wc;
@@ -631,10 +734,13 @@ bool Form::Load() {
   if (desc_.minButton) style |= WS_MINIMIZEBOX;
   if (desc_.topMost) ex |= WS_EX_TOPMOST;
   if (desc_.showInTaskbar.value_or(owner == nullptr)) ex |= WS_EX_APPWINDOW;
+  else if (!owner) ex |= WS_EX_TOOLWINDOW;
 
-  RECT r{0, 0, Pixels(desc_.client.cx), Pixels(desc_.client.cy)};
-  AdjustWindowRectEx(&r, style, FALSE, ex);
-  int w = r.right - r.left, h = r.bottom - r.top;
+  // Laid out at the resolution the window will most likely have (its owner's, or the screen's),
+  // and again below if it has another.
+  dpi_ = owner ? WindowDpi(owner) : SystemDpi();
+  SIZE size = WindowSize(style, ex);
+  int w = size.cx, h = size.cy;
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
   if (desc_.centred) {
     RECT work, around;
@@ -646,6 +752,7 @@ bool Form::Load() {
     x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
     y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
   }
+  if (desc_.offScreen) x = y = -32000;
   HWND made = CreateWindowExA(ex, desc_.name, desc_.caption, style, x, y, w, h, owner, nullptr, module, this);
   if (!made) {
     loadError_ = GetLastError();
@@ -654,7 +761,16 @@ bool Form::Load() {
     return false;
   }
   hwnd_ = made;
-  PinLibrary();
+  if (UINT dpi = WindowDpi(made); dpi != dpi_) {
+    dpi_ = dpi;
+    size = WindowSize(style, ex);
+    SetWindowPos(made, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // A library's window keeps the library loaded: its code must not go away under it.
+  if (g_lockModule && !moduleLocked_) {
+    g_lockModule();
+    moduleLocked_ = true;
+  }
   if (desc_.icon) {
     if (!smallIcon_)
       smallIcon_.reset(static_cast<HICON>(LoadImageA(module, desc_.icon, IMAGE_ICON, 16, 16, 0)));
@@ -678,6 +794,24 @@ bool Form::Load() {
   }
   Form_Load();
   return Loaded();
+}
+
+SIZE Form::WindowSize(DWORD style, DWORD ex) const {
+  RECT r{0, 0, Pixels(desc_.client.cx, dpi_), Pixels(desc_.client.cy, dpi_)};
+  // The frame at the window's own resolution where it is not the one the process sees.
+  if (g_adjustForDpi && dpi_ != SystemDpi()) g_adjustForDpi(&r, style, FALSE, ex, dpi_);
+  else AdjustWindowRectEx(&r, style, FALSE, ex);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+void Form::DpiChanged(UINT dpi, const RECT& r) {
+  // Moved to a monitor of another resolution: the system's suggested place and size, then every
+  // control laid out and lettered again at the new one.
+  if (!dpi || !hwnd_) return;
+  dpi_ = dpi;
+  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (Control* c : controls_) c->DpiChanged();
+  Redraw();
 }
 
 bool Form::Show() {
@@ -755,8 +889,9 @@ Control* Form::Named(const char* name) const { return name ? Find(name) : nullpt
 
 void Form::SetDefaultButton(const char* name) {
   desc_.defaultButton = name;
+  // The push buttons among the controls say so themselves, as they do to the dialog manager.
   for (Control* c : controls_)
-    if (c->hwnd() && dynamic_cast<Button*>(c))
+    if (c->hwnd() && (SendMessageA(c->hwnd(), WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
       SendMessageA(c->hwnd(), BM_SETSTYLE, name && std::string_view(name) == c->Name() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
@@ -869,7 +1004,12 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (lp) {
         target = ControlOfWindow(reinterpret_cast<HWND>(lp));
-      } else if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+        break;
+      }
+      if (HIWORD(wp) == 0)
+        for (Control* c : controls_)
+          if (c->MenuCommand(LOWORD(wp))) return 0;
+      if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
         // The dialog manager's Enter and Esc when no control took them.
         PressNamed(LOWORD(wp) == IDOK ? desc_.defaultButton : desc_.cancelButton);
         return 0;
@@ -901,6 +1041,7 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_CLOSE: Form_Close(); return 0;
+    case WM_DPICHANGED: DpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
   }
   if (target && target->Reflected(msg, wp, lp, result)) return result;
   return DefWindowProcA(w, msg, wp, lp);
@@ -947,6 +1088,11 @@ bool InLibrary() { return ResourceModule() != GetModuleHandleA(nullptr); }
 void ResetForTests() { g_ended = false; }
 
 void SetEndWithLastForm(bool end) { g_endWithLastForm = end; }
+
+void SetModuleLock(void (*lock)(), void (*unlock)()) {
+  g_lockModule = lock;
+  g_unlockModule = unlock;
+}
 
 }  // namespace app
 

@@ -31,10 +31,23 @@
 
 #include "raii.h"
 
+// Sent by systems newer than the programs' target when a window moves to a monitor of another DPI.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace winapp {
 
+// Twips are 1/1440 inch: 15 to a pixel at 96 dots an inch, 10 at 144, 7.5 at 192.
 constexpr int TwipsPerPixel = 15;
-constexpr int Pixels(double twips) { return static_cast<int>(twips / TwipsPerPixel + 0.5); }
+constexpr UINT DefaultDpi = 96;
+constexpr int Pixels(double twips, UINT dpi = DefaultDpi) { return static_cast<int>(twips * dpi / 1440 + 0.5); }
+
+// The screen's dots an inch as this process sees them (the system's, or 96 for a program that
+// declares no awareness), and a window's own (that of the monitor it is on, for a per-monitor
+// aware program). Older systems without the per-window calls give the screen's LOGPIXELSY.
+UINT SystemDpi();
+UINT WindowDpi(HWND w);
 
 // The background colour the windows of the system share.
 constexpr COLORREF CommonBackColour = RGB(123, 191, 253);
@@ -57,9 +70,10 @@ struct FontSpec {
   bool operator==(const FontSpec& o) const;
 };
 
-// A font made from its description, or the shared dialog font (never deleted) for the default one.
-HFONT DialogFont();
-GdiObject MakeFont(const FontSpec& spec);
+// A font made from its description at `dpi`, or the shared dialog font at `dpi` (one per
+// resolution, never deleted) for the default one.
+HFONT DialogFont(UINT dpi = DefaultDpi);
+GdiObject MakeFont(const FontSpec& spec, UINT dpi = DefaultDpi);
 
 class Form;
 
@@ -95,13 +109,20 @@ class Control {
   // Creates the child window (or nothing, for a windowless control) under the form's window.
   virtual void Create(HWND parent) = 0;
   // The window is gone (unload or the form's end): drop what belonged to it.
-  virtual void Destroyed() { hwnd_ = nullptr; }
+  virtual void Destroyed() {
+    hwnd_ = nullptr;
+    ownFont_.reset();
+    ownImage_.reset();
+  }
   // Takes the control's state as its design (the form's first load), and puts it back (every
   // unload). A control with state of its own extends both.
   virtual void KeepDesign();
   virtual void BackToDesign();
   // WM_COMMAND for this control, by notification code.
   virtual void Command(WORD /*code*/) {}
+  // A menu command (WM_COMMAND of a menu item, by the item's ID); true when it is one of the
+  // control's items.
+  virtual bool MenuCommand(int /*id*/) { return false; }
   // Windowless controls paint themselves onto the form.
   virtual void PaintOnForm(HDC) {}
   // The control's own window messages; return true when handled (result in `result`).
@@ -118,11 +139,20 @@ class Control {
   // holds the code. All its messages go to OnMessage, the rest to DefWindowProc.
   HWND CreateOwnChild(HWND parent, const char* className, UINT classStyle, DWORD style, DWORD exStyle,
                       const char* text);
-  // Destroys the control's window now (the control's own destructor calls it first, so that its
-  // window never outlives what it paints with). When the form is loaded, the whole form goes.
+  // Destroys the control's window now; when the form is loaded, the whole form goes. The base's
+  // destructor calls it: what a window shows or paints with is held below (ownFont_, ownImage_),
+  // in the base, so that it goes after the window whichever class made it, and no control's
+  // destructor has to remember to take its window down first.
   void Release();
-  // The point and size in pixels.
+  // The point and size in pixels, at the form's resolution.
   RECT PixelRect() const;
+  // Twips in pixels at the form's resolution.
+  int Px(double twips) const;
+  UINT Dpi() const;
+  // The form's resolution changed (it moved to a monitor of another DPI): the window goes to its
+  // new place and size and takes the dialog font at the new resolution. A control with fonts or
+  // pictures of its own extends it.
+  virtual void DpiChanged();
 
   Form* form_;
   const char* name_;
@@ -133,6 +163,9 @@ class Control {
   bool failed_ = false;
   bool designVisible_ = true;
   bool designEnabled_ = true;
+  // A font or a picture of the control's own that its window uses; both go with the window.
+  GdiObject ownFont_;
+  GdiObject ownImage_;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -141,13 +174,15 @@ class Control {
   void Unbind();
   bool subclassed_ = false;
   bool released_ = false;
+  bool dialogFont_ = false;
 };
 
 // Text-carrying child windows: labels, buttons, check boxes, text boxes.
 class TextControl : public Control {
  public:
-  TextControl(Form* form, const char* name, Twips place, std::string text)
-      : Control(form, name, place), text_(std::move(text)) {}
+  // Out of line, as every control's constructor: a form's constructor makes dozens of controls,
+  // and a copy of this at each would weigh on every program's size.
+  TextControl(Form* form, const char* name, Twips place, std::string_view text);
   std::string Text() const;
   void SetText(std::string_view text);
   char AccessKey() const override { return AccessKeyOf(text_); }
@@ -164,13 +199,18 @@ enum class Align { Left, Centre, Right };
 // How a label treats text longer than its width.
 enum class Fit { Wrap, GrowHeight };
 
+// What a label may have besides its text, each with its default: a form names only what differs
+// (`{.font = {.bold = true}}`, `{.fit = Fit::GrowHeight}`).
+struct LabelStyle {
+  Align align = Align::Left;
+  FontSpec font = {};  // the dialog font
+  COLORREF colour = RGB(0, 0, 0);
+  Fit fit = Fit::Wrap;
+};
+
 class Label : public TextControl {
  public:
-  Label(Form* form, const char* name, Twips place, std::string text, Align align = Align::Left,
-        FontSpec font = {}, COLORREF colour = RGB(0, 0, 0), Fit fit = Fit::Wrap)
-      : TextControl(form, name, place, std::move(text)), align_(align), font_(font),
-        colour_(colour), designColour_(colour), fit_(fit) {}
-  ~Label() override { Release(); }
+  Label(Form* form, const char* name, Twips place, std::string_view text, const LabelStyle& style = {});
   COLORREF Colour() const { return colour_; }
   void SetColour(COLORREF colour);
   void SetText(std::string_view text);
@@ -179,12 +219,13 @@ class Label : public TextControl {
 
  protected:
   void Create(HWND parent) override;
-  void Destroyed() override;
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void KeepDesign() override;
   void BackToDesign() override;
+  void DpiChanged() override;
 
  private:
+  void MakeOwnFont();
   // A GrowHeight label wraps its text within its width and grows downwards to show it whole.
   void FitHeight();
   Align align_;
@@ -192,17 +233,13 @@ class Label : public TextControl {
   COLORREF colour_;
   COLORREF designColour_;
   Fit fit_;
-  GdiObject ownFont_;
 };
 
 // What a button is to its form: Enter and Esc act on a form's default and cancel controls, which
 // the form's description names (FormDesc::defaultButton, FormDesc::cancelButton).
 class Button : public TextControl {
  public:
-  Button(Form* form, const char* name, Twips place, std::string caption,
-         std::function<void()> onClick)
-      : TextControl(form, name, place, std::move(caption)), onClick_(std::move(onClick)) {}
-  ~Button() override { Release(); }
+  Button(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick);
   void Click() {
     if (onClick_) onClick_();
   }
@@ -218,10 +255,7 @@ class Button : public TextControl {
 
 class CheckBox : public TextControl {
  public:
-  CheckBox(Form* form, const char* name, Twips place, std::string caption,
-           std::function<void()> onClick = {})
-      : TextControl(form, name, place, std::move(caption)), onClick_(std::move(onClick)) {}
-  ~CheckBox() override { Release(); }
+  CheckBox(Form* form, const char* name, Twips place, std::string_view caption, std::function<void()> onClick = {});
   // 0 unticked, 1 ticked.
   int Value() const;
   void SetValue(int value);
@@ -248,9 +282,7 @@ struct TextBoxStyle {
 
 class TextBox : public TextControl {
  public:
-  TextBox(Form* form, const char* name, Twips place, std::string text = {}, TextBoxStyle style = {})
-      : TextControl(form, name, place, std::move(text)), style_(style) {}
-  ~TextBox() override { Release(); }
+  TextBox(Form* form, const char* name, Twips place, std::string_view text = {}, TextBoxStyle style = {});
   char AccessKey() const override { return 0; }
 
  protected:
@@ -263,7 +295,6 @@ class TextBox : public TextControl {
 class ListBox : public Control {
  public:
   using Control::Control;
-  ~ListBox() override { Release(); }
   void Clear();
   void AddItem(std::string_view item);
   int ListCount() const;
@@ -277,7 +308,6 @@ class ListBox : public Control {
 class Shape : public Control {
  public:
   Shape(Form* form, const char* name, Twips place, COLORREF fill);
-  ~Shape() override { Release(); }
   float Width() const { return width_; }
   void SetWidth(float twips);
   COLORREF FillColour() const { return fill_; }
@@ -299,22 +329,23 @@ class Picture : public Control {
  public:
   Picture(Form* form, const char* name, Twips place, const char* bitmapResource)
       : Control(form, name, place), resource_(bitmapResource) {}
-  ~Picture() override { Release(); }
 
  protected:
   void Create(HWND parent) override;
-  void Destroyed() override;
+  void DpiChanged() override;
 
  private:
+  void ShowBitmap();
   const char* resource_;
-  GdiObject bitmap_;
 };
+
+// A bitmap resource at `dpi`: as drawn (96) or scaled to the same size in inches.
+GdiObject LoadBitmapAt(const char* resource, UINT dpi);
 
 // A timer of the form's window, ticking while it is enabled and the form is loaded.
 class Timer : public Control {
  public:
   Timer(Form* form, const char* name, UINT interval, bool enabled, std::function<void()> onTick);
-  ~Timer() override { Release(); }
   bool TimerEnabled() const { return on_; }
   void SetTimerEnabled(bool on);
   UINT Interval() const { return interval_; }
@@ -343,6 +374,35 @@ class Timer : public Control {
   bool armed_ = false;
 };
 
+// One item of a menu: its name (its command ID is the ControlId of the name, as a control's),
+// its caption and what choosing it does. The caption "-" makes a separator.
+struct MenuItem {
+  const char* name;
+  const char* caption;
+  std::function<void()> onClick = {};
+};
+
+// A pop-up menu of the form, described by its items in order: made with the form's window, gone
+// with it, and the form hands it the commands of its items (winapp/menu.cpp).
+class PopupMenu : public Control {
+ public:
+  PopupMenu(Form* form, const char* name, std::vector<MenuItem> items);
+  HMENU Handle() const { return menu_.get(); }
+  const std::vector<MenuItem>& Items() const { return items_; }
+  // Opens at the pointer until an item is chosen or the user clicks elsewhere (the form is
+  // brought to the foreground first: otherwise a menu of a window in the background stays open).
+  void Show();
+
+ protected:
+  void Create(HWND parent) override;
+  void Destroyed() override;
+  bool MenuCommand(int id) override;
+
+ private:
+  std::vector<MenuItem> items_;
+  Menu menu_;
+};
+
 enum class Border { FixedDialog, FixedSingle, Sizable, NoBorder, FixedToolWindow };
 
 struct FormDesc {
@@ -354,8 +414,12 @@ struct FormDesc {
   bool minButton = false;
   bool controlBox = true;
   bool topMost = false;
-  // A taskbar button of its own. Unset: yes for a form without an owner, no for an owned one.
+  // A taskbar button of its own. Unset: yes for a form without an owner, no for an owned one. A
+  // form without an owner that is to have none is made a tool window: nothing else keeps the
+  // taskbar from showing one.
   std::optional<bool> showInTaskbar{};
+  // Made far off the screen (a window that is only there to run the program, never seen).
+  bool offScreen = false;
   COLORREF back = CommonBackColour;
   const char* icon = "APPICON";  // icon resource of the module that holds the form's code
   // The window this one belongs to: it stays above it and goes with it (see also Form::ShowFrom).
@@ -375,8 +439,9 @@ class Form {
   virtual ~Form();
 
   // Creates the window and its controls, hidden, and runs Form_Load. Nothing when loaded.
-  // False (and nothing left behind) when the window class or a window could not be made; the
-  // system's error code is then in LoadError.
+  // False (and nothing left behind) when the window class or a window could not be made, or two
+  // of its controls' names give the same control ID (ERROR_DUP_NAME); the system's error code
+  // is then in LoadError.
   bool Load();
   DWORD LoadError() const { return loadError_; }
   // Loads when needed, then shows the window (never modally).
@@ -407,7 +472,9 @@ class Form {
   void SetOwner(Form* owner);
   // Makes another control the default one, which Enter presses (a button wears the heavier frame).
   void SetDefaultButton(const char* name);
-  HFONT Font() const { return DialogFont(); }
+  HFONT Font() const { return DialogFont(dpi_); }
+  // Dots an inch the form is laid out at: its window's, from its load on (96 before).
+  UINT Dpi() const { return dpi_; }
 
   // A control by name, for hosts and tests; null when there is none.
   Control* Find(std::string_view name) const;
@@ -443,6 +510,9 @@ class Form {
   Control* Named(const char* name) const;
   bool PressNamed(const char* name);
   void ControlGoing(Control* c);
+  // The window's outer size for the client area of the description at the form's resolution.
+  SIZE WindowSize(DWORD style, DWORD ex) const;
+  void DpiChanged(UINT dpi, const RECT& suggested);
 
   FormDesc desc_;
   // The description as the form's constructor gave it: the owner and default button it goes
@@ -453,7 +523,9 @@ class Form {
   bool loading_ = false;
   bool hiddenWhileLoading_ = false;
   bool tornDown_ = false;
+  bool moduleLocked_ = false;
   DWORD loadError_ = 0;
+  UINT dpi_ = DefaultDpi;
   GdiObject backBrush_;
   Owned<HICON, IconTraits> smallIcon_;
   Form* opener_ = nullptr;
@@ -482,6 +554,9 @@ void ResetForTests();
 // Whether unloading the last form ends the program. A program's forms do by default; forms of a
 // library never do, whatever this says: the message loop they run in belongs to their host.
 void SetEndWithLastForm(bool end);
+// The module's lock count that each loaded form holds one of (a library's count of what keeps
+// it loaded); none by default.
+void SetModuleLock(void (*lock)(), void (*unlock)());
 }  // namespace app
 
 // Message boxes owned by the active window of the program.

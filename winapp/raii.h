@@ -94,6 +94,36 @@ using GdiObject = Owned<HGDIOBJ, GdiTraits>;
 using Module = Owned<HMODULE, ModuleTraits>;
 using Icon = Owned<HICON, IconTraits>;
 
+struct MenuTraits {
+  static HMENU Invalid() { return nullptr; }
+  static void Close(HMENU h) { DestroyMenu(h); }
+};
+// A menu and the pop-ups attached to it, which go with it.
+using Menu = Owned<HMENU, MenuTraits>;
+
+// A critical section and the guard that holds it for a scope.
+class CriticalSection {
+ public:
+  CriticalSection() { InitializeCriticalSection(&section_); }
+  ~CriticalSection() { DeleteCriticalSection(&section_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+
+  class Guard {
+   public:
+    explicit Guard(CriticalSection& c) : c_(c) { EnterCriticalSection(&c_.section_); }
+    ~Guard() { LeaveCriticalSection(&c_.section_); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+   private:
+    CriticalSection& c_;
+  };
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
 struct BstrTraits {
   static BSTR Invalid() { return nullptr; }
   static void Close(BSTR b) { SysFreeString(b); }

@@ -9,12 +9,10 @@
 
 #include "exclusion.h"
 #include "files.h"
+#include "programs.h"
 #include "values.h"
 
 namespace winapp {
-
-constexpr const char* SettingsFileName = "quietrail.ini";
-constexpr const char* ExcludeFileName = "exclude.ini";
 
 // Held while a program of the system replaces quietrail.ini or exclude.ini, and while one reads
 // them: the platform replaces a file in steps that a reader opening it by name can fall between

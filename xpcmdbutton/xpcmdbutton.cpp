@@ -59,9 +59,9 @@ void PropertyBag::WriteProperty(const std::string& name, const Value& value, con
 // ---------------------------------------------------------------------------------------------
 // The control
 
-xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place, std::string caption,
+xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place, std::string_view caption,
                          std::function<void()> onClick)
-    : xpcmdbutton(form, name, place, PropertyBag{{"Caption", std::move(caption)}}, std::move(onClick)) {}
+    : xpcmdbutton(form, name, place, PropertyBag{{"Caption", std::string(caption)}}, std::move(onClick)) {}
 
 xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place, const PropertyBag& stored,
                          std::function<void()> onClick)
@@ -75,10 +75,9 @@ xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place) : Control(fo
   InitProperties();
 }
 
-xpcmdbutton::~xpcmdbutton() {
-  Release();  // the window first, then what it painted with
-  ReleaseFace();
-}
+// The face buffer's bitmap is put back out of its DC before either goes (a bitmap still selected
+// cannot be deleted); the window itself goes in the base's destructor, and paints nothing before.
+xpcmdbutton::~xpcmdbutton() { ReleaseFace(); }
 
 void xpcmdbutton::SetProjectName(const char* name) { ProjectName() = name ? name : ""; }
 
@@ -90,7 +89,7 @@ StdFont xpcmdbutton::AmbientFont() const {
   HFONT host = form_ ? form_->Font() : DialogFont();
   if (host && GetObjectA(host, sizeof lf, &lf)) {
     f.Name = lf.lfFaceName;
-    f.Size = static_cast<short>(MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 72, 96));
+    f.Size = static_cast<short>(MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 72, static_cast<int>(Dpi())));
     f.Bold = lf.lfWeight >= FW_BOLD;
   }
   return f;
@@ -121,7 +120,7 @@ void xpcmdbutton::SetEnabled(bool New_Enabled) {
 
 void xpcmdbutton::SetFont(const StdFont& vNewFont) {
   font_ = vNewFont;
-  fontHandle_ = MakeFont({font_.Name.c_str(), font_.Size, font_.Bold});
+  MakeFontHandle();
   if (hwnd_) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fontHandle_.get()), FALSE);
   SizeLabel();
   Resize();
@@ -177,7 +176,7 @@ SIZE xpcmdbutton::SurfaceSize() const {
     GetClientRect(hwnd_, &r);
     return {r.right, r.bottom};
   }
-  return {Pixels(place_.width), Pixels(place_.height)};
+  return {Px(place_.width), Px(place_.height)};
 }
 
 void xpcmdbutton::ReleaseFace() {
@@ -210,7 +209,7 @@ void xpcmdbutton::DrawFace(short& cell) {
 }
 
 void xpcmdbutton::SizeLabel() {
-  HFONT font = fontHandle_ ? static_cast<HFONT>(fontHandle_.get()) : DialogFont();
+  HFONT font = fontHandle_ ? static_cast<HFONT>(fontHandle_.get()) : DialogFont(Dpi());
   WindowDc dc(nullptr);
   Selected keep(dc.get(), font);
   RECT r{0, 0, 0, 0};
@@ -239,7 +238,7 @@ void xpcmdbutton::Paint() {
   if (!mem || !bitmap) return;
   Selected keepBitmap(mem.get(), bitmap.get());
   if (faceDc_) BitBlt(mem.get(), 0, 0, s.cx, s.cy, faceDc_.get(), 0, 0, SRCCOPY);
-  Selected keepFont(mem.get(), fontHandle_ ? fontHandle_.get() : DialogFont());
+  Selected keepFont(mem.get(), fontHandle_ ? fontHandle_.get() : DialogFont(Dpi()));
   SetBkMode(mem.get(), TRANSPARENT);
   SetTextColor(mem.get(), lbl.ForeColor);
   RECT r = CaptionRect();
@@ -343,11 +342,27 @@ bool xpcmdbutton::Press() {
 
 void xpcmdbutton::Create(HWND parent) {
   if (!CreateOwnChild(parent, ClassName().c_str(), 0, WS_TABSTOP, 0, lbl.Caption.c_str())) return;
-  if (!fontHandle_) fontHandle_ = MakeFont({font_.Name.c_str(), font_.Size, font_.Bold});
+  if (!fontHandle_ || fontDpi_ != Dpi()) MakeFontHandle();
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fontHandle_.get()), FALSE);
   lbl.ForeColor = Enabled() ? EnabledCaptionColour : DisabledCaptionColour;
   SizeLabel();
   Resize();  // the first face
+}
+
+void xpcmdbutton::MakeFontHandle() {
+  fontDpi_ = Dpi();
+  fontHandle_ = MakeFont({font_.Name.c_str(), font_.Size, font_.Bold}, fontDpi_);
+}
+
+void xpcmdbutton::DpiChanged() {
+  // The window at its new size, the caption's font at the new resolution, and the face painted
+  // again over the new surface (its corners as drawn, the rest stretched).
+  Control::DpiChanged();
+  if (!hwnd_) return;
+  MakeFontHandle();
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fontHandle_.get()), FALSE);
+  SizeLabel();
+  Resize();
 }
 
 void xpcmdbutton::Destroyed() {

@@ -67,7 +67,7 @@ class xpcmdbutton : public winapp::Control {
 
   // Described in the host's layout: the caption is the stored "Caption", the rest take their
   // defaults.
-  xpcmdbutton(winapp::Form* form, const char* name, winapp::Twips place, std::string caption,
+  xpcmdbutton(winapp::Form* form, const char* name, winapp::Twips place, std::string_view caption,
               std::function<void()> onClick);
   // With stored properties (read in the order State, Enabled, Caption, Font).
   xpcmdbutton(winapp::Form* form, const char* name, winapp::Twips place, const PropertyBag& stored,
@@ -137,6 +137,7 @@ class xpcmdbutton : public winapp::Control {
   void BackToDesign() override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   bool Reflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void DpiChanged() override;
 
  private:
   // The caption label: windowless, transparent, sized to its text.
@@ -164,6 +165,7 @@ class xpcmdbutton : public winapp::Control {
   short face_ = 0;
   StdFont font_;
   winapp::GdiObject fontHandle_;
+  UINT fontDpi_ = winapp::DefaultDpi;  // the resolution fontHandle_ was made for
   winapp::MemDc faceDc_;
   winapp::GdiObject faceBitmap_;
   HGDIOBJ faceOld_ = nullptr;
@@ -172,6 +174,7 @@ class xpcmdbutton : public winapp::Control {
   bool settingEnabled_ = false;
 
   void UpdateFace();
+  void MakeFontHandle();
   void Resize();
   void SizeLabel();
   void SetTimer1(bool on);

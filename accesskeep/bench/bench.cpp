@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "comhost.h"
+#include "client.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   winapp::ComApartment com;
-  winapp::AccessKeepClient control;
+  accesskeep::AccessKeepClient control;
   if (FAILED(control.Create(argv[1]))) {
     std::fprintf(stderr, "cannot create the control from %s\n", argv[1]);
     return 1;

@@ -4,6 +4,7 @@
 
 #include "database.h"
 #include "fault.h"
+#include "text.h"
 #include "test_util.h"
 
 using namespace accesskeep;
@@ -12,7 +13,7 @@ namespace {
 
 constexpr const char* FreshDatabase = "[Users]\r\ncount=0\r\n[General]\r\nVersion=2\r\n";
 
-std::wstring W(const std::string& s) { return Wide(s); }
+std::wstring W(const std::string& s) { return winapp::Wide(s); }
 
 // Runs `f`; the fault's code, or S_OK.
 template <class F>

@@ -8,10 +8,6 @@ namespace akt {
 
 std::string LibraryPath() { return testutil::ProgramFolder() + "\\" + LibraryFile; }
 
-std::wstring Wide(const std::string& ansi) { return winapp::Wide(ansi); }
-
-std::string Narrow(const std::wstring& wide) { return winapp::Ansi(wide); }
-
 Variant Str(const std::wstring& text) {
   Variant v;
   V_VT(v.get()) = VT_BSTR;

@@ -10,8 +10,8 @@
 
 #include "accesskeep_ids.h"
 #include "client.h"
-#include "comhost.h"
 #include "raii.h"
+#include "text.h"
 
 namespace akt {
 
@@ -66,7 +66,7 @@ class Control {
   IDispatch* d_;
 };
 
-std::wstring Wide(const std::string& ansi);
-std::string Narrow(const std::wstring& wide);
+using winapp::Wide;
+inline std::string Narrow(const std::wstring& wide) { return winapp::Ansi(wide); }
 
 }  // namespace akt

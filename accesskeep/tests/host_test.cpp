@@ -427,7 +427,7 @@ TEST(Client, CallsEveryMethodAndHandsBackTheControlsErrors) {
   winapp::ComApartment com;
   testutil::TempFolder dir;
   const std::string db = dir / "panel.dll";
-  winapp::AccessKeepClient client;
+  accesskeep::AccessKeepClient client;
   ASSERT_EQ(client.Create(LibraryPath()), S_OK);
   long status = -1;
   EXPECT_EQ(client.CreateUser("default", "Secret1", db, false, &status), S_OK);

@@ -65,13 +65,13 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
   CLSID found;
   EXPECT_TRUE(FAILED(CLSIDFromProgID(ProgIdW, &found)));
   {
-    winapp::AccessKeepClient client;
+    accesskeep::AccessKeepClient client;
     ASSERT_EQ(client.Create(LibraryPath()), S_OK);
     EXPECT_TRUE(client.SideLoaded());
     std::string name;
     EXPECT_EQ(client.CurrentUserName(&name), S_OK);
     EXPECT_EQ(name, "Not Logged In");
-    winapp::AccessKeepClient nowhere;
+    accesskeep::AccessKeepClient nowhere;
     EXPECT_TRUE(FAILED(nowhere.Create(testutil::ProgramFolder() + "\\no such.ocx")));
     EXPECT_FALSE(nowhere.Created());
   }
@@ -97,7 +97,7 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
   ASSERT_EQ(CLSIDFromProgID(ProgIdW, &found), S_OK);
   EXPECT_TRUE(IsEqualCLSID(found, ClsId));
   {
-    winapp::AccessKeepClient client;
+    accesskeep::AccessKeepClient client;
     // Registered, the class comes through COM where the program folder has no control.
     ASSERT_EQ(client.Create(testutil::ProgramFolder() + "\\no such.ocx"), S_OK);
     EXPECT_FALSE(client.SideLoaded());
@@ -117,7 +117,7 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
     const std::string other = stale / "accesskeep.ocx";
     RegSetValueExA(k.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
                    static_cast<DWORD>(other.size() + 1));
-    winapp::AccessKeepClient client;
+    accesskeep::AccessKeepClient client;
     ASSERT_EQ(client.Create(path), S_OK);
     EXPECT_TRUE(client.SideLoaded()) << "the registered copy was taken";
     EXPECT_FALSE(GetModuleHandleA(other.c_str())) << "the stale copy was loaded";
@@ -154,7 +154,7 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
     RegSetValueExA(k.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dictionary), sizeof dictionary);
   }
   {
-    winapp::AccessKeepClient client;
+    accesskeep::AccessKeepClient client;
     ASSERT_EQ(client.Create(LibraryPath()), S_OK);
     EXPECT_TRUE(client.SideLoaded());
     testutil::TempFolder dir;

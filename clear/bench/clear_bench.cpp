@@ -254,7 +254,7 @@ void Minimal(const std::string& folder) {
 // say), so that the processes compared differ only in the measured part.
 int Measure(const std::string& mode, const std::string& folder) {
   frmError error;
-  frmMain run(error, folder, LaunchToken);
+  frmMain run(error, folder, winapp::LaunchToken);
   run.ShowAsStartup();
   Stopwatch watch;
   if (mode == "bare") Bare(folder);

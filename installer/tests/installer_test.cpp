@@ -19,14 +19,15 @@
 #include <string>
 #include <vector>
 
-#include "comhost.h"
+#include "client.h"
+#include "programs.h"
 #include "raii.h"
 #include "test_util.h"
 
 namespace {
 
 constexpr char Product[] = "Quietrail 2003";
-constexpr char LaunchToken[] = "K4T9B3";
+using winapp::LaunchToken;
 constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quietrail 2003";
 
@@ -318,7 +319,7 @@ TEST(Installed, ControlCreatableByProgId) {
 
     // And it reads the installed user database as it stands (the fresh one after the first
     // installation, the user's own after an upgrade).
-    winapp::AccessKeepClient client;
+    accesskeep::AccessKeepClient client;
     ASSERT_EQ(S_OK, client.Create(Installed("no-such-library.ocx")));
     EXPECT_FALSE(client.SideLoaded());
     for (const char* setting : {"login", "ShowWelcome"}) {

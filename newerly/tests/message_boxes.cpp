@@ -6,27 +6,7 @@ namespace newerlytest {
 
 namespace {
 
-std::string TextOf(HWND w) {
-  char text[4096] = {};
-  DWORD_PTR length = 0;
-  SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &length);
-  return text;
-}
-
-struct Search {
-  DWORD pid;
-  std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK CollectBox(HWND w, LPARAM lp) {
-  auto* s = reinterpret_cast<Search*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[64] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid == s->pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) s->boxes.push_back(w);
-  return TRUE;
-}
+using testutil::TextOf;
 
 BOOL CALLBACK ReadChild(HWND child, LPARAM lp) {
   auto* box = reinterpret_cast<SeenBox*>(lp);
@@ -64,9 +44,7 @@ void MessageBoxes::Run() {
 }
 
 void MessageBoxes::Look() {
-  Search search{pid_, {}};
-  EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
-  for (HWND w : search.boxes) {
+  for (HWND w : testutil::TopWindows("#32770", pid_, true)) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (answered_.count(w)) continue;

@@ -2,8 +2,10 @@
 // come back when opened again, and the exclusion list's box.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
+#include "face.h"
 #include "panel.h"
 #include "raii.h"
 #include "test_util.h"
@@ -74,14 +76,19 @@ BOOL CALLBACK ChangeChild(HWND w, LPARAM) {
   return TRUE;
 }
 
-TEST(PanelWindows, EveryWindowOpenedAgainStartsAsDesigned) {
-  testutil::TempFolder dir;
+// A program folder with the control, protected (so that the prompt stays loaded as the prompt),
+// and some settings and exclusions.
+void MakeProtectedFolder(const testutil::TempFolder& dir) {
   ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\accesskeep.ocx", dir.path()));
-  // Protected, so that the prompt stays loaded as the prompt.
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "panel.dll",
       "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=1\r\nShowWelcome=7\r\n"));
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", "[Settings]\r\nTmpInt=1\r\nURL=1\r\n"));
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", "bank\r\nshop\r\n"));
+}
+
+TEST(PanelWindows, EveryWindowOpenedAgainStartsAsDesigned) {
+  testutil::TempFolder dir;
+  MakeProtectedFolder(dir);
   winapp::ComApartment com;
   Panel panel(dir.path(), "");
   struct Reopened {
@@ -181,6 +188,106 @@ TEST(ListTextBox, ShowsWhatWinesEditControlCannot) {
   const std::string damaged = "\x98" "a,\x98" "b\r\n\x98\x80\xE9~";
   EXPECT_EQ(ListTextBox::Showable(damaged), wine ? "~a,~b\r\n~\x80\xE9~" : damaged);
   EXPECT_EQ(ListTextBox::Showable("bank,mail"), "bank,mail");
+}
+
+BOOL CALLBACK AddChild(HWND w, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+  return TRUE;
+}
+
+// A loaded window as laid out at `dpi`: its client area and every control where its twips say
+// (within a pixel), every text of its control's font at that resolution and inside the control,
+// every skinned button's corners copied from the skin as they are.
+void CheckLayout(winapp::Form& form, UINT dpi, const std::string& what) {
+  using winapp::Pixels;
+  RECT client;
+  GetClientRect(form.hwnd(), &client);
+  EXPECT_NEAR(client.right, Pixels(form.Desc().client.cx, dpi), 1) << what;
+  EXPECT_NEAR(client.bottom, Pixels(form.Desc().client.cy, dpi), 1) << what;
+  std::vector<HWND> children;
+  EnumChildWindows(form.hwnd(), AddChild, reinterpret_cast<LPARAM>(&children));
+  xpskin::SkinClip skin;
+  for (HWND w : children) {
+    winapp::Control* c = winapp::Control::FromWindow(w);
+    if (!c) continue;
+    const std::string where = what + " " + c->Name();
+    RECT r, inside;
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    GetClientRect(w, &inside);
+    const winapp::Twips& p = c->Place();
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    LONG style = GetWindowLongA(w, GWL_STYLE);
+    bool picture = !lstrcmpiA(cls, "Static") && (style & SS_TYPEMASK) == SS_BITMAP;
+    EXPECT_NEAR(r.left, Pixels(p.left, dpi), 1) << where;
+    EXPECT_NEAR(r.top, Pixels(p.top, dpi), 1) << where;
+    if (!picture) {
+      EXPECT_NEAR(r.right - r.left, Pixels(p.width, dpi), 1) << where;
+      EXPECT_GE(r.bottom - r.top, Pixels(p.height, dpi) - 1) << where;  // a label may grow downwards
+    }
+    if (auto* button = dynamic_cast<xpcmdbutton*>(c)) {
+      RECT caption = button->CaptionRect();
+      EXPECT_TRUE(caption.left >= 0 && caption.top >= 0 && caption.right <= inside.right &&
+                  caption.bottom <= inside.bottom) << where;
+      POINT o = xpskin::SkinClip::CellOrigin(button->Face());
+      for (int corner = 0; corner < 4; ++corner)
+        for (int k = 0; k < 9; ++k) {
+          int x = k % 3 + (corner & 1 ? inside.right - 3 : 0), y = k / 3 + (corner & 2 ? inside.bottom - 3 : 0);
+          int sx = k % 3 + (corner & 1 ? 15 : 0), sy = k / 3 + (corner & 2 ? 18 : 0);
+          EXPECT_EQ(GetPixel(button->FaceDc(), x, y), GetPixel(skin.dc(), o.x + sx, o.y + sy))
+              << where << " corner " << corner << " pixel " << k;
+        }
+    }
+    const std::string text = testutil::TextOf(w);
+    bool checkBox = !lstrcmpiA(cls, "Button") && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    if (text.empty() || picture || !(checkBox || !lstrcmpiA(cls, "Static"))) continue;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(w, WM_GETFONT, 0, 0));
+    LOGFONTA lf{};
+    ASSERT_TRUE(font && GetObjectA(font, sizeof lf, &lf)) << where;
+    EXPECT_GE(std::abs(lf.lfHeight), MulDiv(8, static_cast<int>(dpi), 72)) << where;
+    winapp::WindowDc dc(w);
+    winapp::Selected keep(dc.get(), font);
+    // A check box's text stands beside its box (13 pixels at 96 dots an inch) and a small gap.
+    RECT need{0, 0, inside.right - (checkBox ? MulDiv(17, static_cast<int>(dpi), 96) : 0), 0};
+    DrawTextA(dc.get(), text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_LE(need.bottom, inside.bottom) << where << " \"" << text << "\"";
+  }
+}
+
+// The screen's resolution is the run's (96 in the build's prefix, 144 where the test's own run
+// sets one, QR_EXPECT_DPI): the windows are laid out at it, and again after a move to a monitor
+// of the other one (the system's suggested rectangle with WM_DPICHANGED) and back.
+TEST(HighDpi, WindowsLaidOutAtTheScreensResolutionAndAfterAMove) {
+  const UINT dpi = winapp::SystemDpi();
+  if (const char* expected = std::getenv("QR_EXPECT_DPI")) {
+    ASSERT_EQ(dpi, static_cast<UINT>(std::atoi(expected)));
+  }
+  const UINT other = dpi == 144 ? 96 : 144;
+  testutil::TempFolder dir;
+  MakeProtectedFolder(dir);
+  winapp::ComApartment com;
+  Panel panel(dir.path(), "");
+  winapp::Form* windows[] = {&panel.Prompt, &panel.Main, &panel.About, &panel.Error, &panel.ChangePassword,
+                             &panel.Welcome, &panel.Settings, &panel.CookieExclude};
+  for (size_t i = 0; i < std::size(windows); ++i) {
+    winapp::Form& form = *windows[i];
+    winapp::app::ResetForTests();
+    ASSERT_TRUE(form.Load()) << "window " << i;
+    EXPECT_EQ(form.Dpi(), dpi) << "window " << i;
+    CheckLayout(form, dpi, "window " + std::to_string(i));
+    for (UINT to : {other, dpi}) {
+      RECT suggested{0, 0, winapp::Pixels(form.Desc().client.cx, to), winapp::Pixels(form.Desc().client.cy, to)};
+      AdjustWindowRectEx(&suggested, GetWindowLongA(form.hwnd(), GWL_STYLE), FALSE,
+                         GetWindowLongA(form.hwnd(), GWL_EXSTYLE));
+      OffsetRect(&suggested, 40 - suggested.left, 30 - suggested.top);
+      SendMessageA(form.hwnd(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+      EXPECT_EQ(form.Dpi(), to) << "window " << i;
+      CheckLayout(form, to, "window " + std::to_string(i) + " moved to " + std::to_string(to));
+    }
+    form.Unload();
+  }
+  winapp::app::ResetForTests();
 }
 
 }  // namespace

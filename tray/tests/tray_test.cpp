@@ -77,21 +77,13 @@ TEST_F(SysTray, AddsItsIconWithTheRecordAndStaysHidden) {
 }
 
 TEST_F(SysTray, TheMenuHoldsItsItemsInOrder) {
-  struct Item {
-    const char* name;
-    const char* caption;  // null: separator
-  } items[] = {{"mAbout", "&About"},
-               {"mSep1", nullptr},
-               {"mSettings", "&Settings"},
-               {"mClearNow", "&Clear now"},
-               {"mSep3", nullptr},
-               {"mCheckforUpdates", "&Check for updates"},
-               {"mSep2", nullptr},
-               {"mExit", "&Exit"}};
+  // The form's own table: names, captions ("-" a separator), and a handler for every item else.
+  const std::vector<winapp::MenuItem>& items = form.MenuItems();
+  ASSERT_EQ(items.size(), 8u);
   HMENU menu = form.PopupMenu();
   ASSERT_TRUE(menu);
-  ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(std::size(items)));
-  for (size_t i = 0; i < std::size(items); ++i) {
+  ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(items.size()));
+  for (size_t i = 0; i < items.size(); ++i) {
     MENUITEMINFOA info{};
     char text[64] = {};
     info.cbSize = sizeof info;
@@ -100,9 +92,10 @@ TEST_F(SysTray, TheMenuHoldsItsItemsInOrder) {
     info.cch = sizeof text;
     ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) << "item " << i;
     EXPECT_EQ(info.wID, static_cast<UINT>(FrmSysTray::MenuId(items[i].name))) << "item " << i;
-    if (items[i].caption) {
+    if (std::string_view(items[i].caption) != "-") {
       EXPECT_FALSE(info.fType & MFT_SEPARATOR) << "item " << i;
       EXPECT_STREQ(text, items[i].caption) << "item " << i;
+      EXPECT_TRUE(items[i].onClick) << "item " << i;
     } else {
       EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "item " << i;
     }

@@ -21,9 +21,10 @@ class frmEverything : public Form {
   explicit frmEverything(Form* owner = nullptr)
       : Form({.name = "frmEverything", .caption = "Everything", .client = {6000, 4000}, .owner = owner}) {}
   Label Label1{this, "Label1", {120, 120, 2000, 255}, "Plain"};
-  Label Label2{this, "Label2", {120, 400, 2000, 255}, "Bold and big", Align::Centre, {"Arial", 12, true}};
-  Label Label3{this, "Label3", {120, 700, 1000, 255}, "Grows to show a long text whole", Align::Left,
-               {"Tahoma", 9}, RGB(200, 0, 0), Fit::GrowHeight};
+  Label Label2{this, "Label2", {120, 400, 2000, 255}, "Bold and big",
+               {.align = Align::Centre, .font = {"Arial", 12, true}}};
+  Label Label3{this, "Label3", {120, 700, 1000, 255}, "Grows to show a long text whole",
+               {.font = {"Tahoma", 9}, .colour = RGB(200, 0, 0), .fit = Fit::GrowHeight}};
   Button Command1{this, "Command1", {120, 1300, 1200, 375}, "&OK", [] {}};
   CheckBox chkThing{this, "chkThing", {120, 1800, 2000, 255}, "Thing"};
   TextBox Text1{this, "Text1", {120, 2200, 2000, 285}, "text"};
@@ -353,6 +354,25 @@ TEST(FormLayer, AnOwnedDialogStaysAboveItsOpenerWithoutATaskbarButton) {
   EXPECT_EQ(GetForegroundWindow(), opener.hwnd());
   opener.Unload();
   EXPECT_TRUE(app::Ended());
+}
+
+// A window without an owner that is to have no taskbar button is a tool window; one made off
+// screen stays there.
+TEST(FormLayer, AnOwnerlessFormOffTheTaskbarIsAToolWindowAndOffScreenStaysOff) {
+  app::ResetForTests();
+  struct Hidden : Form {
+    Hidden() : Form({.name = "HiddenForm", .caption = "h", .client = {600, 600}, .border = Border::NoBorder,
+                     .centred = false, .showInTaskbar = false, .offScreen = true}) {}
+  } f;
+  ASSERT_TRUE(f.Load());
+  LONG_PTR ex = GetWindowLongPtrA(f.hwnd(), GWL_EXSTYLE);
+  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(ex & WS_EX_APPWINDOW);
+  RECT r;
+  GetWindowRect(f.hwnd(), &r);
+  EXPECT_EQ(r.left, -32000);
+  EXPECT_EQ(r.top, -32000);
+  f.Unload();
 }
 
 // Controls and forms that cannot be made.

@@ -117,7 +117,7 @@ TEST(Forms, TitleBarCloseUnloadsByDefaultAndEndClosesAll) {
 class frmGrow : public Form {
  public:
   frmGrow() : Form({.name = "frmGrow", .caption = "Grow", .client = {6000, 1500}}) {}
-  Label Label1{this, "Label1", {150, 150, 1500, 255}, "Short", Align::Left, {}, RGB(0, 0, 0), Fit::GrowHeight};
+  Label Label1{this, "Label1", {150, 150, 1500, 255}, "Short", {.fit = Fit::GrowHeight}};
 };
 
 TEST(Forms, GrowingLabelShowsLongTextWhole) {
@@ -151,6 +151,17 @@ TEST(Forms, ControlIdsOfTheNamesInUseDiffer) {
                          "Frame2", "Frame3", "Image1", "lblVersion", "lblQuietrailPC"};
   std::set<int> ids;
   for (const char* n : names) EXPECT_TRUE(ids.insert(ControlId(n)).second) << n;
+}
+
+TEST(Forms, AFormWhoseControlIdsClashIsNotMade) {
+  struct Clashing : Form {
+    Clashing() : Form({.name = "ClashingForm", .caption = "c", .client = {600, 600}}) {}
+    Label Label1{this, "Label1", {0, 0, 300, 255}, "a"};
+    Label Again{this, "Label1", {0, 300, 300, 255}, "b"};
+  } f;
+  EXPECT_FALSE(f.Load());
+  EXPECT_EQ(f.LoadError(), static_cast<DWORD>(ERROR_DUP_NAME));
+  EXPECT_FALSE(f.Loaded());
 }
 
 }  // namespace
