@@ -26,6 +26,4 @@ void ShowAboutBox() {
   if (HWND ok = GetDlgItem(g_about->hwnd(), winapp::ControlId("Command1"))) SetFocus(ok);
 }
 
-bool AboutBoxOpen() { return g_about && g_about->Loaded(); }
-
 }  // namespace accesskeep

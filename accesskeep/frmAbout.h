@@ -26,6 +26,5 @@ class frmAbout : public winapp::Form {
 // Shows the one about box without waiting for it and gives it the keyboard focus; while it is
 // open, brings the same window forward.
 void ShowAboutBox();
-bool AboutBoxOpen();
 
 }  // namespace accesskeep
