@@ -54,6 +54,62 @@ start_wine_session() {
   window_manager N
 }
 
+# The benchmarks measure the programs they compare at the same time, one in each of two prefixes
+# (scripts/alternate --together gives each its place, ALT_SLOT), with both wineservers and every
+# measured program on one processor, the last this script may use (on_bench_cpu):
+#  - under Wine nearly every cache or file call is a round trip to the wineserver, and on a
+#    virtual machine a round trip from one processor to the other waits for the host to wake the
+#    other side: the same 6,600 cache calls took 10.0 to 11.7 s across two processors and 3.16 to
+#    3.35 s on one;
+#  - this machine's own speed swings by a third from one second to the next (a fixed loop of
+#    Python took 1.03 to 1.39 s, with no steal); programs that share one processor at the same
+#    time share those swings, and their processor times compare within a fraction of a percent.
+# Place 0 is the main prefix; place K another, $BUILD_DIR/wine-benchK.
+bench_prefix() { if [ "$1" = 0 ]; then echo "$BUILD_DIR/wine"; else echo "$BUILD_DIR/wine-bench$1"; fi; }
+# bench_sessions N: makes the prefixes of N places if need be, starts a session in each and pins
+# their servers. Exports BENCH_PLACES, BENCH_CPU and BENCH_SERVER_PID_0 to _N-1 (each place's
+# server, whose processor time counts with the measured program).
+bench_sessions() {
+  local slot dir pid allowed prefix
+  allowed=$(sed -n 's/^Cpus_allowed_list:[[:space:]]*//p' /proc/self/status)
+  export BENCH_PLACES=$1 BENCH_CPU=${allowed##*[-,]} BENCH_ALL_CPUS=$allowed
+  for ((slot = 0; slot < $1; slot++)); do
+    prefix=$(bench_prefix "$slot")
+    (
+      export WINEPREFIX=$prefix
+      make_prefix
+      start_wine_session || true  # its server may be running already
+    )
+    dir=$(printf 'server-%x-%x' $(stat -c '%d %i' "$prefix"))
+    for pid in $(pgrep -x wineserver64 || true) $(pgrep -x wineserver || true); do
+      if [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$dir" ]; then
+        taskset -a -p -c "$BENCH_CPU" "$pid" >/dev/null
+        export "BENCH_SERVER_PID_$slot=$pid"
+      fi
+    done
+    local found=BENCH_SERVER_PID_$slot
+    [ -n "${!found:-}" ] || echo "(the wineserver of $prefix was not found:" \
+      "it is not pinned, and processor time there is the measured process's alone)"
+  done
+}
+# end_bench_sessions: the main prefix's server gets every processor back; the others end.
+end_bench_sessions() {
+  [ -z "${BENCH_SERVER_PID_0:-}" ] || taskset -a -p -c "$BENCH_ALL_CPUS" "$BENCH_SERVER_PID_0" >/dev/null 2>&1 || true
+  local slot
+  for ((slot = 1; slot < ${BENCH_PLACES:-0}; slot++)); do
+    WINEPREFIX=$(bench_prefix "$slot") wineserver -k >/dev/null 2>&1 || true
+  done
+}
+# bench_place: WINEPREFIX and BENCH_SERVER_PID of this measurement's place (ALT_SLOT, 0 alone).
+bench_place() {
+  local pid=BENCH_SERVER_PID_${ALT_SLOT:-0}
+  WINEPREFIX=$(bench_prefix "${ALT_SLOT:-0}") BENCH_SERVER_PID=${!pid:-}
+  export WINEPREFIX BENCH_SERVER_PID
+}
+on_bench_cpu() {
+  if [ -n "${BENCH_CPU:-}" ]; then taskset -c "$BENCH_CPU" "$@"; else "$@"; fi
+}
+
 # Whether the X window manager frames the prefix's windows (Y) or Wine draws them itself (N).
 # Without a window manager (a virtual display) Wine would wait seconds for one at every hide and
 # close of a managed window, so tests run unmanaged; a desktop gets ordinary managed windows.
