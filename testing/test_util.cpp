@@ -4,7 +4,9 @@
 #include <winternl.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace testutil {
@@ -90,6 +92,39 @@ bool CopyInto(const std::string& from, const std::string& toFolder, const std::s
     target = slash == std::string::npos ? from : from.substr(slash + 1);
   }
   return CopyFileA(from.c_str(), (toFolder + "\\" + target).c_str(), FALSE) != FALSE;
+}
+
+namespace {
+
+double FileTimeSeconds(const FILETIME& t) {
+  return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+}
+
+// The wineserver's user and system time from its line in /proc, which Wine shows as drive Z:.
+double ServerSeconds() {
+  const char* pid = std::getenv("BENCH_SERVER_PID");
+  if (!pid || !*pid) return 0;
+  std::string path = std::string("Z:\\proc\\") + pid + "\\stat";
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return 0;
+  char line[1024] = {};
+  size_t n = std::fread(line, 1, sizeof line - 1, f);
+  std::fclose(f);
+  line[n] = 0;
+  // Fields after the command name in parentheses: state is the 3rd, utime and stime the 14th and 15th.
+  const char* p = std::strrchr(line, ')');
+  if (!p) return 0;
+  unsigned long long utime = 0, stime = 0;
+  if (std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
+  return static_cast<double>(utime + stime) / 100.0;  // clock ticks of the kernel, 100 a second
+}
+
+}  // namespace
+
+double ProcessorSeconds() {
+  FILETIME created, ended, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+  return FileTimeSeconds(kernel) + FileTimeSeconds(user) + ServerSeconds();
 }
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {

@@ -32,6 +32,11 @@ void RemoveTree(const std::string& path);
 // Copies the folder `from` with all it holds to `to` (made with its parents when missing).
 void CopyTree(const std::string& from, const std::string& to);
 
+// Processor time of this process so far, in seconds, and, when the environment's BENCH_SERVER_PID
+// names the prefix's wineserver, the server's too: under Wine much of a file or cache call's
+// work is done there (the benchmarks).
+double ProcessorSeconds();
+
 // Pumps messages until `done` holds or the deadline passes; returns whether it held.
 bool PumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds deadline = std::chrono::seconds(20));

@@ -5,8 +5,9 @@
 //       writes FOLDER\exclude.ini; FOLDER is the program folder (with browsers.dll)
 //   browsers_bench run FOLDER   the run's step: browsers.dll through the clearing run's own call
 //   browsers_bench bare FOLDER  the same statements and deletes, written out, nothing else
-// Each measuring mode prints "seconds=S cpu_s=C peak_mb=M left=N" (N: rows and files the
-// choices erase that are still there).
+// Each measuring mode prints "seconds=S cpu_s=C peak_mb=M left=N" (C: processor time, the
+// prefix's wineserver's included when BENCH_SERVER_PID names it; N: rows and files the choices
+// erase that are still there).
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
@@ -36,13 +37,6 @@ double Now() {
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&t);
   return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double CpuSeconds() {
-  FILETIME created, ended, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-  auto s = [](FILETIME t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
-  return s(kernel) + s(user);
 }
 
 double PeakMb() {
@@ -209,7 +203,7 @@ int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "", folder = argc > 2 ? argv[2] : "";
   if (mode == "seed" && argc == 8)
     return Seed(folder, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
-  double start = Now(), cpu = CpuSeconds();
+  double start = Now(), cpu = testutil::ProcessorSeconds();
   int rc;
   if (mode == "run") {
     std::string line = ClearOtherBrowsers(folder, {1, 1, 1, 0, 0});
@@ -222,6 +216,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   double seconds = Now() - start;
-  Report(seconds, CpuSeconds() - cpu);
+  Report(seconds, testutil::ProcessorSeconds() - cpu);
   return rc;
 }

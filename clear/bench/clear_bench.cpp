@@ -26,6 +26,7 @@
 #include "frmMain.h"
 #include "settings.h"
 #include "test_cache.h"
+#include "test_util.h"
 
 namespace {
 
@@ -38,35 +39,6 @@ double Now() {
   LARGE_INTEGER t;
   QueryPerformanceCounter(&t);
   return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double FileTimeSeconds(const FILETIME& t) {
-  return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-}
-
-// The wineserver's user and system time from its line in /proc, which Wine shows as drive Z:.
-double ServerCpu() {
-  const char* pid = std::getenv("BENCH_SERVER_PID");
-  if (!pid || !*pid) return 0;
-  std::string path = std::string("Z:\\proc\\") + pid + "\\stat";
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return 0;
-  char line[1024] = {};
-  size_t n = std::fread(line, 1, sizeof line - 1, f);
-  std::fclose(f);
-  line[n] = 0;
-  // Fields after the command name in parentheses: state is the 3rd, utime and stime the 14th and 15th.
-  const char* p = std::strrchr(line, ')');
-  if (!p) return 0;
-  unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
-  return static_cast<double>(utime + stime) / 100.0;  // clock ticks of the kernel, 100 a second
-}
-
-double CpuNow() {
-  FILETIME created, ended, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-  return FileTimeSeconds(kernel) + FileTimeSeconds(user) + ServerCpu();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -151,7 +123,7 @@ bool TimeCacheCalls() {
 
 // Wall and processor time of one measured part, and the time its cache calls took.
 struct Stopwatch {
-  double wall = Now(), cpu = CpuNow(), calls = callSeconds;
+  double wall = Now(), cpu = testutil::ProcessorSeconds(), calls = callSeconds;
   void Report() const;
 };
 
@@ -163,7 +135,7 @@ double PeakMb() {
 }
 
 void Stopwatch::Report() const {
-  double seconds = Now() - wall, processor = CpuNow() - cpu, inCalls = callSeconds - calls, peak = PeakMb();
+  double seconds = Now() - wall, processor = testutil::ProcessorSeconds() - cpu, inCalls = callSeconds - calls, peak = PeakMb();
   size_t left = testcache::AllEntries().size();
   std::printf("seconds=%.3f cpu_s=%.2f calls_s=%.3f over_calls=%.4f peak_mb=%.1f left=%zu\n", seconds,
               processor, inCalls, inCalls > 0 ? seconds / inCalls : 0.0, peak, left);
