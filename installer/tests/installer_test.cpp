@@ -218,8 +218,9 @@ TEST(EndPrograms, EndsWhatRunsFromTheFolderAndNothingElse) {
     if (c.trailingSlash) folder += "\\";
     EXPECT_EQ(0u, RunToEnd(EndProgramsHelper(), "\"" + folder + "\"" + c.names)) << "case " << i;
 
-    if (c.expectedExit != STILL_ACTIVE)
+    if (c.expectedExit != STILL_ACTIVE) {
       EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(inside.process.get(), 0)) << "case " << i;
+    }
     EXPECT_EQ(c.expectedExit, ExitCodeOf(inside.process.get())) << "case " << i;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(outside.process.get(), 0)) << "case " << i << ": another folder's program";
     for (HANDLE process : {inside.process.get(), outside.process.get()}) {
