@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "client.h"
 
@@ -56,28 +57,59 @@ void Settle(const std::string& path) {
 int ReadsOfValidate(int users) { return users + 3; }
 int ReadsOfCreate(int users) { return users + 1; }
 
-// Seconds per call of `body`: the best of three rounds of `calls` calls each, after one call that
-// is not counted (the first read of a file just written parses it whole). The best round is the
-// one least disturbed by whatever else the machine does.
+// Seconds per call of `body` over `calls` calls.
 template <class Body>
-double PerCall(int calls, Body&& body) {
-  body();
-  double best = 1e30;
-  for (int round = 0; round < 3; ++round) {
-    auto start = Clock::now();
-    for (int i = 0; i < calls; ++i) body();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count() / calls);
+double Time(int calls, Body& body) {
+  auto start = Clock::now();
+  for (int i = 0; i < calls; ++i) body();
+  return std::chrono::duration<double>(Clock::now() - start).count() / calls;
+}
+
+// An operation against its bare reads: 7 rounds of `calls` calls of each, one right after the
+// other, after one call of each that is not counted (the first read of a file just written parses
+// it whole). The ratio is the median of the rounds' ratios: each round's two sides met much the
+// same machine, whose speed swings from one second to the next. Per call: the best round's.
+struct Compared {
+  double op = 1e30, bare = 1e30, ratio = 0;
+};
+template <class Op, class Bare>
+Compared Compare(int calls, Op&& op, Bare&& bare) {
+  op();
+  bare();
+  Compared c;
+  std::vector<double> ratios;
+  for (int round = 0; round < 7; ++round) {
+    double a = Time(calls, op), b = Time(calls, bare);
+    c.op = std::min(c.op, a);
+    c.bare = std::min(c.bare, b);
+    ratios.push_back(a / b);
   }
-  return best;
+  std::sort(ratios.begin(), ratios.end());
+  c.ratio = ratios[ratios.size() / 2];
+  return c;
+}
+
+// The same, for an operation that writes the file: every write makes the next profile read parse
+// the file again, so its bare reads cannot take turns with it. The best of 7 rounds of each, the
+// operation's first.
+template <class Op, class Bare>
+Compared CompareWriting(int calls, Op&& op, Bare&& bare) {
+  Compared c;
+  op();
+  for (int round = 0; round < 7; ++round) c.op = std::min(c.op, Time(calls, op));
+  bare();
+  for (int round = 0; round < 7; ++round) c.bare = std::min(c.bare, Time(calls, bare));
+  c.ratio = c.op / c.bare;
+  return c;
 }
 
 // The same number of reads of the same file, slot after slot as the search reads them.
-double BareReads(const std::string& file, int reads, int calls) {
-  char buffer[512];
-  return PerCall(calls, [&] {
+auto BareReads(const std::string& file, int reads) {
+  return [file, reads] {
+    char buffer[512];
     for (int i = 1; i <= reads; ++i)
       GetPrivateProfileStringA("Users", std::to_string(i).c_str(), file.c_str(), buffer, sizeof buffer, file.c_str());
-  });
+  };
 }
 
 }  // namespace
@@ -109,26 +141,26 @@ int main(int argc, char** argv) {
     const int calls = users <= 10 ? 50 : users <= 1000 ? 4 : 1;
     long status = -1;
     // The last user: ValidateUser reads every slot before it finds the name.
-    double validate = PerCall(calls, [&] { control.ValidateUser(last, "Secret1", file, false, &status); });
+    Compared validate = Compare(
+        calls, [&] { control.ValidateUser(last, "Secret1", file, false, &status); },
+        BareReads(file, ReadsOfValidate(users)));
     if (status != 0) std::fprintf(stderr, "ValidateUser answered %ld\n", status);
-    double validateBare = BareReads(file, ReadsOfValidate(users), calls);
     int created = 0;
-    double create = PerCall(calls, [&] {
-      control.CreateUser("new" + std::to_string(++created), "Secret1", file, false, &status);
-    });
+    Compared create = CompareWriting(
+        calls, [&] { control.CreateUser("new" + std::to_string(++created), "Secret1", file, false, &status); },
+        BareReads(file, ReadsOfCreate(users)));
     if (status != 0) std::fprintf(stderr, "CreateUser answered %ld\n", status);
-    double createBare = BareReads(file, ReadsOfCreate(users), calls);
-    std::printf("%-8d %-13s %12.3f %12.3f %8.2f\n", users, "ValidateUser", validate * 1e3, validateBare * 1e3,
-                validate / validateBare);
-    std::printf("%-8d %-13s %12.3f %12.3f %8.2f\n", users, "CreateUser", create * 1e3, createBare * 1e3,
-                create / createBare);
+    std::printf("%-8d %-13s %12.3f %12.3f %8.2f\n", users, "ValidateUser", validate.op * 1e3, validate.bare * 1e3,
+                validate.ratio);
+    std::printf("%-8d %-13s %12.3f %12.3f %8.2f\n", users, "CreateUser", create.op * 1e3, create.bare * 1e3,
+                create.ratio);
     if (!firstUsers) {
       firstUsers = users;
-      firstValidate = validate;
-      firstCreate = create;
+      firstValidate = validate.op;
+      firstCreate = create.op;
     } else {
       std::printf("%-8s growth from %d users: ValidateUser x%.0f, CreateUser x%.0f for x%d users\n", "", firstUsers,
-                  validate / firstValidate, create / firstCreate, users / firstUsers);
+                  validate.op / firstValidate, create.op / firstCreate, users / firstUsers);
     }
     DeleteFileA(file.c_str());
   }
