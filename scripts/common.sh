@@ -70,7 +70,7 @@ bench_prefix() { if [ "$1" = 0 ]; then echo "$BUILD_DIR/wine"; else echo "$BUILD
 # their servers. Exports BENCH_PLACES, BENCH_CPU and BENCH_SERVER_PID_0 to _N-1 (each place's
 # server, whose processor time counts with the measured program).
 bench_sessions() {
-  local slot dir pid allowed prefix
+  local slot dir pid allowed prefix found
   allowed=$(sed -n 's/^Cpus_allowed_list:[[:space:]]*//p' /proc/self/status)
   export BENCH_PLACES=$1 BENCH_CPU=${allowed##*[-,]} BENCH_ALL_CPUS=$allowed
   for ((slot = 0; slot < $1; slot++)); do
@@ -87,7 +87,7 @@ bench_sessions() {
         export "BENCH_SERVER_PID_$slot=$pid"
       fi
     done
-    local found=BENCH_SERVER_PID_$slot
+    found=BENCH_SERVER_PID_$slot
     [ -n "${!found:-}" ] || echo "(the wineserver of $prefix was not found:" \
       "it is not pinned, and processor time there is the measured process's alone)"
   done
