@@ -1,12 +1,14 @@
 // The interface of browsers.dll: the clearing run hands it the user's choices and the cookie
-// keep-rule, and learns per browser whether it was cleared or had to be left alone.
+// keep-rule, and learns per browser whether it was cleared or had to be left alone; the panel and
+// the tray ask it which browsers to be cleared are open, and have it close them.
 #pragma once
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-// The browsers the module knows, in the order a run reports them.
+// The browsers the module knows. The numbers stay as they are once given: a module newer than its
+// caller reports by them, so a new browser only ever gets the next number.
 enum BrowserId {
   BrowserChrome,
   BrowserEdge,
@@ -16,8 +18,21 @@ enum BrowserId {
   BrowserOperaGX,
   BrowserChromium,
   BrowserFirefox,
+  BrowserChromeBeta,
+  BrowserChromeDev,
+  BrowserChromeCanary,
+  BrowserEdgeBeta,
+  BrowserEdgeDev,
+  BrowserEdgeCanary,
+  BrowserLibreWolf,
+  BrowserWaterfox,
+  BrowserFloorp,
+  BrowserZen,
   BrowserCount
 };
+
+// The outcomes a caller built before the channel builds and forks had room for.
+#define BROWSER_FIRST_COUNT 8
 
 // What a run did with one browser.
 enum BrowserOutcome {
@@ -37,13 +52,40 @@ struct BrowserRun {
   int History, TmpInt, Cookies, Recent, URL;
   BrowserKeepCookie KeepCookie;  // null keeps no cookie
   void* KeepContext;
-  unsigned char Outcome[BrowserCount];  // filled by the module, one BrowserOutcome a browser
+  // Filled by the module, one BrowserOutcome a browser. A caller whose record ends after the
+  // first BROWSER_FIRST_COUNT learns of those alone (the others are still cleared).
+  unsigned char Outcome[BrowserCount];
 };
 
 // Clears every profile of every browser found for the current user. Returns 0 when it ran
 // (whatever the outcomes), another value for a record it cannot read.
 typedef int (*ClearBrowsersProc)(struct BrowserRun* run);
 #define CLEAR_BROWSERS_EXPORT "ClearBrowsers"
+
+// How a browser runs for this user in this session.
+enum BrowserOpenState {
+  BrowserClosed = 0,
+  BrowserInWindows = 1,     // at least one of its windows is on the screen
+  BrowserInBackground = 2,  // it runs with no window shown (started at sign-in, background apps)
+};
+
+// The browsers that a run with these choices would clear and that run now. The choices are read
+// from a BrowserRun (KeepCookie unused); Outcome is filled with one BrowserOpenState a browser.
+typedef int (*FindOpenBrowsersProc)(struct BrowserRun* run);
+#define FIND_OPEN_BROWSERS_EXPORT "FindOpenBrowsers"
+
+// Closes the browsers whose Outcome is not BrowserClosed, as FindOpenBrowsers filled it: those
+// with windows get the ordinary close (WM_CLOSE to each window, after which the browser saves
+// its session as at any close); those in the background have their processes ended. Then waits,
+// at most `waitMilliseconds` while keeping the caller's windows painted, until each has let go
+// of its profile. Outcome is left as BrowserClosed for those that have, and as they were for
+// those still running. Returns 0 when every one has closed.
+typedef int (*CloseBrowsersProc)(struct BrowserRun* run, unsigned waitMilliseconds);
+#define CLOSE_BROWSERS_EXPORT "CloseBrowsers"
+
+// The browser's name as the windows give it ("Chrome Beta"); null for a number it does not know.
+typedef const char* (*BrowserNameProc)(int id);
+#define BROWSER_NAME_EXPORT "BrowserName"
 
 #ifdef __cplusplus
 }

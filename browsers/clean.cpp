@@ -76,6 +76,13 @@ const Step ChromiumFavicons[] = {
      "DELETE FROM favicon_bitmaps WHERE NOT EXISTS (SELECT 1 FROM favicons f WHERE f.id = favicon_bitmaps.icon_id)"},
 };
 
+// Chromium's Web Data: the entries forms offer again (the older table and today's), nothing else
+// of the file: saved addresses, payment cards and search engines stay.
+const Step ChromiumWebData[] = {
+    {H, "autofill.name autofill.value", "DELETE FROM autofill"},
+    {H, "autocomplete.name autocomplete.value", "DELETE FROM autocomplete"},
+};
+
 const Step ChromiumCookies[] = {
     {C, "cookies.host_key", "DELETE FROM cookies WHERE NOT qr_keep(host_key)"},
 };
@@ -97,6 +104,14 @@ const Step FirefoxPlaces[] = {
      "UPDATE moz_places SET visit_count = 0, last_visit_date = NULL"},
     {H, "moz_origins.id moz_places.origin_id",
      "DELETE FROM moz_origins WHERE NOT EXISTS (SELECT 1 FROM moz_places p WHERE p.origin_id = moz_origins.id)"},
+    // How often and how lately a page was visited lives on in its frecency: the pages and sites
+    // that stay are marked to be worked out anew from what is left, as the browser's own clearing does.
+    {H, "moz_places.frecency", "UPDATE moz_places SET frecency = -1"},
+    {H, "moz_places.recalc_frecency moz_places.alt_frecency moz_places.recalc_alt_frecency",
+     "UPDATE moz_places SET recalc_frecency = 1, alt_frecency = NULL, recalc_alt_frecency = 1"},
+    {H, "moz_origins.frecency", "UPDATE moz_origins SET frecency = 0"},
+    {H, "moz_origins.recalc_frecency moz_origins.alt_frecency moz_origins.recalc_alt_frecency",
+     "UPDATE moz_origins SET recalc_frecency = 1, alt_frecency = NULL, recalc_alt_frecency = 1"},
     {U, "moz_places.typed", "UPDATE moz_places SET typed = 0"},
 };
 
@@ -119,8 +134,12 @@ const Step FirefoxCookies[] = {
     {C, "moz_cookies.host", "DELETE FROM moz_cookies WHERE NOT qr_keep(host)"},
 };
 
-// Form history: only what the search bar remembers of typing, no other form field.
+// Form history: every saved entry with the history (the browser's own history clearing takes them
+// too), and what the search bar remembers of typing with the typed addresses.
 const Step FirefoxForms[] = {
+    {H, "moz_formhistory", "DELETE FROM moz_formhistory"},
+    {H, "moz_sources.id moz_history_to_sources.source_id",
+     "DELETE FROM moz_sources WHERE NOT EXISTS (SELECT 1 FROM moz_history_to_sources h WHERE h.source_id = moz_sources.id)"},
     {U, "moz_formhistory.fieldname", "DELETE FROM moz_formhistory WHERE fieldname = 'searchbar-history'"},
 };
 
@@ -129,6 +148,7 @@ const Step FirefoxForms[] = {
 const DatabaseKind Kinds[] = {
     KIND(Family::Chromium, L"History", false, Kept::Bookmarks, false, ChromiumHistory),
     KIND(Family::Chromium, L"Favicons", false, Kept::Bookmarks, false, ChromiumFavicons),
+    KIND(Family::Chromium, L"Web Data", false, Kept::None, false, ChromiumWebData),
     KIND(Family::Chromium, L"Network\\Cookies", false, Kept::None, false, ChromiumCookies),
     KIND(Family::Chromium, L"Cookies", false, Kept::None, false, ChromiumCookies),
     KIND(Family::Firefox, L"places.sqlite", true, Kept::None, true, FirefoxPlaces),
@@ -138,42 +158,58 @@ const DatabaseKind Kinds[] = {
 };
 #undef KIND
 
-// Files a choice deletes whole (with their -journal, -wal and -shm), in the profile folder.
-struct WholeFile {
+// A file or folder a choice removes. Files go whole with their -journal, -wal and -shm; a name
+// with a '*' stands for every file it matches; caches are emptied and the folder kept.
+enum class Removal { File, Cache };
+struct Rule {
   Family family;
   unsigned choices;
-  const wchar_t* file;
+  Removal removal;
+  const wchar_t* name;  // a file in the profile folder, or a cache folder in its local folder
 };
-const WholeFile WholeFiles[] = {
-    {Family::Chromium, H, L"Visited Links"},
-    {Family::Chromium, H, L"Top Sites"},
-    {Family::Chromium, H | U, L"Shortcuts"},
-    {Family::Chromium, H, L"Network Action Predictor"},
-    {Family::Chromium, H, L"History Provider Cache"},
+const Rule Rules[] = {
+    {Family::Chromium, H, Removal::File, L"Visited Links"},
+    {Family::Chromium, H, Removal::File, L"Top Sites"},
+    {Family::Chromium, H | U, Removal::File, L"Shortcuts"},
+    {Family::Chromium, H | U, Removal::File, L"Network Action Predictor"},
+    {Family::Chromium, H, Removal::File, L"History Provider Cache"},
+    {Family::Chromium, H, Removal::File, L"DIPS"},
+    {Family::Chromium, H, Removal::File, L"Reporting and NEL"},
+    {Family::Chromium, H, Removal::File, L"MediaDeviceSalts"},
+    {Family::Chromium, H, Removal::File, L"HistoryEmbeddings"},
+    {Family::Chromium, H, Removal::File, L"Archived History"},
+    {Family::Chromium, H, Removal::File, L"History Index *"},
+    {Family::Chromium, H, Removal::File, L"DownloadMetadata"},
+    {Family::Chromium, T, Removal::Cache, L"Cache"},
+    {Family::Chromium, T, Removal::Cache, L"Code Cache"},
+    {Family::Chromium, T, Removal::Cache, L"GPUCache"},
+    {Family::Chromium, T, Removal::Cache, L"DawnCache"},
+    {Family::Chromium, T, Removal::Cache, L"DawnWebGPUCache"},
+    {Family::Chromium, T, Removal::Cache, L"DawnGraphiteCache"},
+    {Family::Chromium, T, Removal::Cache, L"Media Cache"},
+    {Family::Chromium, R, Removal::Cache, L"JumpListIcons"},
+    {Family::Chromium, R, Removal::Cache, L"JumpListIconsOld"},
+    {Family::Chromium, R, Removal::Cache, L"JumpListIconsMostVisited"},
+    {Family::Chromium, R, Removal::Cache, L"JumpListIconsRecentClosed"},
+    {Family::Firefox, H, Removal::File, L"bounce-tracking-protection.sqlite"},
+    {Family::Firefox, H, Removal::File, L"AlternateServices.*"},
+    {Family::Firefox, T, Removal::Cache, L"cache2"},
+    {Family::Firefox, H, Removal::Cache, L"thumbnails"},
+    {Family::Firefox, R, Removal::Cache, L"jumpListCache"},
 };
 
-// Folders a choice empties, in the profile's local folder.
-struct Folder {
-  Family family;
-  unsigned choices;
-  const wchar_t* folder;
-};
-const Folder Folders[] = {
-    {Family::Chromium, T, L"Cache"},
-    {Family::Chromium, T, L"Code Cache"},
-    {Family::Chromium, T, L"GPUCache"},
-    {Family::Chromium, T, L"DawnCache"},
-    {Family::Chromium, T, L"DawnWebGPUCache"},
-    {Family::Chromium, T, L"DawnGraphiteCache"},
-    {Family::Chromium, T, L"Media Cache"},
-    {Family::Chromium, R, L"JumpListIcons"},
-    {Family::Chromium, R, L"JumpListIconsOld"},
-    {Family::Chromium, R, L"JumpListIconsMostVisited"},
-    {Family::Chromium, R, L"JumpListIconsRecentClosed"},
-    {Family::Firefox, T, L"cache2"},
-    {Family::Firefox, H, L"thumbnails"},
-    {Family::Firefox, R, L"jumpListCache"},
-};
+// The paths a rule names in a profile: the file itself, or every file its pattern matches.
+std::vector<std::wstring> PathsOf(const Rule& rule, const Profile& profile) {
+  if (rule.removal == Removal::Cache) return {profile.local + L"\\" + rule.name};
+  if (!wcschr(rule.name, L'*')) return {profile.data + L"\\" + rule.name};
+  std::vector<std::wstring> paths;
+  for (const std::wstring& name : Files(profile.data, rule.name)) paths.push_back(profile.data + L"\\" + name);
+  return paths;
+}
+
+bool Applies(const Rule& rule, const Browser& browser, const Choices& choices) {
+  return rule.family == browser.family && (rule.choices & choices.chosen);
+}
 
 // Bookmarks files beyond this size are not read: their addresses cannot be known.
 constexpr size_t MaxBookmarksFile = 64u << 20;
@@ -205,28 +241,38 @@ std::string OriginOf(const std::string& url) {
 
 }  // namespace
 
-BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
-  if (!browser.found) return BrowserNotFound;
-  if (!choices.chosen) return BrowserCleared;
-  // A browser that runs holds its lock files open: nothing of it is opened then.
+namespace {
+
+bool InUseWithSideFiles(const std::wstring& path) {
+  if (InUse(path)) return true;
+  for (const wchar_t* suffix : SideFileSuffixes)
+    if (InUse(path + suffix)) return true;
+  return false;
+}
+
+// A browser that runs holds its lock files and keeps its databases open. Its lock files are taken
+// here and held until the cleaning is over; then every file the run would change is looked at
+// before anything is opened, so no file of a browser that runs is touched.
+bool TakeProfiles(const Browser& browser, const Choices& choices, LockFiles& locks) {
   for (const std::wstring& lock : browser.lockFiles)
-    if (InUse(lock)) return BrowserRunning;
+    if (!locks.Hold(lock)) return false;
+  for (const Profile& profile : browser.profiles) {
+    for (const DatabaseKind& kind : Kinds)
+      if (kind.family == browser.family && InUseWithSideFiles(profile.data + L"\\" + kind.file)) return false;
+    for (const Rule& rule : Rules)
+      if (Applies(rule, browser, choices) && rule.removal == Removal::File)
+        for (const std::wstring& path : PathsOf(rule, profile))
+          if (InUseWithSideFiles(path)) return false;
+  }
+  return true;
+}
 
-  // A browser that runs keeps its databases open: one that another program holds is seen
-  // before anything is opened, so no file of the browser is touched then.
-  for (const Profile& profile : browser.profiles)
-    for (const DatabaseKind& kind : Kinds) {
-      if (kind.family != browser.family) continue;
-      std::wstring path = profile.data + L"\\" + kind.file;
-      if (InUse(path)) return BrowserRunning;
-      for (const wchar_t* suffix : SideFileSuffixes)
-        if (InUse(path + suffix)) return BrowserRunning;
-    }
-
-  // Then every database of every profile is locked and checked, and every file to delete found
-  // free: one that is busy or damaged leaves the whole browser as it was.
-  std::vector<OpenDatabase> open;
-  std::vector<std::vector<std::string>> bookmarks(browser.profiles.size());
+// Every database of every profile that a choice changes, locked and checked: one that is busy or
+// damaged leaves the whole browser as it was. Chromium's bookmarks are read first: without them
+// no address can be told kept, and none is deleted by guesswork.
+BrowserOutcome OpenAndCheck(const Browser& browser, const Choices& choices, std::vector<OpenDatabase>& open,
+                            std::vector<std::vector<std::string>>& bookmarks) {
+  bookmarks.assign(browser.profiles.size(), {});
   for (size_t i = 0; i < browser.profiles.size(); ++i) {
     const Profile& profile = browser.profiles[i];
     if (browser.family == Family::Chromium && (choices.chosen & H)) {
@@ -235,7 +281,6 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
         winapp::FileContent text = winapp::ReadWholeFile(file, MaxBookmarksFile);
         bool ok = false;
         if (text.read()) bookmarks[i] = core::ChromiumBookmarkUrls(text.bytes, ok);
-        // Without the bookmarks no address can be told kept: none is deleted by guesswork.
         if (!ok) return BrowserDamaged;
       }
     }
@@ -250,16 +295,13 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
       if (state != DbState::Ready) return OutcomeOf(state);
       open.push_back({&kind, &profile, i, std::move(db)});
     }
-    for (const WholeFile& whole : WholeFiles) {
-      if (whole.family != browser.family || !(whole.choices & choices.chosen)) continue;
-      std::wstring path = profile.data + L"\\" + whole.file;
-      if (InUse(path)) return BrowserRunning;
-      for (const wchar_t* suffix : SideFileSuffixes)
-        if (InUse(path + suffix)) return BrowserRunning;
-    }
   }
+  return BrowserCleared;
+}
 
-  // Then each database changes in one transaction, or not at all.
+// Each database changes in one transaction, or not at all.
+BrowserOutcome ApplyStatements(const Browser& browser, const Choices& choices, std::vector<OpenDatabase>& open,
+                               const std::vector<std::vector<std::string>>& bookmarks) {
   BrowserOutcome outcome = BrowserCleared;
   std::vector<std::vector<std::string>> keptPages(browser.profiles.size());
   std::vector<bool> pagesKnown(browser.profiles.size(), false);
@@ -290,20 +332,37 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
     if (!ok || !db.Commit()) outcome = BrowserFailed;
     db.Close();
   }
+  return outcome;
+}
 
-  // Files deleted whole, and the caches emptied.
-  for (const Profile& profile : browser.profiles) {
-    for (const WholeFile& whole : WholeFiles)
-      if (whole.family == browser.family && (whole.choices & choices.chosen))
-        if (!DeleteWithSideFiles(profile.data + L"\\" + whole.file)) outcome = BrowserFailed;
-    for (const Folder& folder : Folders)
-      if (folder.family == browser.family && (folder.choices & choices.chosen))
-        if (!EmptyFolder(profile.local + L"\\" + folder.folder)) outcome = BrowserFailed;
-  }
+// Files deleted whole, and the caches emptied.
+BrowserOutcome RemoveFiles(const Browser& browser, const Choices& choices) {
+  BrowserOutcome outcome = BrowserCleared;
+  for (const Profile& profile : browser.profiles)
+    for (const Rule& rule : Rules)
+      if (Applies(rule, browser, choices))
+        for (const std::wstring& path : PathsOf(rule, profile))
+          if (!(rule.removal == Removal::File ? DeleteWithSideFiles(path) : EmptyFolder(path))) outcome = BrowserFailed;
   if (choices.chosen & T)
     for (const std::wstring& cache : browser.sharedCaches)
       if (!EmptyFolder(cache)) outcome = BrowserFailed;
   return outcome;
+}
+
+}  // namespace
+
+BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
+  if (!browser.found) return BrowserNotFound;
+  if (!choices.chosen) return BrowserCleared;
+  LockFiles locks;
+  if (!TakeProfiles(browser, choices, locks)) return BrowserRunning;
+  std::vector<OpenDatabase> open;
+  std::vector<std::vector<std::string>> bookmarks;
+  if (BrowserOutcome checked = OpenAndCheck(browser, choices, open, bookmarks); checked != BrowserCleared)
+    return checked;
+  BrowserOutcome applied = ApplyStatements(browser, choices, open, bookmarks);
+  BrowserOutcome removed = RemoveFiles(browser, choices);
+  return applied != BrowserCleared ? applied : removed;
 }
 
 }  // namespace browsers

@@ -106,6 +106,17 @@ std::vector<std::wstring> SubFolders(const std::wstring& folder, const wchar_t* 
   return names;
 }
 
+std::vector<std::wstring> Files(const std::wstring& folder, const wchar_t* pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  Find find(FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
+  if (find.h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileW(find.h, &found));
+  return names;
+}
+
 bool InUse(const std::wstring& path) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
@@ -115,10 +126,28 @@ bool InUse(const std::wstring& path) {
   return GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_LOCK_VIOLATION;
 }
 
+bool LockFiles::Hold(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND)
+    h = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return GetLastError() != ERROR_SHARING_VIOLATION && GetLastError() != ERROR_LOCK_VIOLATION &&
+           GetLastError() != ERROR_FILE_EXISTS;
+  held_.push_back(h);
+  return true;
+}
+
+void LockFiles::Release() {
+  for (void* h : held_) CloseHandle(h);
+  held_.clear();
+}
+
 bool DeleteWithSideFiles(const std::wstring& path) {
   // The database first: while it stands, a journal beside it may be what rolls it back, so no
   // companion goes on its own. Once it is gone its companions must go too, or a database made
   // anew under that name would take an old journal for its own.
+  if (IsFolder(path)) return EmptyTree(path, 0) && RemoveDirectoryW(path.c_str()) != 0;
   if (!DeleteOne(path)) return false;
   bool ok = true;
   for (const wchar_t* suffix : SideFileSuffixes) ok &= DeleteOne(path + suffix);

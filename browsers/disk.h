@@ -18,15 +18,37 @@ bool IsFile(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 // The names of the sub-folders of `folder` matching `pattern` (e.g. L"Profile *").
 std::vector<std::wstring> SubFolders(const std::wstring& folder, const wchar_t* pattern = L"*");
+// The names of the files (not folders) of `folder` matching `pattern`.
+std::vector<std::wstring> Files(const std::wstring& folder, const wchar_t* pattern);
 
 // True when another program holds the file open (the platform refuses it to a reader that
 // shares nothing). A missing file is not in use.
 bool InUse(const std::wstring& path);
 
+// The lock files of a browser, held open and shared with nobody while its profile is being
+// cleaned: a browser started meanwhile finds its profile in use, as if another copy of it ran,
+// instead of meeting databases in the middle of a change. A lock file that is not there is made
+// for the time being and goes when let go.
+class LockFiles {
+ public:
+  LockFiles() = default;
+  ~LockFiles() { Release(); }
+  LockFiles(const LockFiles&) = delete;
+  LockFiles& operator=(const LockFiles&) = delete;
+  // False when another program holds `path` (the browser runs). A lock file that cannot be opened
+  // or made for another reason (a folder the user may not write) is gone on without.
+  bool Hold(const std::wstring& path);
+  void Release();
+
+ private:
+  std::vector<void*> held_;
+};
+
 // A SQLite database file's companions, which belong to it and go with it.
 constexpr const wchar_t* SideFileSuffixes[] = {L"-journal", L"-wal", L"-shm"};
 
-// Deletes a file together with its -journal, -wal and -shm. True when none of them is left.
+// Deletes a file together with its -journal, -wal and -shm (a folder of that name goes with
+// everything in it). True when none of them is left.
 bool DeleteWithSideFiles(const std::wstring& path);
 // Deletes everything inside a folder, keeping the folder itself. Links and junctions inside are
 // removed, never followed. True when it is empty afterwards (or was not there).

@@ -1,15 +1,27 @@
-// browsers.dll: clears the profiles of today's browsers for a clearing run. Loaded by the run only
-// when the settings ask for it, so that the database engine it carries costs nothing otherwise.
+// browsers.dll: clears the profiles of today's browsers for a clearing run, and tells the panel
+// and the tray which of them are open. Loaded only when the settings ask for the browsers, so
+// that the database engine it carries costs nothing otherwise.
 #include <windows.h>
 
 #include <cstddef>
 
 #include "browsers.h"
+#include "catalog.h"
 #include "clean.h"
 #include "profiles.h"
+#include "running.h"
 
-extern "C" __declspec(dllexport) int ClearBrowsers(BrowserRun* run) {
-  if (!run || run->size < offsetof(BrowserRun, Outcome) + sizeof run->Outcome) return 1;
+namespace {
+
+// How many outcomes the caller's record has room for; 0 for a record too short to hold a run.
+size_t OutcomesOf(const BrowserRun* run) {
+  constexpr size_t first = offsetof(BrowserRun, Outcome);
+  if (!run || run->size < first + BROWSER_FIRST_COUNT) return 0;
+  size_t room = run->size - first;
+  return room < BrowserCount ? room : BrowserCount;
+}
+
+browsers::Choices ChoicesOf(const BrowserRun& run) {
   browsers::Choices choices;
   const struct {
     int BrowserRun::*flag;
@@ -18,13 +30,66 @@ extern "C" __declspec(dllexport) int ClearBrowsers(BrowserRun* run) {
                {&BrowserRun::Cookies, browsers::ChooseCookies}, {&BrowserRun::Recent, browsers::ChooseRecent},
                {&BrowserRun::URL, browsers::ChooseUrl}};
   for (const auto& f : flags)
-    if (run->*f.flag == 1) choices.chosen |= f.choice;
-  choices.keepCookie = run->KeepCookie;
-  choices.keepContext = run->KeepContext;
-  for (unsigned char& outcome : run->Outcome) outcome = BrowserNotFound;
-  for (const browsers::Browser& browser : browsers::FindBrowsers())
-    run->Outcome[browser.id] = static_cast<unsigned char>(browsers::CleanBrowser(browser, choices));
+    if (run.*f.flag == 1) choices.chosen |= f.choice;
+  choices.keepCookie = run.KeepCookie;
+  choices.keepContext = run.KeepContext;
+  return choices;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) int ClearBrowsers(BrowserRun* run) {
+  size_t room = OutcomesOf(run);
+  if (!room) return 1;
+  browsers::Choices choices = ChoicesOf(*run);
+  for (size_t b = 0; b < room; ++b) run->Outcome[b] = BrowserNotFound;
+  for (const browsers::Browser& browser : browsers::FindBrowsers()) {
+    BrowserOutcome outcome = browsers::CleanBrowser(browser, choices);
+    if (static_cast<size_t>(browser.id) < room) run->Outcome[browser.id] = static_cast<unsigned char>(outcome);
+  }
   return 0;
+}
+
+extern "C" __declspec(dllexport) int FindOpenBrowsers(BrowserRun* run) {
+  size_t room = OutcomesOf(run);
+  if (!room) return 1;
+  browsers::Choices choices = ChoicesOf(*run);
+  for (size_t b = 0; b < room; ++b) run->Outcome[b] = BrowserClosed;
+  if (!choices.chosen) return 0;
+  for (const browsers::Browser& browser : browsers::FindBrowsers())
+    if (static_cast<size_t>(browser.id) < room && browser.found && !browser.profiles.empty())
+      run->Outcome[browser.id] = static_cast<unsigned char>(browsers::OpenStateOf(*browser.entry));
+  return 0;
+}
+
+extern "C" __declspec(dllexport) int CloseBrowsers(BrowserRun* run, unsigned waitMilliseconds) {
+  size_t room = OutcomesOf(run);
+  if (!room) return 1;
+  std::vector<browsers::Browser> closing;
+  std::vector<const browsers::CatalogEntry*> entries;
+  std::vector<std::wstring> locks;
+  for (browsers::Browser& browser : browsers::FindBrowsers())
+    if (static_cast<size_t>(browser.id) < room && run->Outcome[browser.id] != BrowserClosed) {
+      browsers::CloseBrowser(*browser.entry);
+      entries.push_back(browser.entry);
+      locks.insert(locks.end(), browser.lockFiles.begin(), browser.lockFiles.end());
+      closing.push_back(std::move(browser));
+    }
+  browsers::WaitUntilClosed(entries, locks, waitMilliseconds);
+  // Each browser on its own: one that is still open does not keep the others from the run.
+  int open = 0;
+  for (const browsers::Browser& browser : closing) {
+    if (browsers::WaitUntilClosed({browser.entry}, browser.lockFiles, 0))
+      run->Outcome[browser.id] = BrowserClosed;
+    else
+      ++open;
+  }
+  return open;
+}
+
+extern "C" __declspec(dllexport) const char* BrowserName(int id) {
+  const browsers::CatalogEntry* entry = browsers::CatalogOf(id);
+  return entry ? entry->name : nullptr;
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

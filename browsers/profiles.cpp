@@ -53,27 +53,20 @@ void AddChromiumProfiles(Browser& b, const std::wstring& root, const std::wstrin
   }
 }
 
-struct ChromiumPlace {
-  BrowserId id;
-  const wchar_t* userData;  // under the local application data folder
-};
-
-constexpr ChromiumPlace ChromiumPlaces[] = {
-    {BrowserChrome, L"Google\\Chrome\\User Data"},
-    {BrowserEdge, L"Microsoft\\Edge\\User Data"},
-    {BrowserBrave, L"BraveSoftware\\Brave-Browser\\User Data"},
-    {BrowserVivaldi, L"Vivaldi\\User Data"},
-    {BrowserChromium, L"Chromium\\User Data"},
-};
-
 // The caches a Chromium-family browser keeps beside its profiles, for all of them.
 constexpr const wchar_t* ChromiumSharedCaches[] = {L"ShaderCache", L"GrShaderCache", L"GraphiteDawnCache",
                                                     L"GPUPersistentCache"};
 
-Browser FindChromium(BrowserId id, const std::wstring& root) {
+Browser Named(const CatalogEntry& entry) {
   Browser b;
-  b.id = id;
-  b.family = Family::Chromium;
+  b.id = entry.id;
+  b.family = entry.family;
+  b.entry = &entry;
+  return b;
+}
+
+Browser FindChromium(const CatalogEntry& entry, const std::wstring& root) {
+  Browser b = Named(entry);
   if (root.empty() || !IsFolder(root)) return b;
   b.found = true;
   b.lockFiles.push_back(root + L"\\lockfile");
@@ -84,13 +77,11 @@ Browser FindChromium(BrowserId id, const std::wstring& root) {
 
 // Opera keeps its data under the roaming folder and its caches under the local one, and the
 // folder itself is the profile (later versions may add profiles inside it as Chrome does).
-Browser FindOpera(BrowserId id, const wchar_t* folder, const std::wstring& roaming, const std::wstring& local) {
-  Browser b;
-  b.id = id;
-  b.family = Family::Chromium;
+Browser FindOpera(const CatalogEntry& entry, const std::wstring& roaming, const std::wstring& local) {
+  Browser b = Named(entry);
   if (roaming.empty()) return b;
-  std::wstring root = roaming + L"\\Opera Software\\" + folder;
-  std::wstring localRoot = local.empty() ? root : local + L"\\Opera Software\\" + folder;
+  std::wstring root = roaming + L"\\" + entry.folder;
+  std::wstring localRoot = local.empty() ? root : local + L"\\" + entry.folder;
   if (!IsFolder(root)) return b;
   b.found = true;
   b.lockFiles.push_back(root + L"\\lockfile");
@@ -125,13 +116,12 @@ void AddFirefoxProfiles(Browser& b, const std::wstring& roaming, const std::wstr
   }
 }
 
-Browser FindFirefox(const std::wstring& roaming, const std::wstring& local) {
-  Browser b;
-  b.id = BrowserFirefox;
-  b.family = Family::Firefox;
-  if (!roaming.empty()) AddFirefoxProfiles(b, roaming + L"\\Mozilla\\Firefox", local + L"\\Mozilla\\Firefox");
-  // The Store edition keeps both folders inside its package's own.
-  if (!local.empty())
+// Firefox and the forks that keep its layout under a folder of their own.
+Browser FindMozilla(const CatalogEntry& entry, const std::wstring& roaming, const std::wstring& local) {
+  Browser b = Named(entry);
+  if (!roaming.empty()) AddFirefoxProfiles(b, roaming + L"\\" + entry.folder, local + L"\\" + entry.folder);
+  // The Store edition of Firefox keeps both folders inside its package's own.
+  if (entry.id == BrowserFirefox && !local.empty())
     for (const std::wstring& package : SubFolders(local + L"\\Packages", L"Mozilla.Firefox_*")) {
       std::wstring cache = local + L"\\Packages\\" + package + L"\\LocalCache";
       AddFirefoxProfiles(b, cache + L"\\Roaming\\Mozilla\\Firefox", cache + L"\\Local\\Mozilla\\Firefox");
@@ -145,11 +135,17 @@ std::vector<Browser> FindBrowsers() {
   std::wstring roaming = UserFolder(CSIDL_APPDATA);
   std::wstring local = UserFolder(CSIDL_LOCAL_APPDATA);
   std::vector<Browser> browsers;
-  for (const ChromiumPlace& place : ChromiumPlaces)
-    browsers.push_back(FindChromium(place.id, local.empty() ? std::wstring() : local + L"\\" + place.userData));
-  browsers.push_back(FindOpera(BrowserOpera, L"Opera Stable", roaming, local));
-  browsers.push_back(FindOpera(BrowserOperaGX, L"Opera GX Stable", roaming, local));
-  browsers.push_back(FindFirefox(roaming, local));
+  for (const CatalogEntry& entry : Catalog) switch (entry.layout) {
+      case Layout::UserData:
+        browsers.push_back(FindChromium(entry, local.empty() ? std::wstring() : local + L"\\" + entry.folder));
+        break;
+      case Layout::Opera:
+        browsers.push_back(FindOpera(entry, roaming, local));
+        break;
+      case Layout::Mozilla:
+        browsers.push_back(FindMozilla(entry, roaming, local));
+        break;
+    }
   return browsers;
 }
 

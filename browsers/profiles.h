@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "browsers.h"
+#include "catalog.h"
 
 namespace browsers {
-
-enum class Family { Chromium, Firefox };
 
 struct Profile {
   std::wstring data;   // the profile folder: databases, bookmarks, passwords, preferences
@@ -18,6 +17,7 @@ struct Profile {
 struct Browser {
   BrowserId id = BrowserChrome;
   Family family = Family::Chromium;
+  const CatalogEntry* entry = nullptr;
   bool found = false;                    // some folder of the browser exists
   std::vector<Profile> profiles;
   std::vector<std::wstring> lockFiles;   // files the running browser holds open

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "browsers.h"
+#include "catalog.h"
 #include "cleaners.h"
 #include "settings.h"
 
@@ -11,10 +12,6 @@ namespace {
 int KeepCookie(void* upperEntries, const char* host) {
   return IsExcluded(host, *static_cast<const std::vector<std::string>*>(upperEntries)) ? 1 : 0;
 }
-
-// The names the last line of the progress window gives, in the module's order.
-constexpr const char* BrowserNames[BrowserCount] = {"Chrome", "Edge",     "Brave",    "Vivaldi",
-                                                    "Opera",  "Opera GX", "Chromium", "Firefox"};
 
 }  // namespace
 
@@ -29,8 +26,8 @@ std::string SkippedBrowsersLine(const unsigned char* outcome) {
   std::string line;
   for (const Reason& reason : reasons) {
     std::string names;
-    for (int b = 0; b < BrowserCount; ++b)
-      if (outcome[b] == reason.outcome) names += (names.empty() ? "" : ", ") + std::string(BrowserNames[b]);
+    for (const browsers::CatalogEntry& b : browsers::Catalog)
+      if (outcome[b.id] == reason.outcome) names += (names.empty() ? "" : ", ") + std::string(b.name);
     if (names.empty()) continue;
     line += (line.empty() ? "" : "; ") + std::string(reason.text) + names;
   }

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "openbrowsers.h"
 #include "panel.h"
 #include "system.h"
 
@@ -17,7 +18,7 @@ void frmMain::Command1_Click() {
 
 void frmMain::Command2_Click() {
   if (FileExists(panel_.InFolder(ClearProgram))) {
-    StartProgram(hwnd(), ClearProgram, LaunchToken);
+    if (ReadyBrowsersForRun(hwnd(), panel_.folder)) StartProgram(hwnd(), ClearProgram, LaunchToken);
   } else {
     ShowError(panel_,
               ReinstallMessage(panel_.InFolder(ClearProgram)) + ".",

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "openbrowsers.h"
 #include "system.h"
 
 using namespace winapp;
@@ -92,7 +93,9 @@ void FrmSysTray::Form_MouseMove(LPARAM lp) {
 
 void FrmSysTray::mAbout_Click() { StartProgram(hwnd(), PanelProgram, "ABOUT"); }
 void FrmSysTray::mSettings_Click() { StartProgram(hwnd(), PanelProgram, "SETTINGS"); }
-void FrmSysTray::mClearNow_Click() { StartProgram(hwnd(), ClearProgram, LaunchToken); }
+void FrmSysTray::mClearNow_Click() {
+  if (ReadyBrowsersForRun(hwnd(), ProgramFolder())) StartProgram(hwnd(), ClearProgram, LaunchToken);
+}
 void FrmSysTray::mCheckforUpdates_Click() { StartProgram(hwnd(), UpdateProgram, ""); }
 
 void FrmSysTray::mExit_Click() {

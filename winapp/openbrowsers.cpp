@@ -1,0 +1,71 @@
+#include "openbrowsers.h"
+
+#include "browsers.h"
+#include "form.h"
+#include "programs.h"
+#include "settings.h"
+
+namespace winapp {
+
+namespace {
+
+// How long the browsers get to save their sessions and let go of their profiles.
+constexpr unsigned CloseWaitMilliseconds = 10000;
+
+struct Library {
+  HMODULE h;
+  explicit Library(const std::string& path) : h(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {}
+  ~Library() {
+    if (h) FreeLibrary(h);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  template <typename Proc>
+  Proc Find(const char* name) const {
+    return h ? reinterpret_cast<Proc>(GetProcAddress(h, name)) : nullptr;
+  }
+};
+
+}  // namespace
+
+std::string OpenBrowsersQuestion(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return "These browsers are open: " + list +
+         ".\r\n\r\nClose them so that their traces can be cleared too?\r\n"
+         "Yes: close them, then clear. No: clear the rest. Cancel: clear nothing.";
+}
+
+bool ReadyBrowsersForRun(HWND owner, const std::string& folder) {
+  std::string settings = folder + "\\" + SettingsFileName;
+  auto flag = [&](const char* key) { return FlagValue(ReadIniValue(settings, "Settings", key)); };
+  if (flag("Browsers") != 1) return true;
+  BrowserRun run{};
+  run.size = sizeof run;
+  run.History = flag("History");
+  run.TmpInt = flag("TmpInt");
+  run.Cookies = flag("Cookies");
+  run.Recent = flag("Recent");
+  run.URL = flag("URL");
+
+  Library module(folder + "\\browsers.dll");
+  auto find = module.Find<FindOpenBrowsersProc>(FIND_OPEN_BROWSERS_EXPORT);
+  auto close = module.Find<CloseBrowsersProc>(CLOSE_BROWSERS_EXPORT);
+  auto name = module.Find<BrowserNameProc>(BROWSER_NAME_EXPORT);
+  if (!find || !close || !name || find(&run) != 0) return true;
+  std::vector<std::string> names;
+  for (int b = 0; b < BrowserCount; ++b) {
+    const char* known = name(b);
+    if (run.Outcome[b] == BrowserClosed || !known) continue;
+    names.push_back(std::string(known) + (run.Outcome[b] == BrowserInBackground ? " (in the background)" : ""));
+  }
+  if (names.empty()) return true;
+  int answer = MessageBoxA(owner, OpenBrowsersQuestion(names).c_str(), "Quietrail 2003",
+                           MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
+  if (answer == IDCANCEL) return false;
+  // A browser still open after the wait is left to the run, which names it.
+  if (answer == IDYES) close(&run, CloseWaitMilliseconds);
+  return true;
+}
+
+}  // namespace winapp
