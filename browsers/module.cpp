@@ -18,7 +18,7 @@ size_t OutcomesOf(const BrowserRun* run) {
   constexpr size_t first = offsetof(BrowserRun, Outcome);
   if (!run || run->size < first + BROWSER_FIRST_COUNT) return 0;
   size_t room = run->size - first;
-  return room < BrowserCount ? room : BrowserCount;
+  return room < size_t{BrowserCount} ? room : size_t{BrowserCount};
 }
 
 browsers::Choices ChoicesOf(const BrowserRun& run) {

@@ -21,11 +21,13 @@ std::wstring Lower(std::wstring s) {
   return s;
 }
 
-void AddProfile(Browser& b, Profile p) {
+// False when the profile is known already (a list names it and it lies where profiles are looked for).
+bool AddProfile(Browser& b, Profile p) {
   std::wstring key = Lower(p.data);
   for (const Profile& known : b.profiles)
-    if (Lower(known.data) == key) return;
+    if (Lower(known.data) == key) return false;
   b.profiles.push_back(std::move(p));
+  return true;
 }
 
 // A Chromium-family profile folder holds its preferences or its history; another folder of the
@@ -111,8 +113,8 @@ void AddFirefoxProfiles(Browser& b, const std::wstring& roaming, const std::wstr
     found.push_back({roaming + L"\\Profiles\\" + name, local + L"\\Profiles\\" + name});
   for (Profile& p : found) {
     if (!IsFolder(p.data) || !IsFirefoxProfile(p.data)) continue;
-    b.lockFiles.push_back(p.data + L"\\parent.lock");
-    AddProfile(b, std::move(p));
+    std::wstring lock = p.data + L"\\parent.lock";
+    if (AddProfile(b, std::move(p))) b.lockFiles.push_back(lock);
   }
 }
 

@@ -14,6 +14,9 @@ namespace browsers {
 
 namespace {
 
+// PROCESS_QUERY_LIMITED_INFORMATION, which the headers give from Windows Vista on.
+constexpr DWORD QueryLimited = 0x1000;
+
 struct Handle {
   HANDLE h;
   explicit Handle(HANDLE handle) : h(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
@@ -90,6 +93,15 @@ std::vector<HWND> ShownWindows(const std::vector<unsigned long>& processes) {
   return w.shown;
 }
 
+// The full path of a process's program. The call came with Windows Vista: where it is missing, no
+// process is known as a browser's, and the run skips an open browser as it always has.
+bool ImageOf(HANDLE process, wchar_t* image, DWORD* length) {
+  using Query = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  static const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW")));
+  return query && query(process, 0, image, length);
+}
+
 // Keeps the caller's windows painted and its input answered while it waits.
 void DispatchWaiting(DWORD milliseconds) {
   MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
@@ -121,13 +133,13 @@ std::vector<unsigned long> ProcessesOf(const CatalogEntry& entry) {
   for (BOOL more = Process32FirstW(snapshot.h, &p); more; more = Process32NextW(snapshot.h, &p)) {
     if (!IsImageOf(entry, p.szExeFile)) continue;
     if (!ProcessIdToSessionId(p.th32ProcessID, &session) || session != ownSession) continue;
-    Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, p.th32ProcessID));
+    Handle process(OpenProcess(QueryLimited, FALSE, p.th32ProcessID));
     if (!process.h) continue;  // another user's, or gone
     auto user = UserOf(process.h);
     if (!user || !EqualSid(SidOf(user), SidOf(me))) continue;
     wchar_t image[MAX_PATH * 2];
     DWORD length = static_cast<DWORD>(std::size(image));
-    if (!QueryFullProcessImageNameW(process.h, 0, image, &length)) continue;
+    if (!ImageOf(process.h, image, &length)) continue;
     if (folders.empty()) folders = InstallFolders(entry);
     std::wstring path = Lower(std::wstring(image, length));
     for (const std::wstring& folder : folders)

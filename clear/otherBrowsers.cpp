@@ -58,7 +58,7 @@ std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& fl
 
   std::string module = folder + "\\browsers.dll";
   HMODULE library = LoadLibraryExA(module.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  auto clear = library ? reinterpret_cast<ClearBrowsersProc>(GetProcAddress(library, CLEAR_BROWSERS_EXPORT)) : nullptr;
+  auto clear = library ? reinterpret_cast<ClearBrowsersProc>(reinterpret_cast<void*>(GetProcAddress(library, CLEAR_BROWSERS_EXPORT))) : nullptr;
   std::string line;
   if (!clear || clear(&run) != 0)
     line = "browsers.dll not found: other browsers not cleared";

@@ -22,7 +22,7 @@ struct Library {
   Library& operator=(const Library&) = delete;
   template <typename Proc>
   Proc Find(const char* name) const {
-    return h ? reinterpret_cast<Proc>(GetProcAddress(h, name)) : nullptr;
+    return h ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(h, name))) : nullptr;
   }
 };
 

@@ -7,10 +7,16 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <map>
 
+#include "browsers.h"
 #include "cleaners.h"
+#include "openbrowsers.h"
+#include "system.h"
 #include "programs.h"
 #include "test_util.h"
 
@@ -153,6 +159,16 @@ void LayChromium(const std::string& userData = Chromium) {
     MakeFolders(userData + profile + "\\JumpListIconsMostVisited");
     WriteWholeFile(userData + profile + "\\JumpListIconsMostVisited\\1.ico", "icon");
   }
+  // Traces this version made no file of in a short headless run, as other versions leave them.
+  for (const char* f : {"DIPS", "MediaDeviceSalts", "HistoryEmbeddings", "Archived History", "History Index 2013-05",
+                        "DownloadMetadata", "Shortcuts", "Network Action Predictor"})
+    WriteWholeFile(userData + "\\Default\\" + f, "trace");
+  // A form entry (older table and today's) beside an extension's storage, which stays.
+  Exec(userData + "\\Default\\Web Data",
+       "INSERT INTO autofill (name, value, value_lower) VALUES ('q', 'typed', 'typed');"
+       "INSERT INTO autocomplete (name, label, label_normalized, value, value_lower) VALUES ('q', '', '', 'typed', 'typed')");
+  MakeFolders(userData + "\\Default\\Local Extension Settings\\abcdefghijklmnop");
+  WriteWholeFile(userData + "\\Default\\Local Extension Settings\\abcdefghijklmnop\\000003.log", "extension");
 }
 
 // Opera: the folder is the profile; its cache lies under the local folder.
@@ -171,6 +187,19 @@ void LayFirefox() {
   Move(Firefox + "\\cache2", FirefoxLocal + "\\cache2");
   MakeFolders(FirefoxLocal + "\\jumpListCache");
   WriteWholeFile(FirefoxLocal + "\\jumpListCache\\1.ico", "icon");
+  WriteWholeFile(Firefox + "\\AlternateServices.bin", "trace");
+  WriteWholeFile(Firefox + "\\autofill-profiles.json", "{\"version\":1,\"addresses\":[]}");
+  MakeFolders(Firefox + "\\extensions");
+  WriteWholeFile(Firefox + "\\extensions\\kept@example.xpi", "extension");
+}
+
+// Every row of every table of a database but `except`, by table.
+std::string TablesBut(const std::string& file, const std::vector<std::string>& except) {
+  std::string all;
+  for (const std::string& table : Rows(file, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"))
+    if (std::find(except.begin(), except.end(), table) == except.end())
+      all += table + ": " + testing::PrintToString(Rows(file, "SELECT * FROM \"" + table + "\"")) + "\n";
+  return all;
 }
 
 // What no choice may change, byte for byte: bookmarks, passwords, preferences, sessions.
@@ -179,8 +208,14 @@ Snapshot NeverTouched() {
   for (const char* f : {"\\Default\\Bookmarks", "\\Default\\Login Data", "\\Default\\Preferences",
                         "\\Default\\Secure Preferences", "\\Profile 1\\Preferences", "\\Local State"})
     if (Exists(Chromium + f)) s[Chromium + f] = ReadWholeFile(Chromium + f);
-  for (const char* f : {"\\logins.json", "\\logins.db", "\\key4.db", "\\prefs.js", "\\sessionstore.jsonlz4"})
+  for (const char* f : {"\\logins.json", "\\logins.db", "\\key4.db", "\\prefs.js", "\\sessionstore.jsonlz4",
+                        "\\autofill-profiles.json", "\\permissions.sqlite", "\\extensions\\kept@example.xpi"})
     if (Exists(Firefox + f)) s[Firefox + f] = ReadWholeFile(Firefox + f);
+  for (const char* folder : {"\\Default\\Local Extension Settings", "\\Default\\Sessions", "\\Default\\Extension State"})
+    for (const auto& [name, bytes] : Take(Chromium + folder)) s[Chromium + folder + name] = bytes;
+  // Saved addresses, payment cards, search engines: every table of Web Data but the form entries.
+  if (Exists(Chromium + "\\Default\\Web Data"))
+    s["web data"] = TablesBut(Chromium + "\\Default\\Web Data", {"autofill", "autocomplete"});
   if (Exists(Firefox + "\\places.sqlite"))
     s["bookmarks"] = testing::PrintToString(
         Rows(Firefox + "\\places.sqlite", "SELECT b.id, b.title, p.url FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk"));
@@ -233,6 +268,16 @@ TEST_F(BrowsersTest, EachChoiceErasesItsTracesInEveryProfile) {
          EXPECT_EQ(One(Firefox + "\\favicons.sqlite", "SELECT count(*) FROM moz_icons WHERE root = 1"), "0");
          EXPECT_EQ(One(Firefox + "\\favicons.sqlite", "SELECT count(*) FROM moz_pages_w_icons"), "4");
          EXPECT_GT(FileCount(FirefoxLocal + "\\cache2"), 0u);
+         for (const char* f : {"DIPS", "MediaDeviceSalts", "HistoryEmbeddings", "Archived History", "History Index 2013-05",
+                               "DownloadMetadata", "Reporting and NEL"})
+           EXPECT_FALSE(Exists(Chromium + "\\Default\\" + f)) << f;
+         EXPECT_EQ(One(Chromium + "\\Default\\Web Data",
+                       "SELECT (SELECT count(*) FROM autofill) + (SELECT count(*) FROM autocomplete)"), "0");
+         EXPECT_FALSE(Exists(Firefox + "\\bounce-tracking-protection.sqlite") || Exists(Firefox + "\\AlternateServices.bin"));
+         EXPECT_EQ(One(Firefox + "\\formhistory.sqlite", "SELECT count(*) FROM moz_formhistory"), "0");
+         // The bookmarked page stays, to have its frecency worked out anew by the browser.
+         EXPECT_EQ(One(FxPlaces, "SELECT frecency, recalc_frecency FROM moz_places WHERE url = '" + std::string(Kept) + "'"),
+                   "-1|1");
        }},
       {"temporary files", {0, 1, 0, 0, 0}, "",
        [] {
@@ -263,8 +308,9 @@ TEST_F(BrowsersTest, EachChoiceErasesItsTracesInEveryProfile) {
          EXPECT_EQ(One(CrHistory, "SELECT sum(typed_count) FROM urls"), "0");
          EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM keyword_search_terms"), "0");
          EXPECT_EQ(One(CrHistory, "SELECT count(*) FROM visits"), "5");
-         EXPECT_FALSE(Exists(Chromium + "\\Default\\Shortcuts"));
-         EXPECT_TRUE(Exists(Chromium + "\\Default\\Top Sites"));
+         EXPECT_FALSE(Exists(Chromium + "\\Default\\Shortcuts") || Exists(Chromium + "\\Default\\Network Action Predictor"));
+         EXPECT_TRUE(Exists(Chromium + "\\Default\\Top Sites") && Exists(Chromium + "\\Default\\DIPS"));
+         EXPECT_EQ(One(Chromium + "\\Default\\Web Data", "SELECT count(*) FROM autofill"), "1");
          EXPECT_EQ(One(FxPlaces, "SELECT sum(typed) FROM moz_places"), "0");
          EXPECT_EQ(One(FxPlaces, "SELECT count(*) FROM moz_inputhistory"), "0");
          EXPECT_NE(One(FxPlaces, "SELECT count(*) FROM moz_historyvisits"), "0");
@@ -392,6 +438,159 @@ TEST_F(BrowsersTest, TheProgressWindowNamesTheBrowserItLeftAlone) {
     EXPECT_GT(std::chrono::steady_clock::now() - shown, std::chrono::seconds(3));
     p.WaitForEnd();
   }
+}
+
+// A stand-in browser (fakebrowser.exe) copied under a browser's program name into `folder` and
+// started on the profile's lock file; `shown` 0 runs it in the background, 1 with a window, 2
+// with a window that will not close.
+class FakeBrowser {
+ public:
+  FakeBrowser(const std::string& folder, const std::string& exe, const std::string& lock, int shown)
+      : report_(folder + "\\report-" + std::to_string(shown) + ".txt") {
+    MakeFolders(folder);
+    DeleteFileA(report_.c_str());
+    EXPECT_TRUE(testutil::CopyInto(winapp::ProgramFolder() + "\\fakebrowser.exe", folder, exe));
+    program_ = std::make_unique<e2e::Program>(folder, exe, "\"" + lock + "\" " + std::to_string(shown) + " \"" + report_ + "\"");
+    EXPECT_TRUE(testutil::PumpUntil([&] { return !Report().empty(); }, std::chrono::seconds(30)));
+    if (shown) {
+      EXPECT_TRUE(testutil::PumpUntil([&] { return !testutil::TopWindows("QrFakeBrowser", program_->Id(), true).empty(); },
+                                      std::chrono::seconds(30)));
+    }
+  }
+  std::string Report() const { return ReadWholeFile(report_); }
+  e2e::Program& program() { return *program_; }
+
+ private:
+  std::string report_;
+  std::unique_ptr<e2e::Program> program_;
+};
+
+const std::string ChromiumProgram = Local + "\\Chromium\\Application";
+
+// The module's own calls, as the panel and the tray make them.
+struct Module {
+  HMODULE h;
+  explicit Module(const std::string& folder) : h(LoadLibraryA((folder + "\\browsers.dll").c_str())) {}
+  ~Module() { FreeLibrary(h); }
+  template <typename P>
+  P Proc(const char* name) const {
+    return reinterpret_cast<P>(reinterpret_cast<void*>(GetProcAddress(h, name)));
+  }
+  BrowserRun Find(int history = 1) {
+    BrowserRun run{};
+    run.size = sizeof run;
+    run.History = history;
+    auto find = Proc<FindOpenBrowsersProc>(FIND_OPEN_BROWSERS_EXPORT);
+    EXPECT_EQ(find(&run), 0);
+    return run;
+  }
+  int Close(BrowserRun& run, unsigned wait) {
+    return Proc<CloseBrowsersProc>(CLOSE_BROWSERS_EXPORT)(&run, wait);
+  }
+};
+
+// An open browser is found by its program in its own install folder, for this user: one with a
+// window gets the ordinary close and saves, one in the background is ended, one that will not
+// close is never forced, and a program of the same name elsewhere is none of its business.
+TEST_F(BrowsersTest, OpenBrowsersAreClosedAsTheyRun) {
+  struct Case {
+    const char* name;
+    std::string folder;
+    int shown;
+    int state;           // what the module sees
+    bool closes;         // gone after the close
+    const char* report;  // what the stand-in wrote
+    const char* line;    // the run afterwards
+  } cases[] = {
+      {"with a window", ChromiumProgram, 1, BrowserInWindows, true, "held\nsaved\n", ""},
+      {"in the background", ChromiumProgram, 0, BrowserInBackground, true, "held\n", ""},
+      {"a window that will not close", ChromiumProgram, 2, BrowserInWindows, false, "held\n",
+       "Not cleared while open: Chromium"},
+      {"same name elsewhere", Local + "\\Elsewhere", 1, BrowserClosed, false, "held\n",
+       "Not cleared while open: Chromium"},
+  };
+  Module module(program.path());
+  ASSERT_TRUE(module.h);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveBrowsers();
+    LayChromium();
+    FakeBrowser browser(c.folder, "chrome.exe", Chromium + "\\lockfile", c.shown);
+    BrowserRun found = module.Find();
+    EXPECT_EQ(found.Outcome[BrowserChromium], c.state);
+    EXPECT_EQ(found.Outcome[BrowserFirefox], BrowserClosed);
+    // Closed only as the user said: the test says yes to every browser open.
+    if (c.state == BrowserClosed) found.Outcome[BrowserChromium] = BrowserInWindows;
+    EXPECT_EQ(module.Close(found, c.closes ? 10000 : 1500), c.closes ? 0 : 1);
+    EXPECT_EQ(!browser.program().Running(), c.closes);
+    EXPECT_EQ(browser.Report(), c.report);
+    EXPECT_EQ(Run({1, 1, 0, 0, 0}), c.line);
+  }
+  EXPECT_EQ(module.Find(0).Outcome[BrowserChromium], BrowserClosed) << "no choice, nothing to close";
+}
+
+// The question before a run started from a window: Yes closes, No leaves the browser to be named
+// by the run, Cancel starts no run. Answered here as a user would, by the message box's buttons.
+TEST_F(BrowsersTest, TheQuestionBeforeARunFollowsTheAnswer) {
+  WriteWholeFile(program / "quietrail.ini", "[Settings]\r\nHistory=1\r\nTmpInt=0\r\nCookies=0\r\nRecent=0\r\nURL=0\r\nBrowsers=1\r\n");
+  for (int answer : {IDYES, IDNO, IDCANCEL}) {
+    SCOPED_TRACE(answer);
+    RemoveBrowsers();
+    LayChromium();
+    FakeBrowser browser(ChromiumProgram, "chrome.exe", Chromium + "\\lockfile", 0);
+    std::string question;
+    std::thread answering([&] {
+      HWND box = nullptr;
+      for (int i = 0; i < 600 && !box; ++i, Sleep(50)) box = FindWindowA("#32770", "Quietrail 2003");
+      if (!box) return;
+      HWND text = FindWindowExA(box, nullptr, "Static", nullptr);
+      while (text && testutil::TextOf(text).empty()) text = FindWindowExA(box, text, "Static", nullptr);
+      question = text ? testutil::TextOf(text) : "";
+      PostMessageA(box, WM_COMMAND, answer, 0);
+    });
+    bool start = winapp::ReadyBrowsersForRun(nullptr, program.path());
+    answering.join();
+    EXPECT_NE(question.find("These browsers are open: Chromium (in the background)."), std::string::npos) << question;
+    EXPECT_EQ(start, answer != IDCANCEL);
+    EXPECT_EQ(browser.program().Running(), answer != IDYES);
+  }
+  // Nothing is asked where the browsers are not chosen.
+  WriteWholeFile(program / "quietrail.ini", "[Settings]\r\nHistory=1\r\nBrowsers=0\r\n");
+  FakeBrowser browser(ChromiumProgram, "chrome.exe", Chromium + "\\lockfile", 0);
+  EXPECT_TRUE(winapp::ReadyBrowsersForRun(nullptr, program.path()));
+  EXPECT_TRUE(browser.program().Running());
+}
+
+// A browser started while its profile is being cleaned finds the profile in use, and the
+// databases are sound afterwards. It is started from inside the run, while Chromium's cookies are
+// being decided, so that it meets the run at work every time.
+TEST_F(BrowsersTest, ABrowserStartedDuringTheRunFindsItsProfileInUse) {
+  RemoveBrowsers();
+  LayChromium();
+  struct Context {
+    std::unique_ptr<FakeBrowser> browser;
+  } context;
+  BrowserRun run{};
+  run.size = sizeof run;
+  run.History = run.Cookies = run.TmpInt = 1;
+  run.KeepContext = &context;
+  run.KeepCookie = [](void* p, const char*) {
+    auto* c = static_cast<Context*>(p);
+    if (!c->browser) {
+      c->browser = std::make_unique<FakeBrowser>(ChromiumProgram, "chrome.exe", Chromium + "\\lockfile", 0);
+      c->browser->program().WaitForEnd();
+    }
+    return 0;
+  };
+  Module module(program.path());
+  auto clear = module.Proc<ClearBrowsersProc>(CLEAR_BROWSERS_EXPORT);
+  ASSERT_EQ(clear(&run), 0);
+  ASSERT_TRUE(context.browser);
+  EXPECT_EQ(context.browser->Report(), "busy\n");
+  EXPECT_EQ(run.Outcome[BrowserChromium], BrowserCleared);
+  EXPECT_FALSE(Exists(Chromium + "\\lockfile")) << "the lock file made for the run goes with it";
+  for (const char* db : {"\\Default\\History", "\\Default\\Network\\Cookies", "\\Default\\Favicons"})
+    EXPECT_EQ(One(Chromium + db, "PRAGMA integrity_check"), "ok") << db;
 }
 
 }  // namespace
