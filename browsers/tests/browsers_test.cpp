@@ -144,7 +144,7 @@ struct HeldFile {
 
 void RemoveBrowsers() {
   for (const std::string& f : {Local + "\\Chromium", Local + "\\Google", Roaming + "\\Opera Software",
-                               Local + "\\Opera Software", Roaming + "\\Mozilla", Local + "\\Mozilla"})
+                               Local + "\\Opera Software", Roaming + "\\Mozilla", Local + "\\Mozilla", Local + "\\Elsewhere"})
     testutil::RemoveTree(f);
 }
 
