@@ -1,9 +1,8 @@
 #include "openbrowsers.h"
 
 #include "browsers.h"
-#include "form.h"
 #include "programs.h"
-#include "settings.h"
+#include "values.h"
 
 namespace winapp {
 
@@ -37,8 +36,14 @@ std::string OpenBrowsersQuestion(const std::vector<std::string>& names) {
 }
 
 bool ReadyBrowsersForRun(HWND owner, const std::string& folder) {
+  // Read without the settings lock: the tray takes nothing else of the
+  // settings kit, and a value read during a save can only leave out the question, never a file.
   std::string settings = folder + "\\" + SettingsFileName;
-  auto flag = [&](const char* key) { return FlagValue(ReadIniValue(settings, "Settings", key)); };
+  auto flag = [&](const char* key) {
+    char value[50] = {};
+    GetPrivateProfileStringA("Settings", key, "", value, sizeof value, settings.c_str());
+    return core::FlagValue(core::TrimSpaces(value));
+  };
   if (flag("Browsers") != 1) return true;
   BrowserRun run{};
   run.size = sizeof run;
