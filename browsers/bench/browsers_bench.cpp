@@ -189,8 +189,11 @@ int Bare(const std::string& folder) {
                "DELETE FROM favicons WHERE NOT EXISTS (SELECT 1 FROM icon_mapping m WHERE m.icon_id = favicons.id)",
                "DELETE FROM favicon_bitmaps WHERE NOT EXISTS (SELECT 1 FROM favicons f WHERE f.id = favicon_bitmaps.icon_id)"},
               nullptr);
+  ok &= Clean(Profile + "\\Web Data", {"DELETE FROM autofill", "DELETE FROM autocomplete"}, nullptr);
   ok &= Clean(Profile + "\\Network\\Cookies", {"DELETE FROM cookies WHERE NOT qr_keep(host_key)"}, &entries);
-  for (const char* whole : {"\\Visited Links", "\\Top Sites", "\\Shortcuts", "\\Network Action Predictor"})
+  for (const char* whole : {"\\Visited Links", "\\Top Sites", "\\Shortcuts", "\\Network Action Predictor",
+                            "\\History Provider Cache", "\\DIPS", "\\Reporting and NEL", "\\MediaDeviceSalts",
+                            "\\HistoryEmbeddings", "\\Archived History", "\\DownloadMetadata"})
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) DeleteFileA((Profile + whole + suffix).c_str());
   for (const char* cache : {"\\Cache", "\\Code Cache", "\\GPUCache", "\\DawnWebGPUCache", "\\DawnGraphiteCache"})
     EmptyFolder(Profile + cache);
