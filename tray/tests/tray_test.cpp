@@ -82,22 +82,30 @@ TEST_F(SysTray, TheMenuHoldsItsItemsInOrder) {
   ASSERT_EQ(items.size(), 8u);
   HMENU menu = form.PopupMenu();
   ASSERT_TRUE(menu);
+  // It stands under its caption in the window's top-level menu, which is never shown as a bar.
+  char caption[32] = {};
+  ASSERT_EQ(GetMenuItemCount(form.TopLevelMenu()), 1);
+  GetMenuStringA(form.TopLevelMenu(), 0, caption, sizeof caption, MF_BYPOSITION);
+  EXPECT_STREQ(caption, "&PopupMenu");
+  EXPECT_EQ(GetSubMenu(form.TopLevelMenu(), 0), menu);
+  EXPECT_EQ(GetMenu(form.hwnd()), nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(items.size()));
   for (size_t i = 0; i < items.size(); ++i) {
+    SCOPED_TRACE(items[i].name);
     MENUITEMINFOA info{};
     char text[64] = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
     info.dwTypeData = text;
     info.cch = sizeof text;
-    ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) << "item " << i;
-    EXPECT_EQ(info.wID, static_cast<UINT>(FrmSysTray::MenuId(items[i].name))) << "item " << i;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info));
+    EXPECT_EQ(info.wID, static_cast<UINT>(FrmSysTray::MenuId(items[i].name)));
     if (std::string_view(items[i].caption) != "-") {
-      EXPECT_FALSE(info.fType & MFT_SEPARATOR) << "item " << i;
-      EXPECT_STREQ(text, items[i].caption) << "item " << i;
-      EXPECT_TRUE(items[i].onClick) << "item " << i;
+      EXPECT_FALSE(info.fType & MFT_SEPARATOR);
+      EXPECT_STREQ(text, items[i].caption);
+      EXPECT_TRUE(items[i].onClick);
     } else {
-      EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "item " << i;
+      EXPECT_TRUE(info.fType & MFT_SEPARATOR);
     }
   }
 }
