@@ -58,26 +58,22 @@ bool OwnedBy(HANDLE object, PSID user) {
 std::string LockNameFor(const std::string& sid) { return "Local\\QuietrailSettingsFiles-" + sid; }
 
 // The user's lock, created for the user alone; null when it cannot be had safely.
-HANDLE OpenUserLock() {
+Handle OpenUserLock() {
   std::vector<BYTE> user = TokenUser();
-  if (user.empty()) return nullptr;
+  if (user.empty()) return {};
   std::string sid = SidText(SidOf(user));
-  if (sid.empty()) return nullptr;
+  if (sid.empty()) return {};
   std::string name = LockNameFor(sid);
   // Owner and the only entry: the user. No one else may wait for it, hold it or replace it.
   std::string sddl = "O:" + sid + "D:P(A;;GA;;;" + sid + ")";
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
-    return nullptr;
+    return {};
+  LocalBlock descriptor(sd);
   SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
-  HANDLE mutex = CreateMutexA(&sa, FALSE, name.c_str());
-  DWORD error = GetLastError();
-  LocalFree(sd);
+  Handle mutex(CreateMutexA(&sa, FALSE, name.c_str()));
   // One that was there already counts only when it is the user's own.
-  if (mutex && error == ERROR_ALREADY_EXISTS && !OwnedBy(mutex, SidOf(user))) {
-    CloseHandle(mutex);
-    return nullptr;
-  }
+  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.get(), SidOf(user))) return {};
   return mutex;
 }
 
@@ -97,14 +93,14 @@ SettingsFilesLock::SettingsFilesLock() {
   }
   mutex_ = OpenUserLock();
   if (!mutex_) return;
-  DWORD waited = WaitForSingleObject(mutex_, 5000);
+  DWORD waited = WaitForSingleObject(mutex_.get(), 5000);
   owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 SettingsFilesLock::~SettingsFilesLock() {
   if (outer_) return;
-  if (owned_) ReleaseMutex(mutex_);
-  if (mutex_) CloseHandle(mutex_);
+  if (owned_) ReleaseMutex(mutex_.get());
+  mutex_.reset();
   if (OuterLockSlot != TLS_OUT_OF_INDEXES) TlsSetValue(OuterLockSlot, nullptr);
 }
 

@@ -1,13 +1,14 @@
 #include "face.h"
 
 #include <cstring>
+#include <memory>
 
 #include "xpcmdbutton_skin.h"
 
 namespace xpskin {
 
 namespace {
-Strip* g_strip = nullptr;
+std::unique_ptr<Strip> g_strip;
 int g_clips = 0;
 }  // namespace
 
@@ -34,7 +35,7 @@ Strip::Strip() {
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bitmap_.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap_ || !bits) return;
   auto* out = static_cast<DWORD*>(bits);
   for (int y = 0; y < h; ++y) {
@@ -45,27 +46,16 @@ Strip::Strip() {
     }
   }
   GdiFlush();
-  dc_ = CreateCompatibleDC(nullptr);
-  if (dc_) old_ = SelectObject(dc_, bitmap_);
-}
-
-Strip::~Strip() {
-  if (dc_) {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-  }
-  if (bitmap_) DeleteObject(bitmap_);
+  dc_.reset(CreateCompatibleDC(nullptr));
+  if (dc_) selected_.emplace(dc_.get(), bitmap_.get());
 }
 
 SkinClip::SkinClip() {
-  if (g_clips++ == 0) g_strip = new Strip;
+  if (g_clips++ == 0) g_strip = std::make_unique<Strip>();
 }
 
 SkinClip::~SkinClip() {
-  if (--g_clips == 0) {
-    delete g_strip;
-    g_strip = nullptr;
-  }
+  if (--g_clips == 0) g_strip.reset();
 }
 
 HDC SkinClip::dc() const { return g_strip && g_strip->Valid() ? g_strip->dc() : nullptr; }
@@ -97,11 +87,11 @@ void DrawFace(HDC target, int W, int H, HDC strip, int cell) {
   int oldMode = SetStretchBltMode(target, COLORONCOLOR);
   // A surface smaller than the corners shows them clipped to itself.
   bool small = W < 6 || H < 6;
-  HRGN saved = nullptr;
+  winapp::GdiObject saved;
   bool hadClip = false;
   if (small) {
-    saved = CreateRectRgn(0, 0, 0, 0);
-    hadClip = GetClipRgn(target, saved) == 1;
+    saved.reset(CreateRectRgn(0, 0, 0, 0));
+    hadClip = GetClipRgn(target, static_cast<HRGN>(saved.get())) == 1;
     IntersectClipRect(target, 0, 0, W, H);
   }
   for (const Piece& p : pieces) {
@@ -112,8 +102,7 @@ void DrawFace(HDC target, int W, int H, HDC strip, int cell) {
       StretchBlt(target, p.dx, p.dy, p.dw, p.dh, strip, o.x + p.sx, o.y + p.sy, p.sw, p.sh, SRCCOPY);
   }
   if (small) {
-    SelectClipRgn(target, hadClip ? saved : nullptr);
-    DeleteObject(saved);
+    SelectClipRgn(target, hadClip ? static_cast<HRGN>(saved.get()) : nullptr);
   }
   SetStretchBltMode(target, oldMode);
 }
