@@ -46,12 +46,13 @@ TEST(NotificationNames, FollowTheMouseMessages) {
       {520, "MBUTTONUP"},     {521, "MBUTTONDBLCLK"}, {511, "OTHER....: 511"}, {522, "OTHER....: 522"},
       {0, "OTHER....: 0"},    {-3, "OTHER....: -3"},  {1024, "OTHER....: 1024"},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
     bool reported = false;
-    std::string name = NotificationName(cases[i].number, &reported);
-    EXPECT_EQ(reported, cases[i].name != nullptr) << "case " << i;
-    if (cases[i].name) {
-      EXPECT_EQ(name, cases[i].name) << "case " << i;
+    std::string name = NotificationName(c.number, &reported);
+    EXPECT_EQ(reported, c.name != nullptr);
+    if (c.name) {
+      EXPECT_EQ(name, c.name);
     }
   }
 }
@@ -133,12 +134,13 @@ TEST_F(SysTray, IconEventsAreNamedAndTheRightButtonReleaseOpensTheMenu) {
       {521, {"MBUTTONDBLCLK"}, false}, {700, {"OTHER....: 700"}, false},
   };
   UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseOpenMenu);
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
     clicks.clear();
     g_menuSeen = nullptr;
-    SendMessageA(form.hwnd(), WM_MOUSEMOVE, 1, cases[i].number);
-    EXPECT_EQ(clicks, cases[i].clicks) << "case " << i;
-    EXPECT_EQ(g_menuSeen != nullptr, cases[i].menu) << "case " << i;
+    SendMessageA(form.hwnd(), WM_MOUSEMOVE, 1, c.number);
+    EXPECT_EQ(clicks, c.clicks);
+    EXPECT_EQ(g_menuSeen != nullptr, c.menu);
   }
   KillTimer(nullptr, timer);
   EXPECT_TRUE(form.Loaded());
@@ -156,12 +158,13 @@ TEST_F(SysTray, ATipTooLongForTheFieldIsCutSoItsEndStillFits) {
       {std::string(200, 'z'), std::string(63, 'z') + '\0'},
   };
   UINT restart = RegisterWindowMessageA("TaskbarCreated");
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    form.Tooltip(cases[i].text);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.size());
+    form.Tooltip(c.text);
     // The tip reaches the record with the next notification call: the one a restarted
     // notification area asks for.
     SendMessageA(form.hwnd(), restart, 0, 0);
-    EXPECT_EQ(TipField(form.Record()), cases[i].field) << "case " << i;
+    EXPECT_EQ(TipField(form.Record()), c.field);
   }
 }
 
