@@ -79,14 +79,6 @@ void UnlockModule() {
   if (g_unlockModule) g_unlockModule();
 }
 
-std::string WindowText(HWND w) {
-  int n = GetWindowTextLengthA(w);
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  n = GetWindowTextA(w, text.data(), n + 1);
-  text.resize(static_cast<size_t>(std::max(n, 0)));
-  return text;
-}
-
 }  // namespace layer
 
 namespace app {

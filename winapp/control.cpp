@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "form.h"
 #include "layer.h"
 
@@ -157,6 +159,18 @@ void Control::SetEnabled(bool enabled) {
   enabled_ = enabled;
   if (hwnd_) EnableWindow(hwnd_, enabled);
 }
+
+namespace layer {
+
+std::string WindowText(HWND w) {
+  int n = GetWindowTextLengthA(w);
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  n = GetWindowTextA(w, text.data(), n + 1);
+  text.resize(static_cast<size_t>(std::max(n, 0)));
+  return text;
+}
+
+}  // namespace layer
 
 TextControl::TextControl(Form* form, const char* name, Twips place, std::string_view text)
     : Control(form, name, place), text_(text) {}

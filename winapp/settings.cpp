@@ -57,24 +57,25 @@ bool OwnedBy(HANDLE object, PSID user) {
 
 std::string LockNameFor(const std::string& sid) { return "Local\\QuietrailSettingsFiles-" + sid; }
 
-// The user's lock, created for the user alone; null when it cannot be had safely.
-Handle OpenUserLock() {
+// The user's lock, created for the user alone; null when it cannot be had safely. The caller
+// owns what it returns.
+HANDLE OpenUserLock() {
   std::vector<BYTE> user = TokenUser();
-  if (user.empty()) return {};
+  if (user.empty()) return nullptr;
   std::string sid = SidText(SidOf(user));
-  if (sid.empty()) return {};
+  if (sid.empty()) return nullptr;
   std::string name = LockNameFor(sid);
   // Owner and the only entry: the user. No one else may wait for it, hold it or replace it.
   std::string sddl = "O:" + sid + "D:P(A;;GA;;;" + sid + ")";
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
-    return {};
+    return nullptr;
   LocalBlock descriptor(sd);
   SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
   Handle mutex(CreateMutexA(&sa, FALSE, name.c_str()));
   // One that was there already counts only when it is the user's own.
-  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.get(), SidOf(user))) return {};
-  return mutex;
+  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.get(), SidOf(user))) return nullptr;
+  return mutex.release();
 }
 
 }  // namespace
@@ -91,7 +92,7 @@ SettingsFilesLock::SettingsFilesLock() {
     if (outer_) return;
     TlsSetValue(OuterLockSlot, this);
   }
-  mutex_ = OpenUserLock();
+  mutex_.reset(OpenUserLock());
   if (!mutex_) return;
   DWORD waited = WaitForSingleObject(mutex_.get(), 5000);
   owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;

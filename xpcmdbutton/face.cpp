@@ -1,31 +1,31 @@
 #include "face.h"
 
 #include <cstring>
-#include <memory>
 
 #include "xpcmdbutton_skin.h"
 
 namespace xpskin {
 
 namespace {
-std::unique_ptr<Strip> g_strip;
+// The one strip of the module, made by the first button and deleted by the last (SkinClip).
+Strip* g_strip = nullptr;
 int g_clips = 0;
-}  // namespace
 
-Strip::Strip() {
-  // The compiled-in file: header, palette, bottom-up rows of 8-bit indices. It is turned into a
-  // 32-bit DIB once, so that painting never converts colours through a palette.
+// The compiled-in file: header, palette, bottom-up rows of 8-bit indices. It is turned into a
+// 32-bit DIB once, so that painting never converts colours through a palette. None when the file
+// is not the strip it should be or the system cannot make the bitmap.
+winapp::GdiObject StripBitmap() {
   BITMAPFILEHEADER file;
   BITMAPINFOHEADER info;
-  if (sizeof SkinStripBmp < sizeof file + sizeof info) return;
+  if (sizeof SkinStripBmp < sizeof file + sizeof info) return {};
   std::memcpy(&file, SkinStripBmp, sizeof file);
   std::memcpy(&info, SkinStripBmp + sizeof file, sizeof info);
   int w = info.biWidth, h = info.biHeight;
-  if (file.bfType != 0x4D42 || info.biBitCount != 8 || w != CellWidth * CellCount || h != CellHeight) return;
+  if (file.bfType != 0x4D42 || info.biBitCount != 8 || w != CellWidth * CellCount || h != CellHeight) return {};
   const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(SkinStripBmp + sizeof file + info.biSize);
   const unsigned char* rows = SkinStripBmp + file.bfOffBits;
   int stride = (w + 3) & ~3;
-  if (file.bfOffBits + static_cast<size_t>(stride) * h > sizeof SkinStripBmp) return;
+  if (file.bfOffBits + static_cast<size_t>(stride) * h > sizeof SkinStripBmp) return {};
 
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -35,8 +35,8 @@ Strip::Strip() {
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  bitmap_.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap_ || !bits) return;
+  winapp::GdiObject bitmap(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || !bits) return {};
   auto* out = static_cast<DWORD*>(bits);
   for (int y = 0; y < h; ++y) {
     const unsigned char* row = rows + static_cast<size_t>(h - 1 - y) * stride;
@@ -46,16 +46,25 @@ Strip::Strip() {
     }
   }
   GdiFlush();
-  dc_.reset(CreateCompatibleDC(nullptr));
-  if (dc_) selected_.emplace(dc_.get(), bitmap_.get());
+  return bitmap;
 }
 
+}  // namespace
+
+Strip::Strip()
+    : bitmap_(StripBitmap()),
+      dc_(bitmap_ ? CreateCompatibleDC(nullptr) : nullptr),
+      selected_(dc_.get(), bitmap_.get()) {}
+
 SkinClip::SkinClip() {
-  if (g_clips++ == 0) g_strip = std::make_unique<Strip>();
+  if (g_clips++ == 0) g_strip = new Strip;
 }
 
 SkinClip::~SkinClip() {
-  if (--g_clips == 0) g_strip.reset();
+  if (--g_clips == 0) {
+    delete g_strip;
+    g_strip = nullptr;
+  }
 }
 
 HDC SkinClip::dc() const { return g_strip && g_strip->Valid() ? g_strip->dc() : nullptr; }

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <optional>
-
 #include "raii.h"
 
 namespace xpskin {
@@ -26,10 +24,10 @@ class Strip {
 
  private:
   // In this order, so that the strip is taken out of the DC before the DC goes, and the DC goes
-  // before the strip.
+  // before the strip. Without a bitmap there is no DC, and nothing is selected.
   winapp::GdiObject bitmap_;
   winapp::MemDc dc_;
-  std::optional<winapp::Selected> selected_;
+  winapp::Selected selected_;
 };
 
 // The picture-clip part of a button: the strip cut into one row of five columns. Holding one
