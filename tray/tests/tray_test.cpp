@@ -68,6 +68,11 @@ TEST_F(SysTray, AddsItsIconWithTheRecordAndStaysHidden) {
   EXPECT_EQ(nid.hIcon, form.Icon());
   EXPECT_EQ(TipField(nid), Padded("Quietrail 2003 QuickLaunch"));
   EXPECT_FALSE(form.Visible());
+  // Never seen even for a moment: the window stands far off the screen, without a taskbar button.
+  RECT place{};
+  GetWindowRect(form.hwnd(), &place);
+  EXPECT_LT(place.right, 0);
+  EXPECT_TRUE(GetWindowLongA(form.hwnd(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
   ICONINFO info{};
   ASSERT_TRUE(GetIconInfo(form.Icon(), &info));
   BITMAP bm{};
