@@ -45,13 +45,11 @@ void AccessKeep::ReadAmbientUserMode() {
   winapp::ComPtr<IDispatch> ambient;
   if (FAILED(clientSite_->QueryInterface(IID_IDispatch, ambient.put_void()))) return;
   DISPPARAMS none{};
-  VARIANT value;
-  VariantInit(&value);
+  winapp::Variant value;
   if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                                &value, nullptr, nullptr)) &&
-      SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL)))
-    userMode_ = V_BOOL(&value) != VARIANT_FALSE;
-  VariantClear(&value);
+                                value.get(), nullptr, nullptr)) &&
+      SUCCEEDED(VariantChangeType(value.get(), value.get(), 0, VT_BOOL)))
+    userMode_ = V_BOOL(value.get()) != VARIANT_FALSE;
 }
 
 void AccessKeep::ShowAsTheModeWants() {

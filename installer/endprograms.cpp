@@ -18,11 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "controlid.h"
+#include "raii.h"
+
 namespace {
 
 struct Running {
   DWORD pid;
-  HANDLE process;
+  winapp::Handle process;
 };
 
 std::wstring FullPath(const std::wstring& path) {
@@ -62,37 +65,29 @@ bool Wanted(const std::wstring& image, const std::vector<std::wstring>& names) {
 
 std::vector<Running> ProgramsIn(const std::wstring& folder, const std::vector<std::wstring>& names) {
   std::vector<Running> found;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  winapp::File snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return found;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   const DWORD self = GetCurrentProcessId();
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == self || entry.th32ProcessID == 0) continue;
     // The calls that name another process's image in the Win32 way all need these rights from
     // Windows XP on; the ones that need fewer came with Vista.
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                 entry.th32ProcessID);
+    winapp::Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE,
+                                       FALSE, entry.th32ProcessID));
     if (!process) continue;
     wchar_t image[MAX_PATH * 2];
-    DWORD size = GetModuleFileNameExW(process, nullptr, image, MAX_PATH * 2);
+    DWORD size = GetModuleFileNameExW(process.get(), nullptr, image, MAX_PATH * 2);
     std::wstring path(image, size);
-    if (size && SameFolder(FullPath(FolderOf(path)), folder) && Wanted(path, names)) {
-      found.push_back({entry.th32ProcessID, process});
-      continue;
-    }
-    CloseHandle(process);
+    if (size && SameFolder(FullPath(FolderOf(path)), folder) && Wanted(path, names))
+      found.push_back({entry.th32ProcessID, std::move(process)});
   }
-  CloseHandle(snapshot);
   return found;
 }
 
 // A window's command ID of a menu item or control: the form layer numbers them by name.
-WPARAM CommandOf(const char* name) {
-  unsigned hash = 2166136261u;
-  for (const char* p = name; *p; ++p) hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
-  return 1000 + hash % 30000u;
-}
+WPARAM CommandOf(const char* name) { return static_cast<WPARAM>(core::ControlId(name)); }
 
 struct Asking {
   DWORD pid;
@@ -138,18 +133,16 @@ bool EndProgramsIn(const std::wstring& folderPath, const std::vector<std::wstrin
   for (const Running& r : running) {
     DWORD spent = GetTickCount() - start;
     DWORD wait = spent < graceMs ? graceMs - spent : 0;
-    if (WaitForSingleObject(r.process, wait) != WAIT_OBJECT_0) {
-      TerminateProcess(r.process, 1);
-      if (WaitForSingleObject(r.process, 5000) != WAIT_OBJECT_0) allEnded = false;
+    if (WaitForSingleObject(r.process.get(), wait) != WAIT_OBJECT_0) {
+      TerminateProcess(r.process.get(), 1);
+      if (WaitForSingleObject(r.process.get(), 5000) != WAIT_OBJECT_0) allEnded = false;
     }
-    CloseHandle(r.process);
   }
   // A program of the folder may have started another one meanwhile (the launcher starts the
   // tray and a clearing run): whatever runs now is ended outright.
   for (const Running& r : ProgramsIn(folder, names)) {
-    TerminateProcess(r.process, 1);
-    if (WaitForSingleObject(r.process, 5000) != WAIT_OBJECT_0) allEnded = false;
-    CloseHandle(r.process);
+    TerminateProcess(r.process.get(), 1);
+    if (WaitForSingleObject(r.process.get(), 5000) != WAIT_OBJECT_0) allEnded = false;
   }
   return allEnded;
 }

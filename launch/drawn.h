@@ -28,7 +28,6 @@ class OutlineShape : public winapp::Control {
  public:
   OutlineShape(winapp::Form* form, const char* name, winapp::Twips place, COLORREF border)
       : Control(form, name, place), border_(border) {}
-  COLORREF BorderColour() const { return border_; }
 
  protected:
   void Create(HWND) override {}

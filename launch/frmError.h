@@ -2,30 +2,9 @@
 // program, whichever of its windows are still loaded.
 #pragma once
 
-#include "form.h"
+#include "errorwindow.h"
 
-class frmError : public winapp::Form {
+class frmError : public winapp::ErrorWindow<winapp::Button> {
  public:
-  // Enter and Esc both answer the one button, as in a message box.
-  frmError()
-      : Form({.name = "frmError",
-              .caption = "Error",
-              .client = {4680, 1695},
-              .defaultButton = "Command1",
-              .cancelButton = "Command1"}) {}
-
-  void SetMessage(const std::string& text) { Label1.SetText(text); }
-
- private:
-  winapp::Picture Picture1{this, "Picture1", {360, 360, 480, 480}, "ERRORPIC"};
-  winapp::Label Label1{this, "Label1", {1080, 360, 3255, 615}, "%error%"};
-  winapp::Button Command1{this, "Command1", {1733, 1125, 1215, 375}, "&OK", [this] { Command1_Click(); }};
-
-  void Command1_Click() {
-    Hide();
-    Unload();
-    winapp::app::End();
-  }
-  // Closing from the title bar is the same as OK.
-  void Form_Close() override { Command1_Click(); }
+  frmError() : ErrorWindow("Error", true) {}
 };

@@ -9,13 +9,7 @@
 using namespace winapp;
 
 frmStart::frmStart(frmSplash& splash, frmError& error)
-    : Form({.name = "frmStart",
-            .caption = "Quietrail 2003",
-            .client = {1, 1},
-            .border = Border::NoBorder,
-            .centred = false,
-            .showInTaskbar = false,
-            .offScreen = true}),
+    : Form(HiddenFormDesc("frmStart", "Quietrail 2003")),
       splash_(splash), error_(error) {}
 
 void frmStart::ReadSettingsKey() { IniValue = ReadIniValue(InProgramFolder(SettingsFileName), "Settings", IniKey.c_str()); }

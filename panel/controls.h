@@ -12,12 +12,6 @@
 // Every push button of the panel is the skinned button.
 using CmdButton = xpcmdbutton;
 
-// Sets a button's look State (1: the one that stands out) where the button knows one.
-template <class B>
-void SetButtonState(B& button, int state) {
-  if constexpr (requires { button.SetState(state); }) button.SetState(state);
-}
-
 // The login control as the panel places it on a window: created with its window, released with
 // it, and always asked about the user "default" in the program folder's user database.
 class LoginControl {

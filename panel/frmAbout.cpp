@@ -9,7 +9,7 @@ frmAbout::frmAbout(Panel& panel)
                  .defaultButton = "Command1", .cancelButton = "Command1"}), panel_(panel) {
 }
 
-void frmAbout::Form_Load() { SetButtonState(Command1, 1); }
+void frmAbout::Form_Load() { Command1.SetState(1); }
 
 void frmAbout::Command1_Click() {
   CloseToMain(panel_, *this);

@@ -19,18 +19,18 @@ void frmChangePassword::EmptyBoxes() {
 void frmChangePassword::Command1_Click() {
   std::string password = Text2.Text();
   if (password != Text3.Text()) {
-    ShowError(panel_, "The confirm password must match the new password", 4);
+    ShowError(panel_, "The confirm password must match the new password", this);
     EmptyBoxes();
     return;
   }
   long code = Login.ChangePassword(password);
   switch (code) {
     case 4:
-      ShowError(panel_, "Your password must be between 6 && 20 characters in length.", 4);
+      ShowError(panel_, "Your password must be between 6 && 20 characters in length.", this);
       EmptyBoxes();
       return;
     case 7:
-      ShowError(panel_, "Your password contains unsupported characters.", 4);
+      ShowError(panel_, "Your password contains unsupported characters.", this);
       EmptyBoxes();
       return;
     case 0:

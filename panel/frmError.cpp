@@ -10,12 +10,12 @@ frmError::frmError(Panel& panel)
 }
 
 void frmError::Form_Load() {
-  if (Form* source = panel_.SourceWindow(panel_.ErrorSource)) source->SetEnabled(false);
+  if (Form* source = panel_.ErrorSource) source->SetEnabled(false);
 }
 
 void frmError::Command1_Click() {
   Hide();
-  if (Form* source = panel_.SourceWindow(panel_.ErrorSource)) {
+  if (Form* source = panel_.ErrorSource) {
     source->SetEnabled(true);
     source->SetFocus();
   }

@@ -53,8 +53,7 @@ void frmLogin::Form_Load() {
 }
 
 void frmLogin::EndWithError(const std::string& message) {
-  panel_.EndAfterError = true;
-  ShowError(panel_, message, 0);
+  ShowErrorThenEnd(panel_, message);
   Hide();
   Unload();
 }
@@ -96,7 +95,7 @@ bool frmLogin::OpenMainOrWelcome() {
 void frmLogin::Command1_Click() {
   long code = Login.ValidateUser(Text1.Text());
   if (code == 2) {
-    ShowError(panel_, "Your password is incorrect", 1);
+    ShowError(panel_, "Your password is incorrect", this);
     Text1.SetText("");
     return;
   }

@@ -22,7 +22,7 @@ void frmMain::Command2_Click() {
   } else {
     ShowError(panel_,
               ReinstallMessage(panel_.InFolder(ClearProgram)) + ".",
-              2);
+              this);
   }
 }
 

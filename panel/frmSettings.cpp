@@ -69,8 +69,7 @@ void frmSettings::Form_Load() {
   if (unreadable) {
     // Shown unticked, protection would be switched off by OK. The dialog goes, and the program
     // ends at the message's OK, as it does when protection cannot be stored.
-    panel_.EndAfterError = true;
-    ShowError(panel_, SettingsUnreadableMessage(panel_), 0);
+    ShowErrorThenEnd(panel_, SettingsUnreadableMessage(panel_));
     Hide();
     Unload();
     panel_.Main.Unload();
@@ -121,7 +120,7 @@ void frmSettings::Command1_Click() {
       flag("Launch", "Tray", chkTray), flag("Settings", "Browsers", chkBrowsers)};
   size_t count = std::size(flags);
   if (chkBrowsers.Value() != 1 && !BrowsersKeyPresent) --count;
-  WriteResult = WriteIniFlags(panel_.InFolder(SettingsFileName), flags, count);
+  WriteIniFlags(panel_.InFolder(SettingsFileName), flags, count);
 
   long stored;
   if (chkProtect.Value() == 1) {
@@ -131,7 +130,7 @@ void frmSettings::Command1_Click() {
       ShowError(panel_,
                 "You must set a password if you have selected password protection.\r\n"
                 " You can do this by selecting \"Change Password\"",
-                3);
+                this);
       return;
     }
     stored = Login.StoreSetting("login", "1");
@@ -140,8 +139,7 @@ void frmSettings::Command1_Click() {
   }
   if (stored != 0) {
     // The message stays until its OK, which then ends the program.
-    panel_.EndAfterError = true;
-    ShowError(panel_, "Unexpected error when attempting to write password data", 3);
+    ShowErrorThenEnd(panel_, "Unexpected error when attempting to write password data", this);
     // This dialog goes before the main window that owns it, so that it is never destroyed as an
     // owned window underneath its own handler.
     Hide();

@@ -46,7 +46,6 @@ class frmSettings : public PanelForm {
   Panel& panel_;
   std::string IniKey;
   std::string IniValue;
-  BOOL WriteResult = FALSE;
   short History = 0, TmpInt = 0, Cookies = 0, Recent = 0, URL = 0, Startup = 0, ClearDialog = 0, Splash = 0,
         Tray = 0, login = 0, Browsers = 0;
   // Whether the settings file names the Browsers key: a file without it is saved without it

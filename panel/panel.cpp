@@ -9,31 +9,26 @@ Panel::Panel(std::string folder_, std::string commandText)
     : folder(std::move(folder_)), command(std::move(commandText)), Prompt(*this), Main(*this), About(*this),
       Error(*this), ChangePassword(*this), Welcome(*this), Settings(*this), CookieExclude(*this) {}
 
-Form* Panel::SourceWindow(short source) {
-  switch (source) {
-    case 1: return &Prompt;
-    case 2: return &Main;
-    case 3: return &Settings;
-    case 4: return &ChangePassword;
-    default: return nullptr;
-  }
-}
-
 void Open(Panel& panel, Form& form) {
   if (!form.Show() && !panel.WindowError) panel.WindowError = form.LoadError() ? form.LoadError() : ERROR_CANNOT_MAKE;
 }
 
-void ShowError(Panel& panel, const std::string& text, short source) {
+void ShowError(Panel& panel, const std::string& text, Form* source) {
   panel.ErrorSource = source;
   // The message stays above the window that raised it, unless the program is to end with the
   // message as its last window.
-  panel.Error.SetOwner(panel.EndAfterError ? nullptr : panel.SourceWindow(source));
+  panel.Error.SetOwner(panel.EndAfterError ? nullptr : source);
   panel.Error.Load();
   panel.Error.SetMessage(text);
   // A message the system will not show is no message read: the panel ends with the system's
   // error, as it does for any window it cannot make.
   Open(panel, panel.Error);
   panel.Error.SetFocus();
+}
+
+void ShowErrorThenEnd(Panel& panel, const std::string& text, Form* source) {
+  panel.EndAfterError = true;
+  ShowError(panel, text, source);
 }
 
 std::string SettingsUnreadableMessage(const Panel& panel) {

@@ -22,14 +22,10 @@ struct Panel {
   Panel& operator=(const Panel&) = delete;
 
   std::string InFolder(const char* name) const { return folder + "\\" + name; }
-  // The window an error source names: 1 the prompt, 2 the main window, 3 the settings dialog,
-  // 4 the change-password dialog; none for any other value.
-  winapp::Form* SourceWindow(short source);
-
   std::string folder;
   std::string command;
-  // The window that raised the error now shown.
-  short ErrorSource = 0;
+  // The window that raised the error now shown; none for an error of the program as a whole.
+  winapp::Form* ErrorSource = nullptr;
   // Set when the program is to end once the error window now shown is confirmed.
   bool EndAfterError = false;
   // The system's error of the first window that could not be made; the program's exit code.
@@ -48,9 +44,12 @@ struct Panel {
 // Opens a window; one that cannot be made is remembered for the program's end (Panel::WindowError).
 void Open(Panel& panel, winapp::Form& form);
 
-// Shows a message in the error window on behalf of the window `source` names; that window stays
-// disabled until the error window's OK.
-void ShowError(Panel& panel, const std::string& text, short source);
+// Shows a message in the error window on behalf of `source`, the window that raised it (none for
+// the program as a whole); that window stays disabled until the error window's OK.
+void ShowError(Panel& panel, const std::string& text, winapp::Form* source);
+// The same for an error the panel cannot go on from: the program ends at the message's OK, and
+// the message, owned by no window, may be the last one left.
+void ShowErrorThenEnd(Panel& panel, const std::string& text, winapp::Form* source = nullptr);
 
 // The message when the login control cannot answer what protection and the welcome need: the
 // panel then opens nothing, since it cannot tell whether it is protected.

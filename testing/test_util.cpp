@@ -1,5 +1,7 @@
 #include "test_util.h"
 
+#include "controlid.h"
+
 #include <shlobj.h>
 #include <winternl.h>
 
@@ -209,11 +211,7 @@ std::vector<HWND> TopWindows(const char* cls, DWORD pid, bool visibleOnly) {
 }
 
 HWND ChildNamed(HWND form, const char* name) {
-  // The form layer's control ID of a name (FNV-1a folded), so that tests of other processes need
-  // not link the layer.
-  unsigned hash = 2166136261u;
-  for (const char* p = name; *p; ++p) hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
-  return GetDlgItem(form, 1000 + static_cast<int>(hash % 30000u));
+  return GetDlgItem(form, core::ControlId(name));
 }
 
 int GdiObjectCount() {

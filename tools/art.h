@@ -132,6 +132,28 @@ inline bool Save(const std::string& path, const std::vector<uint8_t>& data) {
   return std::fclose(f) == 0 && ok;
 }
 
+// One file a generator writes: its name in the output folder and how its bytes are drawn.
+struct ArtFile {
+  const char* name;
+  std::function<std::vector<uint8_t>()> draw;
+};
+
+// A generator's whole main: `TOOL OUTPUT_DIR`, then each file drawn and written in turn. 2 for a
+// wrong call, 1 when a file cannot be written, 0 when all are.
+inline int WriteArt(int argc, char** argv, const char* tool, const std::vector<ArtFile>& files) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", tool);
+    return 2;
+  }
+  std::string dir = argv[1];
+  for (const ArtFile& file : files)
+    if (!Save(dir + "/" + file.name, file.draw())) {
+      std::fprintf(stderr, "%s: cannot write into %s\n", tool, dir.c_str());
+      return 1;
+    }
+  return 0;
+}
+
 inline uint8_t Byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
 // A 24-bit BMP of the canvas laid over a solid background.

@@ -95,21 +95,15 @@ Canvas ToolboxPicture() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: artgen OUTPUT_DIR\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  Canvas icon32 = AppIcon(32), icon16 = AppIcon(16);
-  bool ok = Save(dir + "/clear_activity.bmp", Bmp(ActivityPicture(), kBack)) &&
-            Save(dir + "/clear_done.bmp", Bmp(CompletionPicture(), kBack)) &&
-            Save(dir + "/error.bmp", Bmp(ErrorPicture(), kBack)) &&
-            Save(dir + "/app.ico", Ico({&icon32, &icon16})) &&
-            Save(dir + "/accesskeep_logo.bmp", Bmp(LoginLogo(), kControlGrey)) &&
-            Save(dir + "/accesskeep_toolbox.bmp", Bmp(ToolboxPicture(), kControlGrey));
-  if (!ok) {
-    std::fprintf(stderr, "artgen: cannot write into %s\n", dir.c_str());
-    return 1;
-  }
-  return 0;
+  return WriteArt(argc, argv, "artgen",
+                  {{"clear_activity.bmp", [] { return Bmp(ActivityPicture(), kBack); }},
+                   {"clear_done.bmp", [] { return Bmp(CompletionPicture(), kBack); }},
+                   {"error.bmp", [] { return Bmp(ErrorPicture(), kBack); }},
+                   {"app.ico",
+                    [] {
+                      Canvas icon32 = AppIcon(32), icon16 = AppIcon(16);
+                      return Ico({&icon32, &icon16});
+                    }},
+                   {"accesskeep_logo.bmp", [] { return Bmp(LoginLogo(), kControlGrey); }},
+                   {"accesskeep_toolbox.bmp", [] { return Bmp(ToolboxPicture(), kControlGrey); }}});
 }

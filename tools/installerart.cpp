@@ -31,14 +31,6 @@ Canvas SidePanel() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: installerart OUTPUT_DIR\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  if (!Save(dir + "/installer_side.bmp", Bmp(SidePanel(), Solid(255, 255, 255)))) {
-    std::fprintf(stderr, "installerart: cannot write into %s\n", dir.c_str());
-    return 1;
-  }
-  return 0;
+  return WriteArt(argc, argv, "installerart",
+                  {{"installer_side.bmp", [] { return Bmp(SidePanel(), Solid(255, 255, 255)); }}});
 }

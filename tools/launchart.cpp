@@ -98,14 +98,5 @@ Canvas Splash() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: launchart OUTPUT_DIR\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  if (!Save(dir + "/launch_splash.bmp", Bmp8(Splash(), kBack, true))) {
-    std::fprintf(stderr, "launchart: cannot write into %s\n", dir.c_str());
-    return 1;
-  }
-  return 0;
+  return WriteArt(argc, argv, "launchart", {{"launch_splash.bmp", [] { return Bmp8(Splash(), kBack, true); }}});
 }

@@ -71,17 +71,8 @@ Canvas Cross() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: newerlyart OUTPUT_DIR\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  bool ok = Save(dir + "/newerly_banner.bmp", Bmp8(Banner(), kBack, true)) &&
-            Save(dir + "/newerly_tick.bmp", Bmp(Tick(), kBack)) &&
-            Save(dir + "/newerly_cross.bmp", Bmp(Cross(), kBack));
-  if (!ok) {
-    std::fprintf(stderr, "newerlyart: cannot write into %s\n", dir.c_str());
-    return 1;
-  }
-  return 0;
+  return WriteArt(argc, argv, "newerlyart",
+                  {{"newerly_banner.bmp", [] { return Bmp8(Banner(), kBack, true); }},
+                   {"newerly_tick.bmp", [] { return Bmp(Tick(), kBack); }},
+                   {"newerly_cross.bmp", [] { return Bmp(Cross(), kBack); }}});
 }

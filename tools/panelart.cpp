@@ -109,20 +109,11 @@ Canvas WelcomePicture() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: panelart OUTPUT_DIR\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  bool ok = Save(dir + "/panel_banner.bmp", Bmp8(MainBanner(), kBack, true)) &&
-            Save(dir + "/panel_shield.bmp", Bmp8(MainShield(), kBack, true)) &&
-            Save(dir + "/panel_traces.bmp", Bmp8(MainTraces(), kBack, true)) &&
-            Save(dir + "/panel_login.bmp", Bmp8(LoginPicture(), kBack, true)) &&
-            Save(dir + "/panel_about.bmp", Bmp8(AboutPicture(), kBack, true)) &&
-            Save(dir + "/panel_welcome.bmp", Bmp8(WelcomePicture(), kBack, true));
-  if (!ok) {
-    std::fprintf(stderr, "panelart: cannot write into %s\n", dir.c_str());
-    return 1;
-  }
-  return 0;
+  return WriteArt(argc, argv, "panelart",
+                  {{"panel_banner.bmp", [] { return Bmp8(MainBanner(), kBack, true); }},
+                   {"panel_shield.bmp", [] { return Bmp8(MainShield(), kBack, true); }},
+                   {"panel_traces.bmp", [] { return Bmp8(MainTraces(), kBack, true); }},
+                   {"panel_login.bmp", [] { return Bmp8(LoginPicture(), kBack, true); }},
+                   {"panel_about.bmp", [] { return Bmp8(AboutPicture(), kBack, true); }},
+                   {"panel_welcome.bmp", [] { return Bmp8(WelcomePicture(), kBack, true); }}});
 }

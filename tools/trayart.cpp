@@ -27,15 +27,8 @@ Canvas Flash(int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: trayart OUTPUT_DIR\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  Canvas icon32 = Flash(32), icon16 = Flash(16);
-  if (!Save(dir + "/tray_flash.ico", Ico({&icon32, &icon16}))) {
-    std::fprintf(stderr, "trayart: cannot write into %s\n", dir.c_str());
-    return 1;
-  }
-  return 0;
+  return WriteArt(argc, argv, "trayart", {{"tray_flash.ico", [] {
+                                              Canvas icon32 = Flash(32), icon16 = Flash(16);
+                                              return Ico({&icon32, &icon16});
+                                            }}});
 }

@@ -21,13 +21,7 @@ std::string NotificationName(int number, bool* reported) {
 }
 
 FrmSysTray::FrmSysTray()
-    : Form({.name = "FrmSysTray",
-            .caption = "Quietrail 2003 QuickLaunch",
-            .client = {1, 1},
-            .border = Border::NoBorder,
-            .centred = false,
-            .showInTaskbar = false,
-            .icon = "FLASH1"}) {}
+    : Form(HiddenFormDesc("FrmSysTray", "Quietrail 2003 QuickLaunch", "FLASH1")) {}
 
 // The window goes before the icon and the menus it shows.
 FrmSysTray::~FrmSysTray() { Discard(); }

@@ -14,8 +14,6 @@
 #include "form.h"
 #include "programs.h"
 
-// The one argument text that lets the icon in, compared whole and case-sensitively.
-
 // The first version of the ANSI record: everything up to and including the 64-character tip.
 constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 #ifndef _WIN64
@@ -43,6 +41,7 @@ class FrmSysTray : public winapp::Form {
   // For tests and the menu's own use.
   const NOTIFYICONDATAA& Record() const { return nid_; }
   HMENU PopupMenu() const { return mPopupMenu.Handle(); }
+  HMENU TopLevelMenu() const { return mPopupMenu.TopLevel(); }
   const std::vector<winapp::MenuItem>& MenuItems() const { return mPopupMenu.Items(); }
   HICON Icon() const { return icon_.get(); }
   static int MenuId(const char* itemName) { return winapp::ControlId(itemName); }
@@ -59,7 +58,7 @@ class FrmSysTray : public winapp::Form {
   char tip_[TipLength] = {};
   winapp::Icon icon_;
   UINT taskbarCreated_ = 0;
-  winapp::PopupMenu mPopupMenu{this, "mPopupMenu", {
+  winapp::PopupMenu mPopupMenu{this, "mPopupMenu", "&PopupMenu", {
       {"mAbout", "&About", [this] { mAbout_Click(); }},
       {"mSep1", "-"},
       {"mSettings", "&Settings", [this] { mSettings_Click(); }},

@@ -3,13 +3,7 @@
 #include "FrmSysTray.h"
 
 frmStart::frmStart(FrmSysTray& sysTray, std::string commandText)
-    : Form({.name = "frmStart",
-            .caption = "Quietrail 2003 QuickLaunch",
-            .client = {1, 1},
-            .border = winapp::Border::NoBorder,
-            .centred = false,
-            .showInTaskbar = false,
-            .icon = "FLASH1"}),
+    : Form(winapp::HiddenFormDesc("frmStart", "Quietrail 2003 QuickLaunch", "FLASH1")),
       sysTray_(sysTray), commandText_(std::move(commandText)) {}
 
 void frmStart::Form_Load() {

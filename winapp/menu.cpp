@@ -3,19 +3,22 @@
 
 namespace winapp {
 
-PopupMenu::PopupMenu(Form* form, const char* name, std::vector<MenuItem> items)
-    : Control(form, name, {0, 0, 0, 0}), items_(std::move(items)) {}
+PopupMenu::PopupMenu(Form* form, const char* name, const char* caption, std::vector<MenuItem> items)
+    : Control(form, name, {0, 0, 0, 0}), caption_(caption), items_(std::move(items)) {}
 
 void PopupMenu::Create(HWND) {
-  menu_.reset(CreatePopupMenu());
-  if (!menu_) {
+  menu_.reset(CreateMenu());
+  Menu popup(CreatePopupMenu());
+  if (!menu_ || !popup ||
+      !AppendMenuA(menu_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup.get()), caption_)) {
     failed_ = true;
     return;
   }
+  popup_ = popup.release();
   for (const MenuItem& item : items_) {
     auto id = static_cast<UINT_PTR>(ControlId(item.name));
     bool separator = std::string_view(item.caption) == "-";
-    if (!AppendMenuA(menu_.get(), separator ? MF_SEPARATOR : MF_STRING, id, separator ? nullptr : item.caption)) {
+    if (!AppendMenuA(popup_, separator ? MF_SEPARATOR : MF_STRING, id, separator ? nullptr : item.caption)) {
       failed_ = true;
       return;
     }
@@ -24,6 +27,7 @@ void PopupMenu::Create(HWND) {
 
 void PopupMenu::Destroyed() {
   Control::Destroyed();
+  popup_ = nullptr;
   menu_.reset();
 }
 
@@ -38,11 +42,11 @@ bool PopupMenu::MenuCommand(int id) {
 
 void PopupMenu::Show() {
   HWND owner = form_ ? form_->hwnd() : nullptr;
-  if (!menu_ || !owner) return;
+  if (!popup_ || !owner) return;
   POINT at{};
   GetCursorPos(&at);
   SetForegroundWindow(owner);
-  TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
+  TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
   // The menu's own loop has ended; a message of the window's own lets it close cleanly.
   if (form_->hwnd()) PostMessageA(form_->hwnd(), WM_NULL, 0, 0);
 }

@@ -57,7 +57,8 @@ bool OwnedBy(HANDLE object, PSID user) {
 
 std::string LockNameFor(const std::string& sid) { return "Local\\QuietrailSettingsFiles-" + sid; }
 
-// The user's lock, created for the user alone; null when it cannot be had safely.
+// The user's lock, created for the user alone; null when it cannot be had safely. The caller
+// owns what it returns.
 HANDLE OpenUserLock() {
   std::vector<BYTE> user = TokenUser();
   if (user.empty()) return nullptr;
@@ -69,16 +70,12 @@ HANDLE OpenUserLock() {
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
     return nullptr;
+  LocalBlock descriptor(sd);
   SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
-  HANDLE mutex = CreateMutexA(&sa, FALSE, name.c_str());
-  DWORD error = GetLastError();
-  LocalFree(sd);
+  Handle mutex(CreateMutexA(&sa, FALSE, name.c_str()));
   // One that was there already counts only when it is the user's own.
-  if (mutex && error == ERROR_ALREADY_EXISTS && !OwnedBy(mutex, SidOf(user))) {
-    CloseHandle(mutex);
-    return nullptr;
-  }
-  return mutex;
+  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS && !OwnedBy(mutex.get(), SidOf(user))) return nullptr;
+  return mutex.release();
 }
 
 }  // namespace
@@ -95,16 +92,16 @@ SettingsFilesLock::SettingsFilesLock() {
     if (outer_) return;
     TlsSetValue(OuterLockSlot, this);
   }
-  mutex_ = OpenUserLock();
+  mutex_.reset(OpenUserLock());
   if (!mutex_) return;
-  DWORD waited = WaitForSingleObject(mutex_, 5000);
+  DWORD waited = WaitForSingleObject(mutex_.get(), 5000);
   owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 SettingsFilesLock::~SettingsFilesLock() {
   if (outer_) return;
-  if (owned_) ReleaseMutex(mutex_);
-  if (mutex_) CloseHandle(mutex_);
+  if (owned_) ReleaseMutex(mutex_.get());
+  mutex_.reset();
   if (OuterLockSlot != TLS_OUT_OF_INDEXES) TlsSetValue(OuterLockSlot, nullptr);
 }
 

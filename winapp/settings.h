@@ -10,6 +10,7 @@
 #include "exclusion.h"
 #include "files.h"
 #include "programs.h"
+#include "raii.h"
 #include "values.h"
 
 namespace winapp {
@@ -35,7 +36,7 @@ class SettingsFilesLock {
   bool Held() const;
 
  private:
-  void* mutex_ = nullptr;
+  Handle mutex_;
   bool owned_ = false;
   const SettingsFilesLock* outer_ = nullptr;
 };

@@ -7,24 +7,25 @@
 namespace xpskin {
 
 namespace {
+// The one strip of the module, made by the first button and deleted by the last (SkinClip).
 Strip* g_strip = nullptr;
 int g_clips = 0;
-}  // namespace
 
-Strip::Strip() {
-  // The compiled-in file: header, palette, bottom-up rows of 8-bit indices. It is turned into a
-  // 32-bit DIB once, so that painting never converts colours through a palette.
+// The compiled-in file: header, palette, bottom-up rows of 8-bit indices. It is turned into a
+// 32-bit DIB once, so that painting never converts colours through a palette. None when the file
+// is not the strip it should be or the system cannot make the bitmap.
+winapp::GdiObject StripBitmap() {
   BITMAPFILEHEADER file;
   BITMAPINFOHEADER info;
-  if (sizeof SkinStripBmp < sizeof file + sizeof info) return;
+  if (sizeof SkinStripBmp < sizeof file + sizeof info) return {};
   std::memcpy(&file, SkinStripBmp, sizeof file);
   std::memcpy(&info, SkinStripBmp + sizeof file, sizeof info);
   int w = info.biWidth, h = info.biHeight;
-  if (file.bfType != 0x4D42 || info.biBitCount != 8 || w != CellWidth * CellCount || h != CellHeight) return;
+  if (file.bfType != 0x4D42 || info.biBitCount != 8 || w != CellWidth * CellCount || h != CellHeight) return {};
   const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(SkinStripBmp + sizeof file + info.biSize);
   const unsigned char* rows = SkinStripBmp + file.bfOffBits;
   int stride = (w + 3) & ~3;
-  if (file.bfOffBits + static_cast<size_t>(stride) * h > sizeof SkinStripBmp) return;
+  if (file.bfOffBits + static_cast<size_t>(stride) * h > sizeof SkinStripBmp) return {};
 
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -34,8 +35,8 @@ Strip::Strip() {
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap_ || !bits) return;
+  winapp::GdiObject bitmap(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || !bits) return {};
   auto* out = static_cast<DWORD*>(bits);
   for (int y = 0; y < h; ++y) {
     const unsigned char* row = rows + static_cast<size_t>(h - 1 - y) * stride;
@@ -45,17 +46,15 @@ Strip::Strip() {
     }
   }
   GdiFlush();
-  dc_ = CreateCompatibleDC(nullptr);
-  if (dc_) old_ = SelectObject(dc_, bitmap_);
+  return bitmap;
 }
 
-Strip::~Strip() {
-  if (dc_) {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-  }
-  if (bitmap_) DeleteObject(bitmap_);
-}
+}  // namespace
+
+Strip::Strip()
+    : bitmap_(StripBitmap()),
+      dc_(bitmap_ ? CreateCompatibleDC(nullptr) : nullptr),
+      selected_(dc_.get(), bitmap_.get()) {}
 
 SkinClip::SkinClip() {
   if (g_clips++ == 0) g_strip = new Strip;
@@ -97,11 +96,11 @@ void DrawFace(HDC target, int W, int H, HDC strip, int cell) {
   int oldMode = SetStretchBltMode(target, COLORONCOLOR);
   // A surface smaller than the corners shows them clipped to itself.
   bool small = W < 6 || H < 6;
-  HRGN saved = nullptr;
+  winapp::GdiObject saved;
   bool hadClip = false;
   if (small) {
-    saved = CreateRectRgn(0, 0, 0, 0);
-    hadClip = GetClipRgn(target, saved) == 1;
+    saved.reset(CreateRectRgn(0, 0, 0, 0));
+    hadClip = GetClipRgn(target, static_cast<HRGN>(saved.get())) == 1;
     IntersectClipRect(target, 0, 0, W, H);
   }
   for (const Piece& p : pieces) {
@@ -112,8 +111,7 @@ void DrawFace(HDC target, int W, int H, HDC strip, int cell) {
       StretchBlt(target, p.dx, p.dy, p.dw, p.dh, strip, o.x + p.sx, o.y + p.sy, p.sw, p.sh, SRCCOPY);
   }
   if (small) {
-    SelectClipRgn(target, hadClip ? saved : nullptr);
-    DeleteObject(saved);
+    SelectClipRgn(target, hadClip ? static_cast<HRGN>(saved.get()) : nullptr);
   }
   SetStretchBltMode(target, oldMode);
 }

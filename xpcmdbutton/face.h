@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "raii.h"
+
 namespace xpskin {
 
 constexpr int CellWidth = 18, CellHeight = 21, CellCount = 5;
@@ -15,16 +17,17 @@ enum Cell : short { Normal = 0, Pressed = 1, Disabled = 2, Hover = 3, Emphasised
 class Strip {
  public:
   Strip();
-  ~Strip();
   Strip(const Strip&) = delete;
   Strip& operator=(const Strip&) = delete;
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
   bool Valid() const { return dc_ && bitmap_; }
 
  private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  // In this order, so that the strip is taken out of the DC before the DC goes, and the DC goes
+  // before the strip. Without a bitmap there is no DC, and nothing is selected.
+  winapp::GdiObject bitmap_;
+  winapp::MemDc dc_;
+  winapp::Selected selected_;
 };
 
 // The picture-clip part of a button: the strip cut into one row of five columns. Holding one

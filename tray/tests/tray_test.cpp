@@ -46,12 +46,13 @@ TEST(NotificationNames, FollowTheMouseMessages) {
       {520, "MBUTTONUP"},     {521, "MBUTTONDBLCLK"}, {511, "OTHER....: 511"}, {522, "OTHER....: 522"},
       {0, "OTHER....: 0"},    {-3, "OTHER....: -3"},  {1024, "OTHER....: 1024"},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
     bool reported = false;
-    std::string name = NotificationName(cases[i].number, &reported);
-    EXPECT_EQ(reported, cases[i].name != nullptr) << "case " << i;
-    if (cases[i].name) {
-      EXPECT_EQ(name, cases[i].name) << "case " << i;
+    std::string name = NotificationName(c.number, &reported);
+    EXPECT_EQ(reported, c.name != nullptr);
+    if (c.name) {
+      EXPECT_EQ(name, c.name);
     }
   }
 }
@@ -67,6 +68,11 @@ TEST_F(SysTray, AddsItsIconWithTheRecordAndStaysHidden) {
   EXPECT_EQ(nid.hIcon, form.Icon());
   EXPECT_EQ(TipField(nid), Padded("Quietrail 2003 QuickLaunch"));
   EXPECT_FALSE(form.Visible());
+  // Never seen even for a moment: the window stands far off the screen, without a taskbar button.
+  RECT place{};
+  GetWindowRect(form.hwnd(), &place);
+  EXPECT_LT(place.right, 0);
+  EXPECT_TRUE(GetWindowLongA(form.hwnd(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
   ICONINFO info{};
   ASSERT_TRUE(GetIconInfo(form.Icon(), &info));
   BITMAP bm{};
@@ -82,22 +88,30 @@ TEST_F(SysTray, TheMenuHoldsItsItemsInOrder) {
   ASSERT_EQ(items.size(), 8u);
   HMENU menu = form.PopupMenu();
   ASSERT_TRUE(menu);
+  // It stands under its caption in the window's top-level menu, which is never shown as a bar.
+  char caption[32] = {};
+  ASSERT_EQ(GetMenuItemCount(form.TopLevelMenu()), 1);
+  GetMenuStringA(form.TopLevelMenu(), 0, caption, sizeof caption, MF_BYPOSITION);
+  EXPECT_STREQ(caption, "&PopupMenu");
+  EXPECT_EQ(GetSubMenu(form.TopLevelMenu(), 0), menu);
+  EXPECT_EQ(GetMenu(form.hwnd()), nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(items.size()));
   for (size_t i = 0; i < items.size(); ++i) {
+    SCOPED_TRACE(items[i].name);
     MENUITEMINFOA info{};
     char text[64] = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
     info.dwTypeData = text;
     info.cch = sizeof text;
-    ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) << "item " << i;
-    EXPECT_EQ(info.wID, static_cast<UINT>(FrmSysTray::MenuId(items[i].name))) << "item " << i;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info));
+    EXPECT_EQ(info.wID, static_cast<UINT>(FrmSysTray::MenuId(items[i].name)));
     if (std::string_view(items[i].caption) != "-") {
-      EXPECT_FALSE(info.fType & MFT_SEPARATOR) << "item " << i;
-      EXPECT_STREQ(text, items[i].caption) << "item " << i;
-      EXPECT_TRUE(items[i].onClick) << "item " << i;
+      EXPECT_FALSE(info.fType & MFT_SEPARATOR);
+      EXPECT_STREQ(text, items[i].caption);
+      EXPECT_TRUE(items[i].onClick);
     } else {
-      EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "item " << i;
+      EXPECT_TRUE(info.fType & MFT_SEPARATOR);
     }
   }
 }
@@ -125,12 +139,13 @@ TEST_F(SysTray, IconEventsAreNamedAndTheRightButtonReleaseOpensTheMenu) {
       {521, {"MBUTTONDBLCLK"}, false}, {700, {"OTHER....: 700"}, false},
   };
   UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseOpenMenu);
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
     clicks.clear();
     g_menuSeen = nullptr;
-    SendMessageA(form.hwnd(), WM_MOUSEMOVE, 1, cases[i].number);
-    EXPECT_EQ(clicks, cases[i].clicks) << "case " << i;
-    EXPECT_EQ(g_menuSeen != nullptr, cases[i].menu) << "case " << i;
+    SendMessageA(form.hwnd(), WM_MOUSEMOVE, 1, c.number);
+    EXPECT_EQ(clicks, c.clicks);
+    EXPECT_EQ(g_menuSeen != nullptr, c.menu);
   }
   KillTimer(nullptr, timer);
   EXPECT_TRUE(form.Loaded());
@@ -148,12 +163,13 @@ TEST_F(SysTray, ATipTooLongForTheFieldIsCutSoItsEndStillFits) {
       {std::string(200, 'z'), std::string(63, 'z') + '\0'},
   };
   UINT restart = RegisterWindowMessageA("TaskbarCreated");
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    form.Tooltip(cases[i].text);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.size());
+    form.Tooltip(c.text);
     // The tip reaches the record with the next notification call: the one a restarted
     // notification area asks for.
     SendMessageA(form.hwnd(), restart, 0, 0);
-    EXPECT_EQ(TipField(form.Record()), cases[i].field) << "case " << i;
+    EXPECT_EQ(TipField(form.Record()), c.field);
   }
 }
 
