@@ -6,6 +6,7 @@
 
 #include "raii.h"
 #include "settings.h"
+#include "text.h"
 
 namespace winapp {
 
@@ -69,7 +70,9 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
   if (old.state == FileContent::Unreadable) return false;
   std::string copy = path + ".new";
   std::string room = path + ".room";
-  if (!WriteNewFile(copy, old.bytes)) return false;
+  // The profile functions read and write a file's text in the process's code page, the file keeps
+  // the stored one: the copy they edit is converted on the way in and on the way out.
+  if (!WriteNewFile(copy, FromStored(old.bytes))) return false;
   // The profile functions do not report a write that the disk cut short: room for all an edit
   // may write (every line again with CR LF, and the keys it adds) is taken first and handed back
   // just before it writes.
@@ -88,6 +91,14 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
                        nullptr));
     if (!f || !FlushFileBuffers(f.get())) {
       f.reset();
+      DeleteFileA(copy.c_str());
+      return false;
+    }
+  }
+  if (!AnsiIsStored()) {
+    FileContent edited = ReadWholeFile(copy, LargestEdited * 3);
+    std::string stored = edited.read() ? ToStored(edited.bytes) : std::string();
+    if (!edited.read() || (stored != edited.bytes && !WriteNewFile(copy, stored))) {
       DeleteFileA(copy.c_str());
       return false;
     }
