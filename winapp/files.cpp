@@ -103,7 +103,12 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
       return false;
     }
   }
-  return MoveOverUnderLock(copy, path);
+  if (!MoveOverUnderLock(copy, path)) return false;
+  // Wine keeps the profiles this process read, and knows a file changed only by its time of
+  // last write, which the copy may share with the old file when both were written within one tick
+  // of the clock: what it kept of the old file goes, so the next read is of the new one.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+  return true;
 }
 
 }  // namespace winapp
