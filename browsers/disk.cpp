@@ -79,11 +79,15 @@ struct HeldFolder {
   }
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
-  // A real folder, judged by the handle: what the path named when it was opened.
-  bool Plain() const {
+  // A real folder, judged by the handle (what the path named when it was opened, and held since)
+  // and by the path: Wine opens a host's symbolic link as its target whatever the flags, and
+  // tells it apart only by the path's attributes.
+  bool Plain(const std::wstring& path) const {
     BY_HANDLE_FILE_INFORMATION info;
+    DWORD a = GetFileAttributesW(path.c_str());
     return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
   }
 };
 
@@ -111,7 +115,7 @@ bool EmptyTree(const std::wstring& folder, int depth) {
           ok &= emptied;
           continue;
         }
-        if (!sub.Plain()) {
+        if (!sub.Plain(path)) {
           ok &= RemoveDirectoryW(path.c_str()) != 0 || DeleteOne(path);
           continue;
         }
@@ -218,7 +222,7 @@ bool EmptyFolder(const std::wstring& folder) {
     if (part.empty() || part == L"." || part == L"..") return false;
     path += L"\\" + part;
     held.push_back(std::make_unique<HeldFolder>(path));
-    if (!held.back()->Plain()) return false;
+    if (!held.back()->Plain(path)) return false;
     start = end + 1;
   }
   return EmptyTree(folder, 0);
@@ -233,7 +237,7 @@ FolderReach DataFolderReach(const std::wstring& path) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(link.h, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return FolderReach::Missing;
-  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return FolderReach::Plain;
+  if (link.Plain(path)) return FolderReach::Plain;
   // A junction (a folder moved to another drive): followed only to a folder on a local fixed
   // disk that the user owns, so that nothing of another account, a share or a removable disk is
   // cleared by way of it.
