@@ -52,7 +52,7 @@ class ReadableForm {
   explicit ReadableForm(const std::string& file) : path_(file) {
     if (winapp::AnsiIsStored()) return;
     winapp::FileContent content = winapp::ReadWholeFile(file, MaxConvertedBytes);
-    if (!content.read() || winapp::IsAscii(content.bytes)) return;
+    if (!content.read() || winapp::IsAscii(content.bytes) || winapp::HasByteOrderMark(content.bytes)) return;
     char folder[MAX_PATH + 1], name[MAX_PATH + 1];
     DWORD got = GetTempPathA(sizeof folder, folder);
     if (got == 0 || got >= sizeof folder || !GetTempFileNameA(folder, "qrk", 0, name)) return;

@@ -72,7 +72,8 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
   std::string room = path + ".room";
   // The profile functions read and write a file's text in the process's code page, the file keeps
   // the stored one: the copy they edit is converted on the way in and on the way out.
-  if (!WriteNewFile(copy, FromStored(old.bytes))) return false;
+  const bool convert = !AnsiIsStored() && !HasByteOrderMark(old.bytes);
+  if (!WriteNewFile(copy, convert ? FromStored(old.bytes) : old.bytes)) return false;
   // The profile functions do not report a write that the disk cut short: room for all an edit
   // may write (every line again with CR LF, and the keys it adds) is taken first and handed back
   // just before it writes.
@@ -95,7 +96,7 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
       return false;
     }
   }
-  if (!AnsiIsStored()) {
+  if (convert) {
     FileContent edited = ReadWholeFile(copy, LargestEdited * 3);
     std::string stored = edited.read() ? ToStored(edited.bytes) : std::string();
     if (!edited.read() || (stored != edited.bytes && !WriteNewFile(copy, stored))) {

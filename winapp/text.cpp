@@ -71,6 +71,10 @@ bool IsAscii(std::string_view bytes) {
   return true;
 }
 
+bool HasByteOrderMark(std::string_view bytes) {
+  return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF" || bytes.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
 std::string ToStored(std::string_view ansi) {
   if (AnsiIsStored() || IsAscii(ansi)) return std::string(ansi);
   return StoredText(Wide(ansi));

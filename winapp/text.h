@@ -37,5 +37,8 @@ std::string ToStored(std::string_view ansi);
 std::string FromStored(std::string_view stored);
 // True when the bytes are all ASCII, which every ANSI code page and UTF-8 read alike.
 bool IsAscii(std::string_view bytes);
+// True when a file's bytes begin with a UTF-16 or UTF-8 byte-order mark: the profile functions
+// read and write such a file in its own encoding, whatever the code page, so it is not converted.
+bool HasByteOrderMark(std::string_view bytes);
 
 }  // namespace winapp
