@@ -307,9 +307,15 @@ TEST(Installed, EveryProgramAndFreshFileInPlace) {
   EXPECT_EQ(std::vector<std::string>(expected.begin(), expected.end()), present);
 }
 
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
 // The folder Setup made is the user's alone: owner the user, three entries (the user, SYSTEM,
-// the Administrators), nothing inherited from above.
+// the Administrators), nothing inherited from above. Wine keeps no access list on files: it
+// shows one made from the Unix permissions (the user and SYSTEM full, Everyone reading), so
+// there only what that tells is checked: no other account may change the folder.
 TEST(Installed, FolderIsTheUsersAlone) {
+  EXPECT_EQ(folderrights::Check(winapp::Wide(InstallFolder())), folderrights::Verdict::Fine);
+  if (UnderWine()) return;
   PSECURITY_DESCRIPTOR sd = nullptr;
   PACL dacl = nullptr;
   ASSERT_EQ(GetNamedSecurityInfoA(InstallFolder().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
@@ -332,7 +338,42 @@ TEST(Installed, FolderIsTheUsersAlone) {
   LocalFree(sd);
   EXPECT_EQ(who.size(), 3u);
   EXPECT_TRUE(who.count("S-1-5-18") && who.count("S-1-5-32-544"));
-  EXPECT_EQ(folderrights::Check(winapp::Wide(InstallFolder())), folderrights::Verdict::Fine);
+}
+
+// Which access lists let another account change an installation folder.
+TEST(Setup, FolderRightsJudgeTheAccessList) {
+  BYTE user[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof user;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinGuestsSid, nullptr, user, &size));  // any account will do as "the user"
+  struct Row {
+    const char* id;
+    const char* sddl;  // the entries besides the user's full access
+    bool othersMayWrite;
+  } const rows[] = {
+      {"user, SYSTEM, Administrators", "(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
+      {"Everyone reads", "(A;OICI;0x1200a9;;;WD)", false},
+      {"Creator Owner full", "(A;OICIIO;FA;;;CO)", false},
+      {"a denial", "(D;OICI;FA;;;WD)", false},
+      {"Authenticated Users modify (C:\\ inherited)", "(A;OICIID;0x1301bf;;;AU)", true},
+      {"Everyone appends", "(A;;0x4;;;WD)", true},
+      {"Users change rights, inherit-only", "(A;OICIIO;WD;;;BU)", true},
+      {"Users may delete", "(A;;SD;;;BU)", true},
+  };
+  char* userText = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(user, &userText));
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    std::string sddl = std::string("D:(A;OICI;FA;;;") + userText + ")" + r.sddl;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted));
+    EXPECT_EQ(folderrights::OthersMayWrite(dacl, user), r.othersMayWrite);
+    LocalFree(sd);
+  }
+  LocalFree(userText);
+  EXPECT_TRUE(folderrights::OthersMayWrite(nullptr, user)) << "no list at all lets everyone";
 }
 
 TEST(Installed, ControlCreatableByProgId) {
