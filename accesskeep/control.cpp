@@ -143,9 +143,7 @@ long AccessKeep::DoCreateUser(const std::wstring& Username, const std::wstring& 
     return Warned(Notify, L"A user already exists with the username specified", 6);
   if (count == 32767) Overflow();
   std::wstring slot = std::to_wstring(count + 1);
-  WriteUsersKey(INIFile, L"count", slot);
-  WriteUsersKey(INIFile, slot, Username);
-  WriteSectionKey(INIFile, Username, L"Pswd", stored);
+  WriteKeys(INIFile, {{L"Users", L"count", slot}, {L"Users", slot, Username}, {Username, L"Pswd", stored}});
   Inform(Notify, Username + L" has been created!");
   return 0;
 }
@@ -159,7 +157,9 @@ long AccessKeep::DoValidateUser(const std::wstring& Username, const std::wstring
   short count = PrepareUserCount(INIFile);
   if (!FindUser(INIFile, Username, count)) return Warned(Notify, WrongLogin, 1);
   std::wstring password = DecodePassword(ReadUserKey(INIFile, Username, L"Pswd"));
-  if (password != Password) return Warned(Notify, WrongLogin, 2);
+  // A blank password is one KillUser left behind (no password can be set empty): it lets no one
+  // in, not even with an empty password.
+  if (password.empty() || password != Password) return Warned(Notify, WrongLogin, 2);
   LoggedInName = Username;
   LoggedInPassword = password;
   Inform(Notify, L"Login Successful!");
@@ -196,12 +196,16 @@ long AccessKeep::DoKillUser(const std::wstring& Username, const std::wstring& IN
   for (int slot = 1; slot <= count && !found; ++slot)
     if (ReadUsersKey(INIFile, std::to_wstring(slot)) == Username) found = slot;
   if (!found) return 3;
+  // One change of the file: the names after it move up a slot, the last slot is blanked, the
+  // count goes down.
+  std::vector<KeyWrite> writes;
   for (int slot = found + 1; slot <= count; ++slot)
-    WriteUsersKey(INIFile, std::to_wstring(slot - 1), ReadUsersKey(INIFile, std::to_wstring(slot)));
-  WriteUsersKey(INIFile, std::to_wstring(count), L" ");
-  WriteUsersKey(INIFile, L"count", std::to_wstring(count - 1));
+    writes.push_back({L"Users", std::to_wstring(slot - 1), ReadUsersKey(INIFile, std::to_wstring(slot))});
+  writes.push_back({L"Users", std::to_wstring(count), L" "});
+  writes.push_back({L"Users", L"count", std::to_wstring(count - 1)});
   // The name leaves the list; a name that addresses another section leaves that section alone.
-  if (!ForgesSection(Username)) WriteSectionKey(INIFile, Username, L"Pswd", L" ");
+  if (!ForgesSection(Username)) writes.push_back({Username, L"Pswd", L" "});
+  WriteKeys(INIFile, writes);
   return 0;
 }
 
@@ -234,7 +238,7 @@ SAFEARRAY* AccessKeep::DoUserArray(const std::wstring& INIFile) {
   const short count = ReadUserCount(INIFile);
   // The names joined by the pilcrow (182 in the ANSI code page), then split at every pilcrow: a
   // name holding one comes back as two.
-  const std::wstring pilcrow = Wide("\xB6");
+  const std::wstring pilcrow = winapp::WideOfStored("\xB6");
   std::wstring text;
   for (int slot = 1; slot <= count; ++slot) {
     if (!text.empty()) text += pilcrow;

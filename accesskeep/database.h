@@ -1,6 +1,7 @@
-// The user database: an INI-format file read and written one key at a time through the Windows
-// private-profile functions. Nothing is kept between calls; every routine goes to the file named
-// by its first argument. Texts cross into the file in the ANSI code page.
+// The user database: an INI-format file read one key at a time through the Windows
+// private-profile functions, and written by them on a copy that then replaces the file whole.
+// Nothing is kept between calls; every routine goes to the file named by its first argument.
+// Texts cross into the file in the stored code page (winapp/text.h), as earlier versions wrote it.
 //
 //   [General]  Version=2
 //   [Users]    count=N, 1=<name> ... N=<name>
@@ -9,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace accesskeep {
 
@@ -23,11 +25,21 @@ bool FitsProfile(std::wstring_view text);
 // itself, the lookup default of every read.
 std::wstring ReadKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key);
 // Writes one key, creating the file and the section when missing. Returns the profile function's
-// result, false when the file could not be written (a read-only folder); most callers pass it by.
+// result, false when the file could not be written (a read-only folder, a full disk: the file
+// then keeps its bytes); most callers pass it by.
 // A text longer than MaxProfileText fails the call (E_INVALIDARG, a Fault) and writes nothing; a
 // read with such a section or key finds nothing.
 bool WriteSectionKey(const std::wstring& ini, const std::wstring& section, const std::wstring& key,
                      const std::wstring& value);
+
+// Several keys written as one change of the file: the file is edited through a copy that then
+// replaces it whole (the same lines the profile functions write), so a write cut short leaves the
+// old file. False, and the file as it was, when any of them cannot be written. Texts longer than
+// MaxProfileText fail as WriteSectionKey's do.
+struct KeyWrite {
+  std::wstring section, key, value;
+};
+bool WriteKeys(const std::wstring& ini, const std::vector<KeyWrite>& writes);
 
 std::wstring ReadUsersKey(const std::wstring& ini, const std::wstring& key);
 void WriteUsersKey(const std::wstring& ini, const std::wstring& key, const std::wstring& value);

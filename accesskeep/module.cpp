@@ -108,3 +108,11 @@ STDAPI DllCanUnloadNow() { return g_locks > 0 ? S_FALSE : S_OK; }
 STDAPI DllRegisterServer() { return RegisterControl(ThisModulePath()); }
 
 STDAPI DllUnregisterServer() { return UnregisterControl(); }
+
+// regsvr32 /i:user (with /n: alone) and the setup program: "user" registers for the current user
+// only; removal takes away every registration, as DllUnregisterServer does.
+STDAPI DllInstall(BOOL install, LPCWSTR command) {
+  if (!install) return UnregisterControl();
+  if (!command || _wcsicmp(command, L"user") != 0) return RegisterControl(ThisModulePath());
+  return RegisterControlForUser(ThisModulePath());
+}

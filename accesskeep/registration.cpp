@@ -127,6 +127,29 @@ void RemoveClassEntries(HKEY classesRoot) {
   if (ProgIdIsOurs(classesRoot)) DeleteTree(classesRoot, ProgIdW);
 }
 
+bool PerUserClassesIgnored() {
+  // Wine's COM reads classes from the machine's root alone; Wine is known by the version export
+  // of its ntdll, which Windows' has not.
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+HRESULT RegisterControlForUser(const std::wstring& libraryPath) {
+  if (PerUserClassesIgnored()) return RegisterControl(libraryPath);
+  // The user's own classes and type library only, elevated or not: an installation of one user
+  // never changes what the machine's other accounts load.
+  winapp::RegKey user;
+  LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr,
+                            user.put(), nullptr);
+  if (rc != ERROR_SUCCESS) return SELFREG_E_CLASS;
+  if (FAILED(WriteClassEntries(user.get(), libraryPath))) {
+    RemoveClassEntries(user.get());
+    return SELFREG_E_CLASS;
+  }
+  RegisterTypeLibrary(libraryPath, true);
+  return S_OK;
+}
+
 HRESULT RegisterControl(const std::wstring& libraryPath) {
   HRESULT hr = WriteClassEntries(HKEY_CLASSES_ROOT, libraryPath);
   if (SUCCEEDED(hr)) {

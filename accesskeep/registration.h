@@ -22,6 +22,11 @@ constexpr DWORD MiscStatus = OLEMISC_INVISIBLEATRUNTIME | OLEMISC_SETCLIENTSITEF
 HRESULT RegisterControl(const std::wstring& libraryPath);
 // Removes whatever RegisterControl wrote, under both roots. Nothing there is not a failure.
 HRESULT UnregisterControl();
+// The registration of an installation for one user (DllInstall with "user"): the user's classes
+// and type library only, also when the caller is elevated; the machine's only where the platform
+// reads no per-user classes (Wine, told apart by its ntdll's wine_get_version export).
+HRESULT RegisterControlForUser(const std::wstring& libraryPath);
+bool PerUserClassesIgnored();
 
 // The entries themselves, written under `classesRoot` (tests point it elsewhere).
 HRESULT WriteClassEntries(HKEY classesRoot, const std::wstring& libraryPath);

@@ -307,7 +307,7 @@ BrowserOutcome ApplyStatements(const Browser& browser, const Choices& choices, s
   std::vector<bool> pagesKnown(browser.profiles.size(), false);
   for (OpenDatabase& o : open) {
     Database& db = *o.db;
-    bool ok = sqlite3_create_function(db.Handle(), "qr_keep", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+    bool ok = sqlite3_create_function(db.Handle(), "qr_keep", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
                                       const_cast<Choices*>(&choices), KeepCookieFunction, nullptr, nullptr) == SQLITE_OK;
     if (ok && o.kind->kept == Kept::Bookmarks) ok = db.TempList("kept_urls", bookmarks[o.profileIndex]);
     if (ok && o.kind->kept == Kept::FirefoxPages) {

@@ -70,6 +70,14 @@ DbState Database::Open(const std::wstring& path, bool foreignKeys) {
   // leaves this file exactly as it was.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_busy_timeout(db_, BusyMilliseconds);
+  // The files are another program's and could have been made by anyone who could write into the
+  // user's folder: no write to the schema or its shadow tables through SQL, and no function of
+  // ours (the keep test included) run from a view, trigger or index the file brings along.
+  if (sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK ||
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK) {
+    Close();
+    return DbState::Failed;
+  }
   // Outside a transaction only: the setting is ignored inside one.
   if (foreignKeys && !Exec("PRAGMA foreign_keys = ON")) {
     int code = sqlite3_errcode(db_);

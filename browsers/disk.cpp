@@ -1,7 +1,10 @@
 #include "disk.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <shlobj.h>
+
+#include <memory>
 
 namespace browsers {
 
@@ -63,6 +66,31 @@ bool DeleteOne(const std::wstring& path) {
   return false;
 }
 
+// A folder opened as itself: a link or junction in its place is opened as the link, never
+// followed. Held without letting others delete or rename it, so the path it was opened by leads
+// to it until it is closed.
+struct HeldFolder {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  explicit HeldFolder(const std::wstring& path, DWORD access = FILE_READ_ATTRIBUTES)
+      : h(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
+  ~HeldFolder() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  HeldFolder(const HeldFolder&) = delete;
+  HeldFolder& operator=(const HeldFolder&) = delete;
+  // A real folder, judged by the handle (what the path named when it was opened, and held since)
+  // and by the path: Wine opens a host's symbolic link as its target whatever the flags, and
+  // tells it apart only by the path's attributes.
+  bool Plain(const std::wstring& path) const {
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD a = GetFileAttributesW(path.c_str());
+    return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+};
+
 bool EmptyTree(const std::wstring& folder, int depth) {
   if (depth > 64) return false;
   WIN32_FIND_DATAW found;
@@ -76,13 +104,66 @@ bool EmptyTree(const std::wstring& folder, int depth) {
       // The link itself goes; what it points at is not ours.
       ok &= (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) != 0 : DeleteOne(path);
     } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ok &= EmptyTree(path, depth + 1) && RemoveDirectoryW(path.c_str()) != 0;
+      // Listed as a folder, but it may have been swapped for a junction since: it is opened as
+      // itself and checked by its handle, and held while it is emptied. A junction found there is
+      // removed as a link, never entered.
+      bool emptied;
+      {
+        HeldFolder sub(path);
+        if (sub.h == INVALID_HANDLE_VALUE) {
+          emptied = GetLastError() == ERROR_FILE_NOT_FOUND;
+          ok &= emptied;
+          continue;
+        }
+        if (!sub.Plain(path)) {
+          ok &= RemoveDirectoryW(path.c_str()) != 0 || DeleteOne(path);
+          continue;
+        }
+        emptied = EmptyTree(path, depth + 1);
+      }
+      ok &= emptied && RemoveDirectoryW(path.c_str()) != 0;
     } else {
       ok &= DeleteOne(path);
     }
   } while (FindNextFileW(find.h, &found));
   return ok;
 }
+
+// True when `path` lies inside `folder` (compared without letter case), giving the rest.
+bool Below(const std::wstring& folder, const std::wstring& path, std::wstring& rest) {
+  if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != L'\\') return false;
+  if (_wcsnicmp(folder.c_str(), path.c_str(), folder.size()) != 0) return false;
+  rest = path.substr(folder.size() + 1);
+  return true;
+}
+
+// The user's folder that `path` lies in (the deepest of the local and roaming application data
+// folders and the profile), and the rest of the path; false when it lies in none of them.
+bool SplitAtUserFolder(const std::wstring& path, std::wstring& base, std::wstring& rest) {
+  bool found = false;
+  for (int csidl : {CSIDL_LOCAL_APPDATA, CSIDL_APPDATA, CSIDL_PROFILE}) {
+    std::wstring folder = UserFolder(csidl), after;
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    if (Below(folder, path, after) && (!found || folder.size() > base.size())) {
+      base = folder;
+      rest = after;
+      found = true;
+    }
+  }
+  return found;
+}
+
+PSID OwnSid(std::vector<BYTE>& storage) {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  storage.resize(size ? size : 1);
+  bool ok = size && GetTokenInformation(token, TokenUser, storage.data(), size, &size);
+  CloseHandle(token);
+  return ok ? reinterpret_cast<TOKEN_USER*>(storage.data())->User.Sid : nullptr;
+}
+
 }  // namespace
 
 bool IsFile(const std::wstring& path) {
@@ -155,8 +236,73 @@ bool DeleteWithSideFiles(const std::wstring& path) {
 }
 
 bool EmptyFolder(const std::wstring& folder) {
-  if (!IsFolder(folder)) return Attributes(folder) == INVALID_FILE_ATTRIBUTES;
+  if (Attributes(folder) == INVALID_FILE_ATTRIBUTES) return true;
+  // Every part of the path below the user's folder is a real folder, held while the cache is
+  // emptied so that none of them can be swapped for a junction meanwhile; a path outside the
+  // user's folders, or with a link on the way, is not emptied.
+  std::wstring base, rest;
+  if (!SplitAtUserFolder(folder, base, rest)) return false;
+  std::vector<std::unique_ptr<HeldFolder>> held;
+  std::wstring path = base;
+  for (size_t start = 0; start <= rest.size();) {
+    size_t end = rest.find(L'\\', start);
+    if (end == std::wstring::npos) end = rest.size();
+    std::wstring part = rest.substr(start, end - start);
+    if (part.empty() || part == L"." || part == L"..") return false;
+    path += L"\\" + part;
+    held.push_back(std::make_unique<HeldFolder>(path));
+    if (!held.back()->Plain(path)) return false;
+    start = end + 1;
+  }
   return EmptyTree(folder, 0);
+}
+
+FolderReach DataFolderReach(const std::wstring& path) {
+  HeldFolder link(path);
+  if (link.h == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderReach::Missing : FolderReach::Foreign;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(link.h, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return FolderReach::Missing;
+  if (link.Plain(path)) return FolderReach::Plain;
+  // A junction (a folder moved to another drive): followed only to a folder on a local fixed
+  // disk that the user owns, so that nothing of another account, a share or a removable disk is
+  // cleared by way of it.
+  HANDLE target = CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (target == INVALID_HANDLE_VALUE) return FolderReach::Foreign;
+  FolderReach reach = FolderReach::Foreign;
+  // The final path of a handle is known from Windows Vista on; before it, no junction is followed.
+  using FinalPathOf = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto finalPathOf = reinterpret_cast<FinalPathOf>(
+      reinterpret_cast<void (*)()>(kernel ? GetProcAddress(kernel, "GetFinalPathNameByHandleW") : nullptr));
+  wchar_t final[MAX_PATH * 4];
+  DWORD got = finalPathOf ? finalPathOf(target, final, MAX_PATH * 4, 0 /* normalised, with its drive letter */) : 0;
+  BY_HANDLE_FILE_INFORMATION targetInfo;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  std::vector<BYTE> own;
+  PSID user = OwnSid(own);
+  if (got > 0 && got < MAX_PATH * 4 && GetFileInformationByHandle(target, &targetInfo) &&
+      (targetInfo.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !(targetInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && user &&
+      GetSecurityInfo(target, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) == ERROR_SUCCESS &&
+      owner && EqualSid(owner, user)) {
+    // "\\?\C:\..." names a drive; "\\?\UNC\..." a share, which is never local.
+    std::wstring name(final, got);
+    if (name.rfind(L"\\\\?\\", 0) == 0) name.erase(0, 4);
+    if (name.size() >= 3 && name[1] == L':' && name[2] == L'\\') {
+      wchar_t root[] = {name[0], L':', L'\\', 0};
+      if (GetDriveTypeW(root) == DRIVE_FIXED) reach = FolderReach::OwnLocalJunction;
+    }
+  }
+  if (descriptor) LocalFree(descriptor);
+  CloseHandle(target);
+  return reach;
 }
 
 }  // namespace browsers

@@ -51,7 +51,18 @@ constexpr const wchar_t* SideFileSuffixes[] = {L"-journal", L"-wal", L"-shm"};
 // everything in it). True when none of them is left.
 bool DeleteWithSideFiles(const std::wstring& path);
 // Deletes everything inside a folder, keeping the folder itself. Links and junctions inside are
-// removed, never followed. True when it is empty afterwards (or was not there).
+// removed, never followed, also one that replaces a sub-folder while it is being emptied (each
+// is opened as itself and checked by its handle). Every part of the path below the user's folder
+// (application data, local or roaming, or the profile) must be a real folder, held while the
+// folder is emptied; a path outside them, or with a link on the way, is left alone (false).
+// True when it is empty afterwards (or was not there).
 bool EmptyFolder(const std::wstring& folder);
+
+// What a browser's data folder is: missing, a real folder, a junction (a folder moved to another
+// drive) to a real folder on a local fixed disk owned by the user, or anything else (a junction
+// to a share, a removable disk, another account's folder, a target that cannot be opened or
+// judged). Only the first kinds are to be cleared; the last is named, not taken for missing.
+enum class FolderReach { Missing, Plain, OwnLocalJunction, Foreign };
+FolderReach DataFolderReach(const std::wstring& path);
 
 }  // namespace browsers

@@ -37,3 +37,13 @@ function(program_folder_targets out)
   endforeach()
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
+
+# A second run of a test program with QR_FOREIGN_FOLDER set: the program folders it makes are
+# named in another script than the system's ANSI code page (testing/test_util.h), for the cases
+# `filter` names. The test program must take the UTF-8 code page (utf8_code_page).
+function(add_foreign_folder_test name filter)
+  add_test(NAME ${name}_foreign_folder COMMAND ${name} --gtest_filter=${filter})
+  set_tests_properties(${name}_foreign_folder PROPERTIES
+    ENVIRONMENT "WINEPREFIX=${WINE_PREFIX};QR_PROGRAM_DIR=${PROGRAM_DIR};QR_FRESH_DIR=${FRESH_DIR};QR_FOREIGN_FOLDER=1"
+    TIMEOUT 900)
+endfunction()

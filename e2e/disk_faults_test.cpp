@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -355,6 +356,52 @@ TEST_F(DiskFaults, D15_ProtectionThatCannotBeStoredIsReported) {
   EXPECT_TRUE(p.WaitForEnd(seconds(20))) << "D15";
   EXPECT_EQ(p.ExitCode(), 0u) << "D15";
   ExpectKept(before, Snapshot(folder), {}, "D15");
+}
+
+}  // namespace
+
+namespace {
+
+// The user database on a full disk: every change the control makes is written whole or not at
+// all, so protection stays on and the password stays what it was (a database rewritten in place
+// was cut short where the disk ended, and with `login` lost protection was silently off).
+TEST_F(DiskFaults, D16_UserDatabaseChangesAreWholeOrNone) {
+  Case c{"D16", Disk::Full, 0, Installed, Action::SaveSettings, {}};
+  std::string staged;
+  LayOut(c, staged);
+  const std::string db = staged + "\\panel.dll";
+  winapp::ComApartment com;
+  accesskeep::AccessKeepClient control;
+  ASSERT_EQ(control.Create(testutil::ProgramFolder() + "\\accesskeep.ocx"), S_OK);
+  long status = -1;
+  ASSERT_EQ(control.ChangePassword("default", "Secret1", db, false, &status), S_OK);
+  for (int i = 0; i < 40; ++i)
+    ASSERT_EQ(control.StoreSetting("default", "Note" + std::to_string(i), std::string(60, 'n'), db, &status), S_OK);
+  ASSERT_EQ(control.StoreSetting("default", "login", "1", db, &status), S_OK);
+  ASSERT_EQ(status, 0);
+  ASSERT_TRUE(Fill(0, "D16"));
+  const std::string before = testutil::ReadWholeFile(db);
+  const std::string longer(2000, 'x');
+  struct Change {
+    const char* what;
+    std::function<HRESULT()> call;
+  } const changes[] = {
+      {"StoreSetting", [&] { return control.StoreSetting("default", "Note0", longer, db, &status); }},
+      {"ChangePassword", [&] { return control.ChangePassword("default", "Another2", db, false, &status); }},
+      {"CreateUser", [&] { return control.CreateUser("second" + longer.substr(0, 200), "Secret2", db, false, &status); }},
+      {"KillUser", [&] { return control.KillUser("default", db, &status); }},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    change.call();
+    EXPECT_TRUE(testutil::ReadWholeFile(db) == before) << "the database changed: [" << faults::Shown(testutil::ReadWholeFile(db)) << "]";
+    EXPECT_FALSE(testutil::Exists(db + ".new"));
+    ASSERT_EQ(control.ValidateUser("default", "Secret1", db, false, &status), S_OK);
+    EXPECT_EQ(status, 0);
+    std::string login;
+    ASSERT_EQ(control.RetrieveSetting("default", "login", db, &login), S_OK);
+    EXPECT_EQ(login, "1");
+  }
 }
 
 }  // namespace

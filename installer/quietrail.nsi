@@ -7,6 +7,7 @@
 ;   PROGRAM_DIR     the laid-out program folder    FRESH_DIR    a fresh installation's files
 ;   PROGRAMS_NSH    the list of programs found in the program folder (installer/programs.cmake)
 ;   ENDPROGRAMS     the helper that ends programs running from the installation folder
+;   FOLDERRIGHTS    the helper that makes the installation folder private, or judges it
 ;   ICON            the program icon               OUTFILE      where the setup program goes
 ;   SIDE_PICTURE    the finish page's side picture (tools/installerart.cpp)
 ;   NSIS_TARGET     amd64-unicode for the 64-bit set, x86-unicode for the 32-bit one
@@ -189,6 +190,7 @@ Section "Install"
   ; overwrite whatever of its names it found there, and the uninstaller would delete them. Only an
   ; empty folder, or an earlier installation of this product, is used.
   Call FolderHoldsSomething
+  StrCpy $7 $0
   ${If} $0 == 1
     Call FolderIsOurs
     ${If} $0 != 1
@@ -206,6 +208,35 @@ Section "Install"
   ${EndIf}
   ClearErrors
   CreateDirectory "$INSTDIR"
+  ; The folder is the user's alone before anything goes into it: the Run entry starts launch.exe
+  ; from it at every sign-in, so another account that could write there could run its own
+  ; program as the user. A new or empty folder is made private; an earlier installation must
+  ; already be out of other accounts' reach.
+  ${IfNot} ${Errors}
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\folderrights.exe" "${FOLDERRIGHTS}"
+    ${If} $7 == 1
+      ExecWait '"$PLUGINSDIR\folderrights.exe" check "$INSTDIR\."' $0
+    ${Else}
+      ExecWait '"$PLUGINSDIR\folderrights.exe" private "$INSTDIR\."' $0
+    ${EndIf}
+    Delete "$PLUGINSDIR\folderrights.exe"
+    ${If} $0 != 0
+      ${If} $1 == 1
+        RMDir "$INSTDIR"
+      ${EndIf}
+      ${If} $0 == 3
+        MessageBox MB_OK|MB_ICONSTOP "Setup cannot install into the folder$\r$\n$INSTDIR$\r$\n$\r$\nIt belongs to another account. Choose a folder of your own, such as one in your user profile, and run Setup again. Nothing has been installed." /SD IDOK
+      ${ElseIf} $0 == 4
+        MessageBox MB_OK|MB_ICONSTOP "Setup cannot upgrade the installation in$\r$\n$INSTDIR$\r$\n$\r$\nOther accounts of this computer can change the files in it. Make the folder your own, or uninstall and install again, and run Setup again. Nothing has been installed." /SD IDOK
+      ${Else}
+        MessageBox MB_OK|MB_ICONSTOP "Setup cannot make the folder$\r$\n$INSTDIR$\r$\n$\r$\nyour own. Choose a folder of your own, such as one in your user profile, and run Setup again. Nothing has been installed." /SD IDOK
+      ${EndIf}
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
+  ClearErrors
   FileOpen $0 "$INSTDIR\setup.probe" w
   ${If} ${Errors}
     ${If} $1 == 1
@@ -263,11 +294,12 @@ Section "Install"
   FlushINI "$INSTDIR\${RECORD}"
 
 !if /FileExists "${PROGRAM_DIR}/accesskeep.ocx"
-  ; The control registers itself: the machine's classes where allowed, else the user's own.
-  ; The panel also finds it unregistered, beside itself, so a failure here is no reason to stop.
-  ClearErrors
-  RegDLL "$INSTDIR\accesskeep.ocx"
-  ${If} ${Errors}
+  ; The control registers itself for this user alone (its per-user entry point), the machine's
+  ; classes only on a platform that reads no per-user ones. The panel also finds it
+  ; unregistered, beside itself, so a failure here is no reason to stop.
+  StrCpy $0 ""
+  System::Call '"$INSTDIR\accesskeep.ocx"::DllInstall(i 1, w "user") i .r0 ? u'
+  ${If} $0 != 0
     DetailPrint "The login control could not be registered; the control panel loads it from $INSTDIR."
   ${EndIf}
 !endif
@@ -318,7 +350,8 @@ Function un.LineText
 FunctionEnd
 
 ; $1, a line "name=1" of the record's files, becomes the name; "" for any other line and for a
-; name that is not a plain file name of the folder (a path, a drive, a climb, a pattern).
+; name that is not a plain file name of the folder (a path, a drive, a climb, a pattern, a
+; control character).
 Function un.RecordedName
   StrCpy $2 $1 2 -2
   ${If} $2 != "=1"
@@ -340,6 +373,20 @@ Function un.RecordedName
     ${OrIf} $2 == ":"
     ${OrIf} $2 == "*"
     ${OrIf} $2 == "?"
+    ; The platform's file search takes these for patterns too.
+    ${OrIf} $2 == "<"
+    ${OrIf} $2 == ">"
+    ${OrIf} $2 == '"'
+    ${OrIf} $2 == "|"
+      StrCpy $1 ""
+      Return
+    ${EndIf}
+    ; Control characters name no file anyone meant.
+    System::Call "*(&w1 r2, &i2 0) p .r6"
+    System::Call "*$6(&i2 .r7)"
+    System::Free $6
+    ${If} $7 < 32
+    ${OrIf} $7 == 127
       StrCpy $1 ""
       Return
     ${EndIf}

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "../accesskeep/accesskeep_ids.h"
+#include "text.h"
 
 using namespace winapp;
 
@@ -80,12 +81,18 @@ bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_ge
 
 std::string ListTextBox::Showable(std::string_view text) {
   std::string shown(text);
-  // Wine's edit control crashes on a small tilde (0x98 in the ANSI code page) that begins the
+  // Wine's edit control crashes on a small tilde (U+02DC, 0x98 in code page 1252) that begins the
   // text, a line or a comma-separated piece. No cookie name holds one; under Wine it is shown
-  // as the plain tilde so that a damaged list still opens.
-  if (UnderWine())
-    for (char& c : shown)
-      if (static_cast<unsigned char>(c) == 0x98) c = '~';
+  // as the plain tilde so that a damaged list still opens. Judged on the wide text: in the
+  // UTF-8 code page the byte 0x98 is part of other characters.
+  if (UnderWine() && !IsAscii(shown)) {
+    std::wstring wide = Wide(shown);
+    if (wide.find(L'\x02DC') != std::wstring::npos) {
+      for (wchar_t& c : wide)
+        if (c == L'\x02DC') c = L'~';
+      shown = Ansi(wide);
+    }
+  }
   return shown;
 }
 

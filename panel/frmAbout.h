@@ -29,9 +29,8 @@ class frmAbout : public PanelForm {
   winapp::Label Label4{this, "Label4", {1440, 1680, 1695, 255}, "Support Contact:"};
   winapp::Label lblSupport{this, "lblSupport", {3240, 1680, 2760, 255}, SupportAddress};
   winapp::Shape Line1{this, "Line1", {240, 2100, 5760, 15}, RGB(3, 118, 222)};
-  winapp::Label lblRights{this, "lblRights", {240, 2220, 5760, 615},
-                          "Copyright \xA9 2003 Quietrail. All rights reserved. Quietrail 2003 is freeware: "
-                          "you may copy and pass it on freely, but not sell it or change it."};
+  // Its text, with the copyright sign, is set at load in the code page the panel runs in.
+  winapp::Label lblRights{this, "lblRights", {240, 2220, 5760, 615}, ""};
   CmdButton Command1{this, "Command1", {4785, 2940, 1215, 375}, "&OK", [this] { Command1_Click(); }};
 
   Panel& panel_;

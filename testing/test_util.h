@@ -10,6 +10,13 @@
 
 namespace testutil {
 
+// The switch for folders named in another script: with QR_FOREIGN_FOLDER set in the environment,
+// a test program that runs in the UTF-8 code page (utf8_code_page in CMake) makes every
+// TempFolder a folder named ForeignFolderName (UTF-8), which the system's ANSI code page cannot
+// spell, so that the programs it runs from there meet such a name in every path.
+constexpr const char* ForeignFolderName = "\xC5\x81ukasz \xE7\x94\xB0\xE4\xB8\xAD";  // "Łukasz 田中"
+bool ForeignFolders();
+
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempFolder {
  public:
@@ -22,6 +29,7 @@ class TempFolder {
 
  private:
   std::string path_;
+  std::string outer_;
 };
 
 std::string ReadWholeFile(const std::string& path, bool* ok = nullptr);

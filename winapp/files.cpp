@@ -6,6 +6,7 @@
 
 #include "raii.h"
 #include "settings.h"
+#include "text.h"
 
 namespace winapp {
 
@@ -69,7 +70,10 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
   if (old.state == FileContent::Unreadable) return false;
   std::string copy = path + ".new";
   std::string room = path + ".room";
-  if (!WriteNewFile(copy, old.bytes)) return false;
+  // The profile functions read and write a file's text in the process's code page, the file keeps
+  // the stored one: the copy they edit is converted on the way in and on the way out.
+  const bool convert = !AnsiIsStored() && !HasByteOrderMark(old.bytes);
+  if (!WriteNewFile(copy, convert ? FromStored(old.bytes) : old.bytes)) return false;
   // The profile functions do not report a write that the disk cut short: room for all an edit
   // may write (every line again with CR LF, and the keys it adds) is taken first and handed back
   // just before it writes.
@@ -92,7 +96,20 @@ bool EditThroughCopy(const std::string& path, const std::function<bool(const std
       return false;
     }
   }
-  return MoveOverUnderLock(copy, path);
+  if (convert) {
+    FileContent edited = ReadWholeFile(copy, LargestEdited * 3);
+    std::string stored = edited.read() ? ToStored(edited.bytes) : std::string();
+    if (!edited.read() || (stored != edited.bytes && !WriteNewFile(copy, stored))) {
+      DeleteFileA(copy.c_str());
+      return false;
+    }
+  }
+  if (!MoveOverUnderLock(copy, path)) return false;
+  // Wine keeps the profiles this process read, and knows a file changed only by its time of
+  // last write, which the copy may share with the old file when both were written within one tick
+  // of the clock: what it kept of the old file goes, so the next read is of the new one.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+  return true;
 }
 
 }  // namespace winapp

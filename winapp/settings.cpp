@@ -190,6 +190,9 @@ std::string ExclusionTextOf(std::string content) {
     if (n > 0)
       MultiByteToWideChar(CP_UTF8, 0, content.data() + 3, static_cast<int>(content.size() - 3), wide.data(), n);
     content = Ansi(wide);
+  } else {
+    // Without a mark the list is in the stored code page, as the programs always wrote it.
+    content = FromStored(content);
   }
   // NUL bytes are damage, not the end of the list: a run of them inside a line parts two entries
   // as a line end does, and one at the start or end of a line goes, so that the entries after it
@@ -220,7 +223,7 @@ std::optional<std::string> ReadExclusionText(const std::string& path) {
 }
 
 bool WriteExclusionText(const std::string& path, std::string_view text) {
-  return ReplaceWholeFile(path, ExclusionFileContent(text));
+  return ReplaceWholeFile(path, ToStored(ExclusionFileContent(text)));
 }
 
 }  // namespace winapp

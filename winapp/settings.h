@@ -80,8 +80,9 @@ void WriteFirstRunFiles(const std::string& folder);
 // The fourteen lines of a fresh settings file, each ended by CR LF.
 std::string FirstRunSettingsText();
 
-// The bytes of an exclusion list as the field reader takes them: a list with a UTF-16 or UTF-8
-// byte-order mark in the ANSI code page, and every NUL byte a line end.
+// The bytes of an exclusion list as the field reader takes them, in the ANSI code page: a list
+// with a UTF-16 or UTF-8 byte-order mark converted from it, one without from the stored code
+// page; every NUL byte a line end.
 std::string ExclusionTextOf(std::string content);
 
 // Reads the exclusion list and joins its fields (core::JoinExclusionFields). Empty when the file
@@ -90,7 +91,7 @@ std::optional<std::string> ReadExclusionText(const std::string& path);
 using core::JoinExclusionFields;
 
 // Writes the list: the text split at every comma, untrimmed, one entry a line with CR LF. An
-// empty text gives an empty file. The old file is replaced only once the new one is complete.
+// empty text gives an empty file, in the stored code page. The old file is replaced only once the new one is complete.
 bool WriteExclusionText(const std::string& path, std::string_view text);
 
 // Creates an empty file, or empties an existing one.

@@ -174,7 +174,9 @@ TEST_F(Host, ErrorsComeBackAsAutomationExceptionsAndWriteNothing) {
 // --- ValidateUser and the logged-in state -----------------------------------------------------
 
 TEST_F(Host, LoginStateFollowsEveryValidation) {
-  Users({{L"bob", L"Secret1"}, {L"ann", L"Pa ss,word"}});
+  Users({{L"bob", L"Secret1"}, {L"ann", L"Pa ss,word"}, {L"eve", L"Secret1"}});
+  // The blank password KillUser leaves, on a user still listed.
+  ASSERT_TRUE(WritePrivateProfileStringA("eve", "Pswd", " ", path_.c_str()));
   Control c = control();
   EXPECT_EQ(c.CurrentUserName(), NotLoggedIn);
   EXPECT_EQ(c.CurrentPassword(), NotLoggedIn);
@@ -197,6 +199,9 @@ TEST_F(Host, LoginStateFollowsEveryValidation) {
       {L"nobody", L"Secret1", db_, 1, NotLoggedIn},
       {L"ann", L"Pa ss,word", db_, 0, L"ann"},
       {L"", L"", db_, 1, NotLoggedIn},
+      {L"bob", L"Secret1", db_, 0, L"bob"},
+      {L"eve", L"", db_, 2, NotLoggedIn},  // a blank password lets no one in
+      {L"eve", L"Secret1", db_, 2, NotLoggedIn},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
     Outcome o = c.ValidateUser(steps[i].user, steps[i].password, steps[i].ini);

@@ -19,10 +19,15 @@
 #include <string>
 #include <vector>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "client.h"
+#include "folderrights.h"
 #include "programs.h"
 #include "raii.h"
 #include "test_util.h"
+#include "text.h"
 
 namespace {
 
@@ -302,6 +307,75 @@ TEST(Installed, EveryProgramAndFreshFileInPlace) {
   EXPECT_EQ(std::vector<std::string>(expected.begin(), expected.end()), present);
 }
 
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+// The folder Setup made is the user's alone: owner the user, three entries (the user, SYSTEM,
+// the Administrators), nothing inherited from above. Wine keeps no access list on files: it
+// shows one made from the Unix permissions (the user and SYSTEM full, Everyone reading), so
+// there only what that tells is checked: no other account may change the folder.
+TEST(Installed, FolderIsTheUsersAlone) {
+  EXPECT_EQ(folderrights::Check(winapp::Wide(InstallFolder())), folderrights::Verdict::Fine);
+  if (UnderWine()) return;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PACL dacl = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoA(InstallFolder().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                  &dacl, nullptr, &sd),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(sd, &control, &revision);
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  ASSERT_TRUE(dacl);
+  std::set<std::string> who;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, &ace));
+    char* text = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidA(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, &text));
+    who.insert(text);
+    LocalFree(text);
+  }
+  LocalFree(sd);
+  EXPECT_EQ(who.size(), 3u);
+  EXPECT_TRUE(who.count("S-1-5-18") && who.count("S-1-5-32-544"));
+}
+
+// Which access lists let another account change an installation folder.
+TEST(Setup, FolderRightsJudgeTheAccessList) {
+  BYTE user[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof user;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinGuestsSid, nullptr, user, &size));  // any account will do as "the user"
+  struct Row {
+    const char* id;
+    const char* sddl;  // the entries besides the user's full access
+    bool othersMayWrite;
+  } const rows[] = {
+      {"user, SYSTEM, Administrators", "(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
+      {"Everyone reads", "(A;OICI;0x1200a9;;;WD)", false},
+      {"Creator Owner full", "(A;OICIIO;FA;;;CO)", false},
+      {"a denial", "(D;OICI;FA;;;WD)", false},
+      {"Authenticated Users modify (C:\\ inherited)", "(A;OICIID;0x1301bf;;;AU)", true},
+      {"Everyone appends", "(A;;0x4;;;WD)", true},
+      {"Users change rights, inherit-only", "(A;OICIIO;WD;;;BU)", true},
+      {"Users may delete", "(A;;SD;;;BU)", true},
+  };
+  char* userText = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(user, &userText));
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    std::string sddl = std::string("D:(A;OICI;FA;;;") + userText + ")" + r.sddl;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted));
+    EXPECT_EQ(folderrights::OthersMayWrite(dacl, user), r.othersMayWrite);
+    LocalFree(sd);
+  }
+  LocalFree(userText);
+  EXPECT_TRUE(folderrights::OthersMayWrite(nullptr, user)) << "no list at all lets everyone";
+}
+
 TEST(Installed, ControlCreatableByProgId) {
   if (!InSet("accesskeep.ocx")) GTEST_SKIP() << "no accesskeep.ocx in the set";
   CoInitialize(nullptr);
@@ -464,7 +538,85 @@ TEST(Upgraded, ProgramsReplacedNothingOfTheOldOneRunning) {
             testutil::ReadWholeFile(Installed("library.ini")));
 }
 
+// ---- A folder named in another script than the system's code page ----
+
+// Runs a program by its wide command line and waits for its end; its exit code, or -1.
+long RunWide(std::wstring commandLine) {
+  STARTUPINFOW si = {sizeof si};
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  DWORD code = WAIT_TIMEOUT == WaitForSingleObject(pi.hProcess, 120000) ? static_cast<DWORD>(-1) : 0;
+  if (code == 0) GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return static_cast<long>(code);
+}
+
+bool FileThere(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Installs, upgrades and uninstalls in "C:\Łukasz 田中\Quietrail 2003" (the setup program
+// named by QR_SETUP_W); the installed programs' runs from such a folder are the end-to-end
+// suites' (QR_FOREIGN_FOLDER).
+TEST(Foreign, InstallUpgradeAndUninstallInAFolderNamedInAnotherScript) {
+  wchar_t setup[MAX_PATH] = {};
+  ASSERT_TRUE(GetEnvironmentVariableW(L"QR_SETUP_W", setup, MAX_PATH)) << "QR_SETUP_W is not set";
+  const std::wstring parent = L"C:\\\x141ukasz \x7530\x4E2D", folder = parent + L"\\Quietrail 2003";
+  // /D= takes the rest of the command line as it stands, blanks and all.
+  const std::wstring install = L"\"" + std::wstring(setup) + L"\" /S /D=" + folder;
+  ASSERT_EQ(RunWide(install), 0);
+  for (const wchar_t* name : {L"panel.exe", L"clear.exe", L"accesskeep.ocx", L"panel.dll", L"uninstall.exe", L"installed.ini"})
+    EXPECT_TRUE(FileThere(folder + L"\\" + name)) << winapp::Ansi(name);
+  EXPECT_EQ(folderrights::Check(folder), folderrights::Verdict::Fine);
+  ASSERT_EQ(RunWide(install), 0) << "upgrade";
+  EXPECT_TRUE(FileThere(folder + L"\\panel.exe"));
+  // The uninstaller goes on from a copy of itself: wait until the folder is gone.
+  ASSERT_EQ(RunWide(L"\"" + folder + L"\\uninstall.exe\" /S"), 0);
+  EXPECT_TRUE(testutil::PumpUntil([&] { return !FileThere(folder); }, std::chrono::seconds(60)))
+      << "the installation is still there";
+  RemoveDirectoryW(parent.c_str());
+}
+
+// ---- Folders Setup must refuse, and the rights that make them so (installer_test.sh) ----
+
+// Grants Everyone the right to change the folder, as a folder under C:\ inherits for the
+// Authenticated Users: an installation there is one another account can change.
+int GrantEveryone(const std::wstring& folder) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PACL dacl = nullptr, wider = nullptr;
+  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &sd) != ERROR_SUCCESS)
+    return 1;
+  EXPLICIT_ACCESS_W everyone = {};
+  everyone.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE;
+  everyone.grfAccessMode = GRANT_ACCESS;
+  everyone.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+  everyone.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  everyone.Trustee.ptstrName = const_cast<wchar_t*>(L"Everyone");
+  everyone.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  DWORD rc = SetEntriesInAclW(1, &everyone, dacl, &wider);
+  if (rc == ERROR_SUCCESS)
+    rc = SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                               nullptr, wider, nullptr);
+  LocalFree(wider);
+  LocalFree(sd);
+  return rc == ERROR_SUCCESS && folderrights::Check(folder) == folderrights::Verdict::Writable ? 0 : 1;
+}
+
+// Makes the built-in Users group the folder's owner: a folder of another account.
+int GiveAway(const std::wstring& folder) {
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  if (!CreateWellKnownSid(WinBuiltinUsersSid, nullptr, sid, &size)) return 1;
+  DWORD rc = SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, sid,
+                                   nullptr, nullptr, nullptr);
+  return rc == ERROR_SUCCESS && folderrights::Check(folder) == folderrights::Verdict::Foreign ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--grant-everyone") return GrantEveryone(winapp::Wide(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == "--give-away") return GiveAway(winapp::Wide(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == "--make-private")
+    return folderrights::MakePrivate(winapp::Wide(argv[2])) == folderrights::Verdict::Fine ? 0 : 1;
   if (argc == 2 && (std::string(argv[1]) == "--linger" || std::string(argv[1]) == "--stubborn" ||
                     std::string(argv[1]) == "--window"))
     return Linger(argv[1]);

@@ -95,12 +95,23 @@ for f in exclude.ini quietrail.ini panel.dll; do
   cmp -s "$work/$f.user" "$folder/$f" || fail "$f not kept byte for byte by the upgrade"
 done
 # The upgrade leaves the entries as the first installation made them.
-run_checks 'Upgraded.*:Installed.Shortcuts:Installed.InstalledProgramsEntry:Installed.ControlCreatableByProgId'
+run_checks 'Upgraded.*:Installed.Shortcuts:Installed.InstalledProgramsEntry:Installed.ControlCreatableByProgId:Installed.FolderIsTheUsersAlone'
+
+echo "Upgrading an installation that other accounts can change"
+"$WINE" "$checks" --grant-everyone "$(winepath_w "$folder")" >/dev/null 2>&1 </dev/null || fail "Everyone could not be given the folder"
+before_open=$(cd "$folder" && md5sum * | sort)
+rc=$(run_setup)
+[ "$rc" = 2 ] || fail "an upgrade of a folder others can change ended with $rc, not 2"
+[ "$(cd "$folder" && md5sum * | sort)" = "$before_open" ] || fail "the folder others can change was upgraded"
+"$WINE" "$checks" --make-private "$(winepath_w "$folder")" >/dev/null 2>&1 </dev/null || fail "the folder could not be made private again"
 
 echo "Uninstalling"
 # L04: files the user put there stay, even one that a pattern of the programs' names would match.
 printf 'my notes\r\n' >"$folder/notes.txt"
 printf 'mine\r\n' >"$folder/updates.tmp"
+# L09: names the platform's file search would take for patterns (notes< matches notes.txt on
+# Windows), and a control character, in the record are passed over.
+printf 'notes<=1\r\n"notes.txt=1\r\nnotes>txt=1\r\na|b=1\r\nnotes\001.txt=1\r\n' >>"$folder/installed.ini"
 "$WINE" "$(winepath_w "$folder/uninstall.exe")" /S >/dev/null 2>&1 </dev/null || fail "uninstaller did not start"
 # The uninstaller goes on from a copy of itself; its last step takes the installed-programs entry.
 for _ in $(seq 1 120); do
@@ -125,6 +136,26 @@ rc=$(run_setup '/D=C:\Tools')
 [ "$rc" = 2 ] || fail "installation into a folder of the user's own ended with $rc, not 2"
 [ "$(cd "$own" && md5sum * | sort)" = "$before_own" ] || fail "the folder of the user's own was changed: $(ls -A "$own" | tr '\n' ' ')"
 rm -rf "$own"
+
+echo "Installing into an empty folder of another account"
+shared=$prefix/drive_c/Shared
+mkdir -p "$shared"
+# Wine shows every file of the prefix as the user's own and keeps no other owner: there the case
+# is skipped, and the refusal rests on Setup.FolderRightsJudgeTheAccessList and reading.
+if "$WINE" "$checks" --give-away 'C:\Shared' >/dev/null 2>&1 </dev/null; then
+  rc=$(run_setup '/D=C:\Shared')
+  [ "$rc" = 2 ] || fail "installation into another account's folder ended with $rc, not 2"
+  [ -z "$(ls -A "$shared")" ] || fail "another account's folder was written to: $(ls -A "$shared" | tr '\n' ' ')"
+else
+  echo "skipped: no other owner can be set here"
+fi
+rm -rf "$shared"
+
+echo "Installing, upgrading and uninstalling in a folder named in another script"
+QR_SETUP_W=$(winepath_w "$setup")
+export QR_SETUP_W
+run_checks 'Foreign.*'
+rm -rf "$prefix/drive_c/"*ukasz*
 
 echo "Installing into folders that cannot be used"
 # A file where a folder of the path should be: Setup itself refuses the folder.
