@@ -5,6 +5,7 @@
 #include "browsers.h"
 #include "catalog.h"
 #include "cleaners.h"
+#include "modulelock.h"
 #include "settings.h"
 
 namespace {
@@ -57,6 +58,10 @@ std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& fl
   run.KeepContext = &entries;
 
   std::string module = folder + "\\browsers.dll";
+  // The update checker replaces the module only while no run holds this lock. A run that cannot
+  // have it within a few seconds goes on without it rather than hang: the replacement is one
+  // move, so it still loads either the old module or the new one whole.
+  winapp::BrowsersModuleLock moduleLock(folder, 10000);
   HMODULE library = LoadLibraryExA(module.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   auto clear = library ? reinterpret_cast<ClearBrowsersProc>(reinterpret_cast<void*>(GetProcAddress(library, CLEAR_BROWSERS_EXPORT))) : nullptr;
   std::string line;

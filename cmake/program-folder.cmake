@@ -20,7 +20,7 @@ string(REGEX REPLACE "^[^\"]*\"(.*)\"$" "\\1" fresh_database "${fresh_database}"
 string(REPLACE "\\r\\n" "\r\n" fresh_database "${fresh_database}")
 lay_down(panel.dll "${fresh_database}")
 # The installed versions, for the update checker.
-lay_down(library.ini "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\n")
+lay_down(library.ini "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\nBrowsersVer=1.14\r\n")
 # The settings as a first run writes them (winapp's FirstRunSettingsText; a test compares them).
 lay_down(quietrail.ini "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=0\r\nTmpInt=0\r\nCookies=0\r\nRecent=0\r\nURL=0\r\nStartup=1\r\nClearDialog=1\r\n\r\n[Launch]\r\nSplash=1\r\nTray=1\r\n")
 lay_down(exclude.ini "")

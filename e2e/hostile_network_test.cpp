@@ -359,7 +359,7 @@ const Case LibraryCases[] = {
        }
        DeleteFileA(over.c_str());
      },
-     {Prompt, DownloadError}, Left::Table, true, true},
+     {Prompt, DownloadError}, Left::Table, true, false},
     {"N08", "library.ini locked by another process", Flow::Check,
      [](Setup& s) {
        std::string path = s.dir / "library.ini";

@@ -161,7 +161,8 @@ TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
         << "attempt " << attempt;
     server.ServeFile("panel_new.exe", New("panel.exe"));
   }
-  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
+  // The panel came whole the second time, but an update is all of the chosen programs or none.
+  EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), Old("panel.exe"));
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "Launch.exe"), Old("Launch.exe"));
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "clear.exe"), Old("clear.exe"));
   EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.14", "1.14", "1.14"));
@@ -169,6 +170,28 @@ TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
   e2e::Click(e2e::Control(compare, "Command1"));
   EXPECT_TRUE(run.WaitForEnd());
   for (const char* p : Installed) EXPECT_EQ(RunInstalled(p), 42u) << p;
+}
+
+// Right after setup no update is recorded: the floor the program was built with still refuses a
+// list signed before its release (the test build's floor is 1).
+TEST_F(UpdateProgram, AnOlderSignedListIsRefusedRightAfterSetup) {
+  UpdateServer server(TestBuildPort());
+  ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
+  Offer offer;
+  offer.serial = "0", offer.panel = "1.15", offer.panelProgram = New("panel.exe");
+  ServeSignedList(server, Available(offer));
+  server.ServeFile("panel_new.exe", New("panel.exe"));
+  e2e::Program run(dir.path(), "update.exe", "");
+  MessageBoxes boxes(run.Id());
+  HWND start = WaitForWindow(run, "frmMain");
+  ASSERT_TRUE(start);
+  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(boxes.WaitFor(1));
+  EXPECT_EQ(boxes.Seen()[0].text, "The latest version list is older than the one already installed - 07");
+  EXPECT_FALSE(run.Window("frmCompare"));
+  EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
+  PostMessageA(start, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.WaitForEnd());
 }
 
 // The folder scripts/publish-update made (newerly/tests/published_check.sh runs it with the
@@ -180,7 +203,7 @@ TEST_F(UpdateProgram, APublishedReleaseIsTakenAsItStands) {
   std::string folder = HostFolder(published);
   UpdateServer server(TestBuildPort());
   ASSERT_TRUE(server.Listening()) << "port " << TestBuildPort() << " is taken";
-  for (const char* name : {"available.ini", "available.sig", "panel.exe", "Launch.exe", "clear.exe"})
+  for (const char* name : {"available.ini", "available.sig", "panel.exe", "Launch.exe", "clear.exe", "browsers.dll"})
     server.ServeFile(name, testutil::ReadWholeFile(folder + "\\" + name));
   std::string list = testutil::ReadWholeFile(folder + "\\available.ini");
 
@@ -196,12 +219,12 @@ TEST_F(UpdateProgram, APublishedReleaseIsTakenAsItStands) {
   auto seen = boxes.Seen();
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
-  for (const char* p : Installed)
+  for (const char* p : {"panel.exe", "Launch.exe", "clear.exe", "browsers.dll"})
     EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / p), testutil::ReadWholeFile(folder + "\\" + p)) << p;
   std::string serial = list.substr(list.find("Serial=") + 7);
   serial = serial.substr(0, serial.find('\r'));
   EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"),
-            Library("1.14", "1.15", "1.16", "1.17") + "Serial=" + serial + "\r\n");
+            Library("1.14", "1.15", "1.16", "1.17") + "BrowsersVer=1.18\r\nSerial=" + serial + "\r\n");
 }
 
 // The release program against its own fixed update folder over HTTPS. newerly/tests/
@@ -222,8 +245,9 @@ class ReleaseOverHttps : public UpdateProgram {
   // Publishes a signed list offering the panel under `panelFile`, checks and says Yes; the
   // message boxes seen once the program ended or handed the table back.
   std::vector<SeenBox> Update(const char* panelFile) {
+    // A serial above the release's floor, the time of its commit.
     Offer offer;
-    offer.panel = "1.15", offer.panelFile = panelFile, offer.panelProgram = New("panel.exe");
+    offer.serial = "9000000000", offer.panel = "1.15", offer.panelFile = panelFile, offer.panelProgram = New("panel.exe");
     std::string list = Available(offer);
     EXPECT_TRUE(testutil::WriteWholeFile(folder + "available.ini", list));
     EXPECT_TRUE(testutil::WriteWholeFile(folder + "available.sig", TestKey::Build().Sign(list)));
@@ -250,7 +274,7 @@ TEST_F(ReleaseOverHttps, WithTheHostTrustedTheReleaseProgramUpdatesFromItsFixedF
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
   EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "panel.exe"), New("panel.exe"));
-  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.14") + "Serial=1\r\n");
+  EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.14", "1.14") + "Serial=9000000000\r\n");
   EXPECT_FALSE(testutil::Exists(dir / "available.ini"));
 }
 

@@ -83,6 +83,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 !macro QR_RECORD_PROGRAM name
   WriteINIStr "$INSTDIR\${RECORD}" "Files" "${name}" "1"
 !macroend
+; The names the update checker gives a program's download and its checked copy on their way in.
+!macro QR_RECORD_UPDATE_NAMES name
+  WriteINIStr "$INSTDIR\${RECORD}" "Files" "${name}.download" "1"
+  WriteINIStr "$INSTDIR\${RECORD}" "Files" "${name}.new" "1"
+!macroend
 ; Appends the name to the arguments of endprograms.exe in $R9.
 !macro QR_PROGRAM_ARGUMENT name
   StrCpy $R9 '$R9 "${name}"'
@@ -183,6 +188,41 @@ Function FolderIsOurs
   ${EndIf}
 FunctionEnd
 
+; `result` = 1 when the one character `char` is one of the characters of `set` (letter case
+; counts), else 0. Uses $R1 to $R3.
+!macro QR_CHAR_IN char set result
+  StrCpy ${result} 0
+  StrLen $R1 "${set}"
+  StrCpy $R2 0
+  ${DoWhile} $R2 < $R1
+    StrCpy $R3 "${set}" 1 $R2
+    ${If} $R3 S== ${char}
+      StrCpy ${result} 1
+      ${ExitDo}
+    ${EndIf}
+    IntOp $R2 $R2 + 1
+  ${Loop}
+!macroend
+
+; $5 stays when it is a serial the update checker records (1 to 18 digits), else becomes "".
+Function SerialOrNothing
+  StrLen $6 $5
+  ${If} $6 > 18
+    StrCpy $5 ""
+    Return
+  ${EndIf}
+  StrCpy $7 0
+  ${DoWhile} $7 < $6
+    StrCpy $8 $5 1 $7
+    !insertmacro QR_CHAR_IN $8 "0123456789" $9
+    ${If} $9 == 0
+      StrCpy $5 ""
+      Return
+    ${EndIf}
+    IntOp $7 $7 + 1
+  ${Loop}
+FunctionEnd
+
 Section "Install"
   SetShellVarContext current
 
@@ -263,8 +303,17 @@ Section "Install"
   SetOutPath "$INSTDIR"
   SetOverwrite on
   !insertmacro QR_FOR_EACH_PROGRAM QR_INSTALL_PROGRAM
-  ; The installed versions, for the update checker: those of the programs just installed.
+  ; The installed versions, for the update checker: those of the programs just installed. The
+  ; serial of the last update installed stays, so that no version list older than it is taken
+  ; after an upgrade either.
+  StrCpy $5 ""
+  ReadINIStr $5 "$INSTDIR\library.ini" "WIN" "Serial"
+  Call SerialOrNothing
   File "${FRESH_DIR}/library.ini"
+  ${If} $5 != ""
+    WriteINIStr "$INSTDIR\library.ini" "WIN" "Serial" "$5"
+    FlushINI "$INSTDIR\library.ini"
+  ${EndIf}
   ; The user's own files are laid down only where they are missing: an upgrade keeps them.
   SetOverwrite off
   File "${FRESH_DIR}/panel.dll"
@@ -290,6 +339,12 @@ Section "Install"
   !insertmacro QR_RECORD_PROGRAM "quietrail.ini.room"
   !insertmacro QR_RECORD_PROGRAM "exclude.ini.new"
   !insertmacro QR_RECORD_PROGRAM "library.ini.new"
+  !insertmacro QR_RECORD_PROGRAM "library.ini.room"
+  !insertmacro QR_RECORD_PROGRAM "exclude.ini.room"
+  !insertmacro QR_RECORD_PROGRAM "available.ini.new"
+  !insertmacro QR_RECORD_PROGRAM "available.ini.download"
+  !insertmacro QR_RECORD_PROGRAM "available.sig.download"
+  !insertmacro QR_FOR_EACH_PROGRAM QR_RECORD_UPDATE_NAMES
   ; Written out now, not left in the profile cache of this process.
   FlushINI "$INSTDIR\${RECORD}"
 
@@ -394,6 +449,34 @@ Function un.RecordedName
   ${Loop}
 FunctionEnd
 
+; Earlier update checkers downloaded into temporary files the system named "upd" and one to four
+; hexadecimal digits, ".tmp"; one a crash left behind goes too. Other names stay ("updates.tmp").
+Function un.RemoveOldDownloads
+  ClearErrors
+  FindFirst $0 $1 "$INSTDIR\upd*.tmp"
+  ${DoUntil} ${Errors}
+    StrLen $2 $1
+    IntOp $2 $2 - 7
+    ${If} $2 >= 1
+    ${AndIf} $2 <= 4
+      StrCpy $3 $1 $2 3
+      StrCpy $4 0
+      ${DoWhile} $4 < $2
+        StrCpy $5 $3 1 $4
+        !insertmacro QR_CHAR_IN $5 "0123456789ABCDEFabcdef" $7
+        ${IfThen} $7 == 0 ${|} ${ExitDo} ${|}
+        IntOp $4 $4 + 1
+      ${Loop}
+      ${If} $4 == $2
+        Delete "$INSTDIR\$1"
+      ${EndIf}
+    ${EndIf}
+    ClearErrors
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
+FunctionEnd
+
 Section "Uninstall"
   SetShellVarContext current
 
@@ -431,6 +514,7 @@ Section "Uninstall"
     ${Loop}
     FileClose $0
     Delete "$INSTDIR\${RECORD}"
+    Call un.RemoveOldDownloads
   ${EndIf}
   ; Only when empty: files the user put there stay.
   RMDir "$INSTDIR"

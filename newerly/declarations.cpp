@@ -5,13 +5,16 @@
 #include "download.h"
 #include "settings.h"
 #include "system.h"
+#include "updatefiles.h"
 
 namespace declarations {
 
-const UpdatableProgram Programs[3] = {
-    {&UpdatePanel, "PanelSize", "PanelFile", "PanelBytes", "PanelHash", "PanelVer", "\\panel.exe"},
-    {&UpdateLaunch, "LaunchSize", "LaunchFile", "LaunchBytes", "LaunchHash", "LaunchVer", "\\Launch.exe"},
-    {&UpdateClear, "ClearSize", "ClearFile", "ClearBytes", "ClearHash", "ClearVer", "\\clear.exe"},
+const UpdatableProgram Programs[4] = {
+    {&UpdatePanel, "PanelSize", "PanelFile", "PanelBytes", "PanelHash", "PanelVer", "\\panel.exe", false},
+    {&UpdateLaunch, "LaunchSize", "LaunchFile", "LaunchBytes", "LaunchHash", "LaunchVer", "\\Launch.exe", false},
+    {&UpdateClear, "ClearSize", "ClearFile", "ClearBytes", "ClearHash", "ClearVer", "\\clear.exe", false},
+    {&UpdateBrowsers, "BrowsersSize", "BrowsersFile", "BrowsersBytes", "BrowsersHash", "BrowsersVer", "\\browsers.dll",
+     true},
 };
 
 std::string ReadVersionKey(const std::string& file, const char* key) {
@@ -22,6 +25,13 @@ std::string ReadListKey(const std::string& file, const char* key) {
   winapp::SettingsFilesLock lock;
   char buffer[128] = {};
   GetPrivateProfileStringA(VersionSection, key, "", buffer, sizeof buffer, file.c_str());
+  return winapp::TrimSpaces(buffer);
+}
+
+std::string ReadModuleVersion(const std::string& file) {
+  winapp::SettingsFilesLock lock;
+  char buffer[50] = {};
+  GetPrivateProfileStringA(VersionSection, BrowsersModule.versionKey, "", buffer, sizeof buffer, file.c_str());
   return winapp::TrimSpaces(buffer);
 }
 
@@ -47,15 +57,21 @@ std::optional<long long> RecordedSerial(const std::string& library) {
   return serial;
 }
 
-ListVerdict CheckList(const std::string& file, const std::string& bytes, const std::string& signature,
-                      const newerly::UpdateKey& key, long long lastSerial) {
-  if (!newerly::IsSignedBy(bytes, signature, key)) return ListVerdict::BadSignature;
-  // The serial is read as every other key of the list is, by the profile functions.
+std::optional<long long> SerialOf(std::string_view list) {
+  std::optional<std::string> text = core::ProfileValue(list, VersionSection, "Serial");
   long long serial = 0;
-  bool numbered = core::ParseWholeNumber(ReadListKey(file, "Serial"), serial);
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
-  if (!numbered) return ListVerdict::NoSerial;
-  return serial < lastSerial ? ListVerdict::Older : ListVerdict::Accepted;
+  if (!text || !core::ParseWholeNumber(*text, serial)) return std::nullopt;
+  return serial;
+}
+
+ListVerdict CheckList(const std::string& bytes, const std::string& signature, const newerly::UpdateKey& key,
+                      long long floor) {
+  if (!newerly::IsSignedBy(bytes, signature, key)) return ListVerdict::BadSignature;
+  // The serial comes from the very bytes whose signature was checked, never from a file that may
+  // hold more.
+  std::optional<long long> serial = SerialOf(bytes);
+  if (!serial) return ListVerdict::NoSerial;
+  return *serial < floor ? ListVerdict::Older : ListVerdict::Accepted;
 }
 
 }  // namespace declarations

@@ -17,6 +17,8 @@ namespace declarations {
 inline bool UpdatePanel = false;
 inline bool UpdateLaunch = false;
 inline bool UpdateClear = false;
+// The browser module (browsers.dll), a row of its own below the three programs.
+inline bool UpdateBrowsers = false;
 
 constexpr const char* AvailableFile = "\\available.ini";
 constexpr const char* LibraryFile = "\\library.ini";
@@ -36,12 +38,17 @@ using core::TotalSizeKB;
 // buffer (so at most 49 characters), trimmed of spaces at both ends.
 std::string ReadVersionKey(const std::string& file, const char* key);
 
+// The browser module's version (BrowsersVer) as the table shows it: like ReadVersionKey, but
+// empty when the key or the file is missing (lists and installations older than the module's
+// row have none).
+std::string ReadModuleVersion(const std::string& file);
+
 // The text of the size prompt for a total.
 std::string SizePromptText(short total);
 
-// The programs that can be updated, in the order they are handled: the flag the compare window
-// sets, the list's keys for the program's size in KB, server file name, byte count, SHA-256 and
-// version, and the installed file.
+// The files that can be updated, in the order they are handled: the flag the compare window
+// sets, the list's keys for the file's size in KB, server file name, byte count, SHA-256 and
+// version, the installed file, and whether it is a library (browsers.dll) rather than a program.
 struct UpdatableProgram {
   bool* flag;
   const char* sizeKey;
@@ -50,8 +57,10 @@ struct UpdatableProgram {
   const char* hashKey;
   const char* versionKey;
   const char* localFile;
+  bool library;
 };
-extern const UpdatableProgram Programs[3];
+extern const UpdatableProgram Programs[4];
+inline constexpr const UpdatableProgram& BrowsersModule = Programs[3];
 
 // Reads a key of the section WIN that may be longer than a version (a SHA-256 is 64 digits): up
 // to 127 characters, trimmed; empty when the key or the file is missing.
@@ -70,10 +79,15 @@ std::optional<ListedFile> ReadListedFile(const std::string& list, const Updatabl
 // is recorded, nothing when the record holds something else.
 std::optional<long long> RecordedSerial(const std::string& library);
 
+// The serial of a version list, read from its bytes; nothing when it has none that is a whole
+// number.
+std::optional<long long> SerialOf(std::string_view list);
+
 // What a fetched version list is found to be. `Accepted`: `key`'s signature of its very bytes,
-// and a serial no lower than the last one installed.
+// and a serial (of those same bytes) no lower than `floor`: the larger of the last one installed
+// and the lowest this program was built to take.
 enum class ListVerdict { NotFetched, Accepted, BadSignature, Older, NoSerial };
-ListVerdict CheckList(const std::string& file, const std::string& bytes, const std::string& signature,
-                      const newerly::UpdateKey& key, long long lastSerial);
+ListVerdict CheckList(const std::string& bytes, const std::string& signature, const newerly::UpdateKey& key,
+                      long long floor);
 
 }  // namespace declarations

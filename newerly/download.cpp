@@ -3,12 +3,14 @@
 #include <urlmon.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
 #include "files.h"
 #include "raii.h"
 #include "text.h"
+#include "updatefiles.h"
 #include "versions.h"
 
 namespace newerly {
@@ -27,13 +29,15 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   DownloadWatch(long long largest, std::string folder)
       : largest_(largest), folder_(std::move(folder)), started_(GetTickCount()), lastActivity_(GetTickCount()) {}
 
+  // Written by the binding's callbacks on the thread that downloads, read there once it ended.
   DWORD status = 0;
   long long contentLength = -1;
   ULONG progressMax = 0;
-  volatile LONG givenUp = 0;
-  volatile bool redirectedOut = false;
-  volatile bool late = false;
   bool fromFolder = false;  // the answer came from the file's own folder
+  // Written on one thread and read on the other (the watchdog's).
+  std::atomic<bool> givenUp{false};
+  std::atomic<bool> redirectedOut{false};
+  std::atomic<bool> late{false};
 
   // Whether the download should be given up (read on the watchdog thread): the file passed its
   // limit, it was sent elsewhere, the server has been silent too long, or the whole download has
@@ -41,15 +45,14 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   bool Overdue(DWORD stallMs, DWORD deadlineMs) {
     DWORD now = GetTickCount();
     if (now - started_ > deadlineMs) late = true;
-    return tooLarge_ || redirectedOut || late || now - static_cast<DWORD>(lastActivity_) > stallMs;
+    return tooLarge_ || redirectedOut || late || now - lastActivity_.load() > stallMs;
   }
   // Stops the binding (on the watchdog thread); false while there is none yet to stop.
   bool GiveUp() {
-    IBinding* binding = HeldBinding();
+    winapp::ComPtr<IBinding> binding = HeldBinding();
     if (!binding) return false;
-    InterlockedExchange(&givenUp, 1);
+    givenUp = true;
     binding->Abort();
-    binding->Release();
     return true;
   }
 
@@ -80,8 +83,8 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
     Touch();
     winapp::CriticalSection::Guard guard(lock_);
     if (!binding_ && binding) {
-      binding_ = binding;
-      binding_->AddRef();
+      binding->AddRef();
+      *binding_.put() = binding;
     }
     return S_OK;
   }
@@ -103,12 +106,11 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
     return S_OK;
   }
   STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
-    IBinding* binding = nullptr;
+    winapp::ComPtr<IBinding> binding;
     {
       winapp::CriticalSection::Guard guard(lock_);
-      binding = std::exchange(binding_, nullptr);
+      *binding.put() = binding_.detach();
     }
-    if (binding) binding->Release();
     return S_OK;
   }
   STDMETHODIMP GetBindInfo(DWORD* flags, BINDINFO*) override {
@@ -140,7 +142,7 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
     std::string answered = AnsweringUrl();
     if (answered.empty() || !IsInFolder(answered, folder_)) redirectedOut = true;
     else fromFolder = true;
-    if (responseHeaders) contentLength = ContentLength(responseHeaders);
+    if (responseHeaders) contentLength = core::ContentLengthOf(winapp::Ansi(responseHeaders));
     if (contentLength > largest_) tooLarge_ = true;
     if (additional) *additional = nullptr;
     return S_OK;
@@ -150,35 +152,35 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   STDMETHODIMP QueryService(REFGUID, REFIID riid, void** out) override { return QueryInterface(riid, out); }
 
  private:
-  ~DownloadWatch() {
-    if (binding_) binding_->Release();
-  }
+  ~DownloadWatch() = default;
   // The binding now running, with a reference of the caller's own; null when there is none.
-  IBinding* HeldBinding() {
+  winapp::ComPtr<IBinding> HeldBinding() {
+    winapp::ComPtr<IBinding> held;
     winapp::CriticalSection::Guard guard(lock_);
-    if (binding_) binding_->AddRef();
-    return binding_;
+    if (binding_) {
+      binding_->AddRef();
+      *held.put() = binding_.get();
+    }
+    return held;
   }
-  void Touch() { InterlockedExchange(&lastActivity_, static_cast<LONG>(GetTickCount())); }
+  void Touch() { lastActivity_ = GetTickCount(); }
 
   // The URL of the answer, through the binding's IWinInetInfo; empty when it cannot be had. The
   // option comes back in ANSI on Windows and in UTF-16 under Wine: a URL is ASCII, so a NUL as
   // its second byte tells them apart.
   std::string AnsweringUrl() {
-    IBinding* binding = HeldBinding();
+    winapp::ComPtr<IBinding> binding = HeldBinding();
     if (!binding) return {};
     std::string url;
-    IWinInetInfo* info = nullptr;
-    if (SUCCEEDED(binding->QueryInterface(IID_IWinInetInfo, reinterpret_cast<void**>(&info))) && info) {
+    winapp::ComPtr<IWinInetInfo> info;
+    if (SUCCEEDED(binding->QueryInterface(IID_IWinInetInfo, info.put_void())) && info) {
       char buffer[4096] = {};
       DWORD size = sizeof buffer - 2;
       if (info->QueryOption(INTERNET_OPTION_URL, buffer, &size) == S_OK) {
         if (buffer[0] && !buffer[1]) url = winapp::Ansi(reinterpret_cast<const wchar_t*>(buffer));
         else url = buffer;
       }
-      info->Release();
     }
-    binding->Release();
     return url;
   }
 
@@ -186,39 +188,10 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate, p
   const long long largest_;
   const std::string folder_;
   const DWORD started_;
-  volatile LONG lastActivity_;
-  volatile bool tooLarge_ = false;
+  std::atomic<DWORD> lastActivity_;
+  std::atomic<bool> tooLarge_{false};
   winapp::CriticalSection lock_;
-  IBinding* binding_ = nullptr;
-
-  // The Content-Length header's value, -1 when absent or unreadable.
-  static long long ContentLength(const wchar_t* headers) {
-    static const wchar_t name[] = L"content-length:";
-    const size_t nameLength = wcslen(name);
-    for (const wchar_t* line = headers; *line;) {
-      const wchar_t* end = wcschr(line, L'\n');
-      size_t length = end ? static_cast<size_t>(end - line) : wcslen(line);
-      if (length > nameLength && _wcsnicmp(line, name, nameLength) == 0) {
-        long long value = 0;
-        bool digits = false;
-        for (size_t i = nameLength; i < length; ++i) {
-          wchar_t c = line[i];
-          if (c == L' ' || c == L'\t') {
-            if (digits) break;
-            continue;
-          }
-          if (c < L'0' || c > L'9') break;
-          digits = true;
-          if (value > (1LL << 50)) return -1;
-          value = value * 10 + (c - L'0');
-        }
-        return digits ? value : -1;
-      }
-      if (!end) break;
-      line = end + 1;
-    }
-    return -1;
-  }
+  winapp::ComPtr<IBinding> binding_;
 };
 
 // The watchdog of one download: until `done` is set, it stops the download once the server has
@@ -239,36 +212,26 @@ DWORD WINAPI WatchDownload(void* parameter) {
   return 0;
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-unsigned Read16(std::string_view b, size_t at) {
-  return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-unsigned long Read32(std::string_view b, size_t at) {
-  return Read16(b, at) | static_cast<unsigned long>(Read16(b, at + 2)) << 16;
-}
-
-// Downloads `url` into a new temporary file in `folder` and reads it back. The file is removed
-// again whatever happens; `bytes` holds it when it came whole with "200 OK".
-bool Download(const std::string& url, const std::string& folder, DownloadReport& r, long long largestBytes,
-              std::string& bytes, const std::function<bool(const std::string&, const std::string&)>& look = {}) {
+// Downloads `url` into the temporary file `temp` and reads it back. The file is removed again
+// whatever happens; `bytes` holds it when it came whole with "200 OK" and `look` approved it.
+bool Download(const std::string& url, const std::string& temp, DownloadReport& r, long long largestBytes,
+              std::string& bytes, const Acceptance& look) {
   r = DownloadReport{};
-  char temp[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), "upd", 0, temp)) return false;
+  // A stale copy of an earlier, interrupted download would otherwise be read back if this one
+  // writes nothing.
+  DeleteFileA(temp.c_str());
   // A copy kept by the browser's cache would be handed back instead of the server's file.
   DeleteUrlCacheEntryA(url.c_str());
   size_t slash = url.find_last_of('/');
-  DownloadWatch* watch = new DownloadWatch(largestBytes, url.substr(0, slash + 1));
+  winapp::ComPtr<DownloadWatch> watch;
+  *watch.put() = new DownloadWatch(largestBytes, url.substr(0, slash + 1));
   winapp::Handle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  Watchdog watchdog{watch, done.get(), StallMs, DeadlineMs};
+  Watchdog watchdog{watch.get(), done.get(), StallMs, DeadlineMs};
   winapp::Handle watcher(done ? CreateThread(nullptr, 0, WatchDownload, &watchdog, 0, nullptr) : nullptr);
-  if (watcher) r.result = URLDownloadToFileA(nullptr, url.c_str(), temp, 0, watch);
+  if (watcher) r.result = URLDownloadToFileA(nullptr, url.c_str(), temp.c_str(), 0, watch.get());
   if (done) SetEvent(done.get());
   if (watcher) WaitForSingleObject(watcher.get(), INFINITE);
-  r.givenUp = watch->givenUp != 0;
+  r.givenUp = watch->givenUp;
   r.redirectedOut = watch->redirectedOut;
   bool fromFolder = watch->fromFolder;
   r.late = watch->late;
@@ -276,7 +239,7 @@ bool Download(const std::string& url, const std::string& folder, DownloadReport&
   const long long announced = watch->contentLength;
   r.expectedBytes = watch->contentLength >= 0 ? watch->contentLength
                     : watch->progressMax ? static_cast<long long>(watch->progressMax) : -1;
-  watch->Release();
+  watch.reset();
   DeleteUrlCacheEntryA(url.c_str());
 
   winapp::FileContent file = winapp::ReadWholeFile(temp, static_cast<size_t>(largestBytes));
@@ -288,9 +251,9 @@ bool Download(const std::string& url, const std::string& folder, DownloadReport&
   if (file.read()) r.receivedBytes = static_cast<long long>(file.bytes.size());
   bool whole = r.result == S_OK && !r.givenUp && !r.redirectedOut && fromFolder && r.status == 200 && file.read() &&
                (r.expectedBytes < 0 || r.receivedBytes == r.expectedBytes);
-  if (whole) bytes = std::move(file.bytes);
-  r.accepted = whole && (!look || look(temp, bytes));
-  DeleteFileA(temp);
+  DeleteFileA(temp.c_str());
+  r.accepted = whole && (!look || look(file.bytes));
+  if (r.accepted) bytes = std::move(file.bytes);
   return r.accepted;
 }
 
@@ -306,10 +269,10 @@ bool IsInFolder(const std::string& url, const std::string& folder) {
   return core::IsServerFileName(std::string_view(url).substr(folder.size()));
 }
 
-bool FetchBytes(const std::string& url, const std::string& folder, std::string& bytes, DownloadReport* report,
-                long long largestBytes) {
+bool FetchBytes(const std::string& url, const std::string& tempPath, std::string& bytes, const Acceptance& acceptable,
+                DownloadReport* report, long long largestBytes) {
   DownloadReport local;
-  return Download(url, folder, report ? *report : local, largestBytes, bytes);
+  return Download(url, tempPath, report ? *report : local, largestBytes, bytes, acceptable);
 }
 
 bool FetchFile(const std::string& url, const std::string& path, const Acceptance& acceptable,
@@ -317,7 +280,7 @@ bool FetchFile(const std::string& url, const std::string& path, const Acceptance
   DownloadReport local;
   DownloadReport& r = report ? *report : local;
   std::string bytes;
-  if (!Download(url, FolderOf(path), r, largestBytes, bytes, acceptable)) return false;
+  if (!Download(url, path + ".download", r, largestBytes, bytes, acceptable)) return false;
   // What was checked is what is installed: the checked bytes are written out afresh, flushed
   // and moved into place.
   r.replaced = winapp::ReplaceWholeFile(path, bytes);
@@ -332,35 +295,8 @@ WORD BuildMachine() {
 #endif
 }
 
-bool IsWindowsProgram(std::string_view b, WORD machine) {
-  if (b.size() < 0x40 || b[0] != 'M' || b[1] != 'Z') return false;
-  size_t pe = Read32(b, 0x3C);
-  if (pe < 0x40 || pe > b.size() || b.size() - pe < 24) return false;
-  if (b.substr(pe, 4) != std::string_view("PE\0\0", 4)) return false;
-  size_t file = pe + 4;
-  if (Read16(b, file) != machine) return false;
-  unsigned sections = Read16(b, file + 2);
-  unsigned optionalSize = Read16(b, file + 16);
-  unsigned characteristics = Read16(b, file + 18);
-  if (!(characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) || (characteristics & IMAGE_FILE_DLL)) return false;
-  size_t optional = file + 20;
-  if (optionalSize < 2 || b.size() < optional + optionalSize) return false;
-  unsigned magic = Read16(b, optional);
-  unsigned wanted = machine == IMAGE_FILE_MACHINE_AMD64 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-  if (magic != wanted || sections == 0) return false;
-  size_t table = optional + optionalSize;
-  if (b.size() < table + static_cast<size_t>(sections) * 40) return false;
-  // A file cut short loses the data of its last sections.
-  for (unsigned i = 0; i < sections; ++i) {
-    size_t s = table + static_cast<size_t>(i) * 40;
-    unsigned long long rawSize = Read32(b, s + 16), rawAt = Read32(b, s + 20);
-    if (rawSize && rawAt + rawSize > b.size()) return false;
-  }
-  return true;
-}
-
-bool IsProgramForThisBuild(std::string_view bytes) {
-  return bytes.size() <= static_cast<size_t>(LargestProgram) && IsWindowsProgram(bytes, BuildMachine());
+bool IsImageForThisBuild(std::string_view bytes, bool library) {
+  return bytes.size() <= static_cast<size_t>(LargestProgram) && core::IsWindowsImage(bytes, BuildMachine(), library);
 }
 
 }  // namespace newerly

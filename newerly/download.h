@@ -42,33 +42,31 @@ struct DownloadReport {
   bool replaced = false;        // the target now holds the download
 };
 
-// The caller's check of a whole download: the temporary file's path (for readers that want a
-// file) and its bytes.
-using Acceptance = std::function<bool(const std::string& file, const std::string& bytes)>;
+// The caller's check of a whole download's bytes.
+using Acceptance = std::function<bool(const std::string& bytes)>;
 
 // Whether `url` names a plain file (core::IsServerFileName) right inside the folder URL `folder`
 // (ending in "/"): same scheme and host, letter case aside, and the same path.
 bool IsInFolder(const std::string& url, const std::string& folder);
 
-// Downloads `url` to `path`. A redirect out of the URL's own folder, a file over `largestBytes`,
-// a server silent for StallMs or a download longer than DeadlineMs fails it.
+// Downloads `url` into `bytes` by way of the temporary file `tempPath` (named by the caller, so
+// that every name the checker can leave is known), which is removed again whatever happens. A
+// redirect out of the URL's own folder, a file over `largestBytes`, a server silent for StallMs or
+// a download longer than DeadlineMs fails it, as does `acceptable` saying no.
+bool FetchBytes(const std::string& url, const std::string& tempPath, std::string& bytes,
+                const Acceptance& acceptable = {}, DownloadReport* report = nullptr,
+                long long largestBytes = LargestProgram);
+
+// Downloads `url` to `path` by way of `path` + ".download": the checked bytes replace the file
+// whole (winapp::ReplaceWholeFile), or the file stays as it was.
 bool FetchFile(const std::string& url, const std::string& path, const Acceptance& acceptable = {},
                DownloadReport* report = nullptr, long long largestBytes = LargestProgram);
-
-// Downloads `url` into `bytes` alone, by way of a temporary file in `folder` that is removed
-// again; the same rules as FetchFile.
-bool FetchBytes(const std::string& url, const std::string& folder, std::string& bytes,
-                DownloadReport* report = nullptr, long long largestBytes = LargestSignature);
-
-// Whether `image` is a whole Windows program (not a library) for the machine type `machine`:
-// the MZ header, the PE signature, that machine, an executable image, the optional header of
-// that bitness, and every section's data inside the file.
-bool IsWindowsProgram(std::string_view image, WORD machine);
 
 // The machine type of this build: AMD64 for the 64-bit set, I386 for the 32-bit one.
 WORD BuildMachine();
 
-// IsWindowsProgram for this build's machine, files over LargestProgram refused.
-bool IsProgramForThisBuild(std::string_view image);
+// Whether `image` is a whole Windows program (or, given `library`, a library) for this build's
+// machine, no larger than LargestProgram (core::IsWindowsImage).
+bool IsImageForThisBuild(std::string_view image, bool library = false);
 
 }  // namespace newerly

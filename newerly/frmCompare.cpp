@@ -14,7 +14,7 @@ frmCompare::frmCompare(frmUpdate& update, std::string folder)
     : Form({.name = "frmCompare", .caption = "Quietrail Update Checker", .client = {6840, 4200},
             .defaultButton = "Command1"}),
       update_(update), folder_(std::move(folder)) {
-  for (Picture* tick : {&tickQuietrail, &tickPanel, &tickLaunch, &tickClear}) tick->SetVisible(false);
+  for (Picture* tick : {&tickQuietrail, &tickPanel, &tickLaunch, &tickClear, &tickBrowsers}) tick->SetVisible(false);
   Command2.SetEnabled(false);
 }
 
@@ -56,15 +56,23 @@ void frmCompare::Form_Load() {
   ParseFixedPoint4(lblClearAvailable.Text(), ClearAvailable);
   ParseVersionNumber(ClearPC, clearInstalled);
 
+  // The browser module's row came after the first lists: a list without it offers no module, and
+  // an installation that never recorded one takes any module offered.
+  lblBrowsersPC.SetText(ReadModuleVersion(library));
+  lblBrowsersAvailable.SetText(ReadModuleVersion(available));
+  BrowsersPC = lblBrowsersPC.Text();
+  BrowsersAvailable = lblBrowsersAvailable.Text();
+
   SetDefaultButton("Command1");
-  bool update[4] = {IsNewerText(QuietrailAvailable, QuietrailPC), IsNewerText(PanelAvailable, PanelPC),
-                    IsNewerText(LaunchAvailable, LaunchPC), IsNewerNumber(ClearAvailable, clearInstalled)};
-  for (int i = 0; i < 4; ++i) ShowRow(i, update[i]);
+  bool update[5] = {IsNewerText(QuietrailAvailable, QuietrailPC), IsNewerText(PanelAvailable, PanelPC),
+                    IsNewerText(LaunchAvailable, LaunchPC), IsNewerNumber(ClearAvailable, clearInstalled),
+                    !BrowsersAvailable.empty() && IsNewerText(BrowsersAvailable, BrowsersPC)};
+  for (int i = 0; i < 5; ++i) ShowRow(i, update[i]);
 }
 
 void frmCompare::ShowRow(int row, bool update) {
-  Picture* cross[4] = {&xQuietrail, &xPanel, &xLaunch, &xClear};
-  Picture* tick[4] = {&tickQuietrail, &tickPanel, &tickLaunch, &tickClear};
+  Picture* cross[5] = {&xQuietrail, &xPanel, &xLaunch, &xClear, &xBrowsers};
+  Picture* tick[5] = {&tickQuietrail, &tickPanel, &tickLaunch, &tickClear, &tickBrowsers};
   rowUpdate_[row] = update;
   cross[row]->SetVisible(!update);
   tick[row]->SetVisible(update);
@@ -98,7 +106,8 @@ void frmCompare::Command2_Click() {
   };
   const Row rows[] = {{1, Programs[0].sizeKey, Programs[0].flag},
                       {2, Programs[1].sizeKey, Programs[1].flag},
-                      {3, Programs[2].sizeKey, Programs[2].flag}};
+                      {3, Programs[2].sizeKey, Programs[2].flag},
+                      {4, Programs[3].sizeKey, Programs[3].flag}};
   std::vector<std::string> sizes;
   for (const Row& r : rows)
     if (rowUpdate_[r.row]) sizes.push_back(ReadVersionKey(folder_ + AvailableFile, r.sizeKey));

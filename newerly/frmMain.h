@@ -5,6 +5,7 @@
 #include <string>
 
 #include "download.h"
+#include "declarations.h"
 #include "form.h"
 #include "signature.h"
 
@@ -13,8 +14,10 @@ class frmCompare;
 class frmMain : public winapp::Form {
  public:
   // `folder` is the program folder, `baseUrl` the update folder on the server (ending in "/"),
-  // `key` the publisher's key whose signature the version list must carry.
-  frmMain(frmCompare& compare, std::string folder, std::string baseUrl, const newerly::UpdateKey& key);
+  // `key` the publisher's key whose signature the version list must carry, `minimumSerial` the
+  // lowest serial of a list this program takes even where no update was ever recorded.
+  frmMain(frmCompare& compare, std::string folder, std::string baseUrl, const newerly::UpdateKey& key,
+          long long minimumSerial = 0);
 
   // Whether the machine is connected; `ConnType` is set to empty and not otherwise filled.
   // Virtual so that a test can stand in for a machine without a connection.
@@ -41,10 +44,14 @@ class frmMain : public winapp::Form {
   std::string folder_;
   std::string baseUrl_;
   newerly::UpdateKey key_;
+  long long minimumSerial_;
   bool checking_ = false;
 
   void Command1_Click();
   // Fetches the version list and its signature; the message of what went wrong, or null when the
   // list passed every check and is in the program folder.
   const char* FetchSignedList();
+  // One fetch of the signature and the list: the verdict on the list, or NotFetched with the
+  // message of what kept it away in `problem`.
+  declarations::ListVerdict FetchListOnce(long long floor, const char*& problem);
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "declarations.h"
 #include "form.h"
@@ -14,8 +15,10 @@ class frmUpdate : public winapp::Form {
  public:
   frmUpdate(frmCompare& compare, std::string folder, std::string baseUrl);
 
+  // Fetches and checks the file for `sLocalFile` and leaves it beside it, flushed, as
+  // `sLocalFile` + ".new"; `library` for the browser module.
   bool DownloadFile(const std::string& sSourceUrl, const std::string& sLocalFile,
-                    const declarations::ListedFile& listed);
+                    const declarations::ListedFile& listed, bool library = false);
 
  protected:
   void Form_Load() override;
@@ -31,7 +34,10 @@ class frmUpdate : public winapp::Form {
   bool running_ = false;
 
   void Timer1_Timer();
-  bool DownloadUpdates();
+  bool InstallUpdates();
+  bool DownloadUpdates(const std::vector<const declarations::UpdatableProgram*>& chosen);
+  bool ReplaceFiles(const std::vector<const declarations::UpdatableProgram*>& chosen);
+  void RemoveStaged();
   bool RecordVersions();
   void Succeeded();
   void Failed();

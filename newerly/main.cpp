@@ -12,10 +12,14 @@
 #include "frmUpdate.h"
 #include "raii.h"
 #include "system.h"
+#include "updatefiles.h"
 #include "update_key.h"
 
 #ifndef NEWERLY_BASE_URL
 #error "NEWERLY_BASE_URL names the update folder"
+#endif
+#ifndef NEWERLY_MIN_SERIAL
+#error "NEWERLY_MIN_SERIAL is the lowest serial of a version list taken"
 #endif
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -29,15 +33,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::copy(std::begin(UpdatePublicKey), std::end(UpdatePublicKey), key.begin());
   winapp::ComApartment apartment;
   std::string folder = winapp::ProgramFolder();
+  // Each processor's set has an update folder of its own: a 32-bit installation is never offered
+  // the 64-bit programs, nor the other way round.
+  std::string updateFolder = core::UpdateFolderFor(NEWERLY_BASE_URL, newerly::BuildMachine());
   // The compare and download windows open each other; each is made before either is loaded.
   struct Windows {
-    Windows(const std::string& folder, const newerly::UpdateKey& key)
-        : compare(update, folder), update(compare, folder, NEWERLY_BASE_URL),
-          main(compare, folder, NEWERLY_BASE_URL, key) {}
+    Windows(const std::string& folder, const std::string& url, const newerly::UpdateKey& key)
+        : compare(update, folder), update(compare, folder, url), main(compare, folder, url, key, NEWERLY_MIN_SERIAL) {}
     frmCompare compare;
     frmUpdate update;
     frmMain main;
-  } windows(folder, key);
+  } windows(folder, updateFolder, key);
   windows.main.ShowAsStartup();
   return winapp::app::RunMessageLoop();
 }

@@ -60,6 +60,9 @@ bool MoveOverUnderLock(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+bool WriteFlushedFile(const std::string& path, std::string_view content) { return WriteNewFile(path, content); }
+bool MoveOverFile(const std::string& from, const std::string& to) { return MoveOver(from, to); }
+
 bool ReplaceWholeFile(const std::string& path, std::string_view content) {
   std::string copy = path + ".new";
   return WriteNewFile(copy, content) && MoveOverUnderLock(copy, path);

@@ -30,6 +30,13 @@ FileContent ReadWholeFile(const std::wstring& path, size_t limit);
 // the old file byte for byte and no copy behind. The new file has no attributes of the old one.
 bool ReplaceWholeFile(const std::string& path, std::string_view content);
 
+// The two steps of a replacement, for a caller that replaces several files together: writes
+// `content` to a new file at `path`, every byte checked and flushed to the disk (a file that
+// could not be written whole is removed); and moves `from` over `to` through to the disk, tried
+// again for up to a second while another program holds `to` open.
+bool WriteFlushedFile(const std::string& path, std::string_view content);
+bool MoveOverFile(const std::string& from, const std::string& to);
+
 // Edits the file at `path` through a copy: the copy starts with the file's bytes (empty when
 // there is no file), room for the edit's growth (the file's size again and a little more) is
 // taken on the disk first, `edit` changes the copy by its path and says whether all went well,

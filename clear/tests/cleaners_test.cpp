@@ -9,6 +9,7 @@
 #include "clear_fixture.h"
 #include "frmError.h"
 #include "frmMain.h"
+#include "modulelock.h"
 #include "nameList.h"
 #include "test_cache.h"
 
@@ -233,6 +234,20 @@ TEST_F(Cleaners, EmptyCacheIsNoWork) {
   cleartest::WriteSettings(dir.path(), "0", "1", "1", "0", "0");
   RunOnce();
   EXPECT_TRUE(Left().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The run holds the browser module's lock while it calls the module, and lets it go after: the
+// update checker never replaces the module under a run.
+TEST(OtherBrowsers, TheRunHoldsTheModulesLockWhileItCallsIt) {
+  testutil::TempFolder dir;
+  ASSERT_TRUE(CopyFileA((cleartest::TestBinFolder() + "\\fake_browsers.dll").c_str(), (dir / "browsers.dll").c_str(),
+                        FALSE));
+  EXPECT_EQ(ClearOtherBrowsers(dir.path(), {0, 0, 0, 0, 0}), "");
+  EXPECT_TRUE(winapp::BrowsersModuleLock(dir.path(), 0).Held());
 }
 
 }  // namespace

@@ -89,6 +89,8 @@ printf 'www.example.com\r\nbank.example.org\r\n' >"$folder/exclude.ini"
 printf '; Quietrail INI File\r\n[Settings]\r\nHistory=1\r\nTmpInt=1\r\nCookies=1\r\nRecent=0\r\nURL=1\r\nStartup=1\r\nClearDialog=0\r\n[Launch]\r\nSplash=0\r\nTray=1\r\n' >"$folder/quietrail.ini"
 printf '[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=1\r\nShowWelcome=1\r\nPswd=1,2,3\r\n' >"$folder/panel.dll"
 for f in exclude.ini quietrail.ini panel.dll; do cp "$folder/$f" "$work/$f.user"; done
+# The serial of the last update installed outlives the upgrade (Upgraded.* looks).
+printf 'Serial=1765000000\r\n' >>"$folder/library.ini"
 rc=$(run_setup)
 [ "$rc" = 0 ] || fail "second silent installation ended with $rc"
 for f in exclude.ini quietrail.ini panel.dll; do
@@ -112,6 +114,12 @@ printf 'mine\r\n' >"$folder/updates.tmp"
 # L09: names the platform's file search would take for patterns (notes< matches notes.txt on
 # Windows), and a control character, in the record are passed over.
 printf 'notes<=1\r\n"notes.txt=1\r\nnotes>txt=1\r\na|b=1\r\nnotes\001.txt=1\r\n' >>"$folder/installed.ini"
+# What an update checker interrupted by a crash can leave goes too.
+for f in available.ini.download available.sig.download available.ini.new library.ini.room upd1A2B.tmp \
+         clear.exe.new clear.exe.download; do
+  [ "${f#clear.exe}" = "$f" ] || [ -f "$folder/clear.exe" ] || continue
+  printf 'left\r\n' >"$folder/$f"
+done
 "$WINE" "$(winepath_w "$folder/uninstall.exe")" /S >/dev/null 2>&1 </dev/null || fail "uninstaller did not start"
 # The uninstaller goes on from a copy of itself; its last step takes the installed-programs entry.
 for _ in $(seq 1 120); do

@@ -6,12 +6,13 @@
 #include "newerly_files.h"
 #include "test_util.h"
 #include "update_server.h"
+#include "updatefiles.h"
 
 using namespace newerlytest;
 
 namespace {
 
-bool Program(const std::string&, const std::string& bytes) { return newerly::IsProgramForThisBuild(bytes); }
+bool Program(const std::string& bytes) { return newerly::IsImageForThisBuild(bytes); }
 
 // Names in a folder, for "nothing left behind".
 std::vector<std::string> FilesIn(const std::string& folder) {
@@ -27,7 +28,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-TEST(ProgramCheck, OnlyWholeProgramsOfThisMachinePass) {
+TEST(ProgramCheck, OnlyWholeProgramsOrLibrariesOfThisMachinePass) {
   std::string good = ProgramBytes("mark");
   ASSERT_GT(good.size(), 1024u) << "the stand-in program is missing from the test folder";
   size_t pe = static_cast<unsigned char>(good[0x3C]) | static_cast<unsigned char>(good[0x3D]) << 8;
@@ -41,8 +42,10 @@ TEST(ProgramCheck, OnlyWholeProgramsOfThisMachinePass) {
   struct Case {
     std::string bytes;
     bool program;
+    bool library = false;
   } cases[] = {
       {good, true},
+      {ModuleBytes("mark"), false, true},
       {ProgramForMachine("mark", IMAGE_FILE_MACHINE_I386), false},
       {ProgramForMachine("mark", 0xAA64), false},
       {"", false},
@@ -51,14 +54,19 @@ TEST(ProgramCheck, OnlyWholeProgramsOfThisMachinePass) {
       {with(0, "ZM"), false},
       {with(pe, "PX"), false},
       {with(0x3C, std::string("\xF0\xFF\xFF\x7F", 4)), false},
-      {with(pe + 22, std::string("\x22\x20", 2)), false},  // a library (IMAGE_FILE_DLL)
+      {with(pe + 22, std::string("\x22\x20", 2)), false, true},  // a library (IMAGE_FILE_DLL)
       {with(pe + 22, std::string("\x20\x00", 2)), false},  // not an executable image
       {with(pe + 24, std::string("\x0B\x01", 2)), false},  // 32-bit optional header
       {cut, false},
       {good.substr(0, 0x200), false},
   };
-  for (size_t i = 0; i < std::size(cases); ++i)
-    EXPECT_EQ(newerly::IsWindowsProgram(cases[i].bytes, newerly::BuildMachine()), cases[i].program) << "case " << i;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    EXPECT_EQ(newerly::IsImageForThisBuild(cases[i].bytes), cases[i].program);
+    EXPECT_EQ(newerly::IsImageForThisBuild(cases[i].bytes, true), cases[i].library);
+  }
+  EXPECT_EQ(core::MachineOf(good), newerly::BuildMachine());
+  EXPECT_EQ(core::MachineOf(ProgramForMachine("mark", IMAGE_FILE_MACHINE_I386)), core::MachineI386);
 }
 
 class Fetch : public ::testing::Test {

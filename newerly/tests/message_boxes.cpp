@@ -55,6 +55,9 @@ void MessageBoxes::Look() {
     box.ok = GetDlgItem(w, IDOK) != nullptr;
     box.yes = GetDlgItem(w, IDYES) != nullptr;
     box.no = GetDlgItem(w, IDNO) != nullptr;
+    // A box met while the system still fills it in (on a busy machine it can be seen visible with
+    // no caption or text yet) is read again on the next round.
+    if (box.title.empty() && box.text.empty()) continue;
     int choice = answer_ ? answer_(box) : (box.yes ? IDYES : IDOK);
     HWND button = GetDlgItem(w, choice);
     if (!button) button = GetDlgItem(w, box.ok ? IDOK : IDYES);

@@ -43,7 +43,14 @@ std::string Available(const Offer& o) {
                       {"LaunchBytes", key(2)},
                       {"LaunchHash", key(3)},
                       {"ClearBytes", key(4)},
-                      {"ClearHash", key(5)}});
+                      {"ClearHash", key(5)}}) +
+         (o.browsers ? VersionFile({{"BrowsersVer", o.browsers},
+                                    {"BrowsersSize", o.browsersSize},
+                                    {"BrowsersFile", o.browsersFile},
+                                    {"BrowsersBytes", o.browsersModule.empty() ? nullptr : std::to_string(o.browsersModule.size()).c_str()},
+                                    {"BrowsersHash", o.browsersModule.empty() ? nullptr : newerly::HexOf(*newerly::Sha256(o.browsersModule)).c_str()}})
+                           .substr(7)
+                     : std::string());
 }
 
 std::string TestBinFolder() {
@@ -56,6 +63,13 @@ std::string TestBinFolder() {
 std::string ProgramBytes(const std::string& mark) {
   static const std::string standIn = testutil::ReadWholeFile(TestBinFolder() + "\\newerly_standin.exe");
   return standIn + mark;
+}
+
+std::string ModuleBytes(const std::string& mark) {
+  std::string bytes = ProgramBytes(mark);
+  size_t pe = static_cast<unsigned char>(bytes[0x3C]) | static_cast<unsigned char>(bytes[0x3D]) << 8;
+  bytes[pe + 23] = static_cast<char>(bytes[pe + 23] | 0x20);  // IMAGE_FILE_DLL
+  return bytes;
 }
 
 std::string ProgramForMachine(const std::string& mark, unsigned short machine) {

@@ -29,6 +29,11 @@ struct Offer {
   const char* launchFile = "launch_new.exe";
   const char* clearFile = "clear_new.exe";
   std::string panelProgram, launchProgram, clearProgram;  // empty: not described
+  // The browser module's keys, after the others; none without a version.
+  const char* browsers = nullptr;
+  const char* browsersSize = "40";
+  const char* browsersFile = "browsers_new.dll";
+  std::string browsersModule;  // empty: not described
 };
 std::string Available(const Offer& offer);
 
@@ -38,6 +43,9 @@ std::string TestBinFolder();
 // A Windows program of this build's machine that ends at once (or waits, given "stay"), carrying
 // `mark` after its last section so that each copy can be told from the others.
 std::string ProgramBytes(const std::string& mark);
+
+// The same program marked as a library (a browser module of this build's machine).
+std::string ModuleBytes(const std::string& mark);
 
 // The same program with its machine type changed to `machine`.
 std::string ProgramForMachine(const std::string& mark, unsigned short machine);

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "declarations.h"
 #include "download.h"
@@ -12,11 +15,13 @@
 #include "frmMain.h"
 #include "frmUpdate.h"
 #include "message_boxes.h"
+#include "modulelock.h"
 #include "newerly_files.h"
 #include "system.h"
 #include "test_keys.h"
 #include "test_util.h"
 #include "update_server.h"
+#include "updatefiles.h"
 
 using namespace newerlytest;
 using namespace declarations;
@@ -121,6 +126,38 @@ TEST(VersionRules, ServerFileNamesStayInTheUpdateFolder) {
     EXPECT_EQ(newerly::IsInFolder(urls[i].name, folder), urls[i].ok) << "url " << i << ": " << urls[i].name;
 }
 
+TEST(VersionRules, EachProcessorHasItsUpdateFolder) {
+  const std::string base = "https://updates.example.com/quietrail2003/";
+  EXPECT_EQ(core::UpdateFolderFor(base, core::MachineAmd64), base);
+  EXPECT_EQ(core::UpdateFolderFor(base, core::MachineI386), base + "x86/");
+  EXPECT_EQ(core::UpdateFolderFor(base, 0xAA64), "");
+}
+
+// The list's serial is read from its bytes as the profile functions read the file.
+TEST(VersionRules, AValueReadFromTheListsBytesIsTheOneTheProfileFunctionsRead) {
+  const char* texts[] = {
+      "[WIN]\r\nSerial=5\r\n",
+      "[win]\nserial = 5 \n",
+      "  [ WIN ]\r\n  Serial\t=\t5\r\n",
+      "[Other]\r\nSerial=1\r\n[WIN]\r\nSerial=5\r\nSerial=6\r\n",
+      "[WIN]\r\nQuietVer=1\r\n[Other]\r\nSerial=1\r\n[WIN]\r\nSerial=5\r\n",
+      "[WIN]\r\nSerials=5\r\n",
+      "Serial=5\r\n[WIN]\r\n",
+      "[WIN]\r\nSerial=\r\n",
+      "[WIN]\r\nSerial=5",
+  };
+  testutil::TempFolder dir;
+  std::string file = dir / "list.ini";
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    ASSERT_TRUE(testutil::WriteWholeFile(file, texts[i]));
+    char buffer[64] = {};
+    GetPrivateProfileStringA("WIN", "Serial", "(none)", buffer, sizeof buffer, file.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    EXPECT_EQ(core::ProfileValue(texts[i], "WIN", "Serial").value_or("(none)"), buffer);
+  }
+}
+
 // A machine whose connection test can be made to fail.
 class TestMain : public frmMain {
  public:
@@ -136,8 +173,9 @@ class TestMain : public frmMain {
 };
 
 struct Windows {
-  Windows(const std::string& folder, const std::string& url)
-      : compare(update, folder), update(compare, folder, url), main(compare, folder, url, TestKey::Build().Public()) {}
+  Windows(const std::string& folder, const std::string& url, long long minimumSerial = 0)
+      : compare(update, folder), update(compare, folder, url),
+        main(compare, folder, url, TestKey::Build().Public(), minimumSerial) {}
   frmCompare compare;
   frmUpdate update;
   TestMain main;
@@ -164,17 +202,25 @@ class Checker : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.Listening());
     winapp::app::ResetForTests();
-    UpdatePanel = UpdateLaunch = UpdateClear = false;
+    UpdatePanel = UpdateLaunch = UpdateClear = UpdateBrowsers = false;
   }
   void TearDown() override {
     windows.reset();
     testutil::PumpFor(std::chrono::milliseconds(20));
     winapp::app::ResetForTests();
-    UpdatePanel = UpdateLaunch = UpdateClear = false;
+    UpdatePanel = UpdateLaunch = UpdateClear = UpdateBrowsers = false;
   }
-  Windows& Open() {
-    windows = std::make_unique<Windows>(dir.path(), server.BaseUrl());
+  Windows& Open(long long minimumSerial = 0) {
+    windows = std::make_unique<Windows>(dir.path(), server.BaseUrl(), minimumSerial);
     return *windows;
+  }
+  // Clicks "Check for updates" in a new start window; the message boxes it showed.
+  std::vector<SeenBox> Check(long long minimumSerial = 0) {
+    Windows& w = Open(minimumSerial);
+    w.main.ShowAsStartup();
+    MessageBoxes boxes;
+    Click(w.main, "Command1");
+    return boxes.Seen();
   }
   void Install(const std::string& library) {
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "library.ini", library));
@@ -334,6 +380,91 @@ TEST_F(Checker, NoConnectionNoListOrAnUnusableListKeepTheStartWindow) {
   }
 }
 
+// The floor under a list's serial is the larger of the one the last update recorded and the
+// lowest this program was built to take; the serial is read from the very bytes whose signature
+// was checked, never from what a server sends past the length it announced.
+TEST_F(Checker, NoListBelowTheFloorIsTaken) {
+  auto list = [](const char* serial) {
+    Offer offer;
+    offer.serial = serial;
+    offer.panel = "1.15";
+    return Available(offer);
+  };
+  const std::string earlier = "[WIN]\r\nQuietVer=earlier\r\n";
+  const std::string installed = Library("1.14", "1.14", "1.14", "1.14");
+  struct Case {
+    long long minimum;
+    std::string library;
+    std::string list;
+    std::string past;  // sent after the announced length
+    const char* message;  // null: the list is taken and the table opens
+  } cases[] = {
+      {1000, installed, list("999"), "", "The latest version list is older than the one already installed - 07"},
+      {1000, installed, list("1000"), "", nullptr},
+      {1000, installed + "Serial=2000\r\n", list("1500"), "", "The latest version list is older than the one already installed - 07"},
+      {0, installed, list("0"), "", nullptr},
+      {0, installed, list(nullptr), "Serial=9999\r\n", "The latest version list is damaged and cannot be used - 03"},
+      {1000, installed, list("999"), "Serial=9999\r\n", "The latest version list is older than the one already installed - 07"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    const Case& c = cases[i];
+    ASSERT_TRUE(testutil::WriteWholeFile(dir / "library.ini", c.library));
+    ASSERT_TRUE(testutil::WriteWholeFile(dir / "available.ini", earlier));
+    server.Serve("available.ini", Reply{200, c.list + c.past, std::string::npos, false, static_cast<long long>(c.list.size())});
+    server.ServeFile("available.sig", TestKey::Build().Sign(c.list));
+    auto seen = Check(c.minimum);
+    if (c.message) {
+      ASSERT_EQ(seen.size(), 1u);
+      EXPECT_EQ(seen[0].text, c.message);
+      EXPECT_FALSE(windows->compare.Loaded());
+      EXPECT_EQ(testutil::ReadWholeFile(dir / "available.ini"), earlier);
+    } else {
+      EXPECT_TRUE(seen.empty());
+      EXPECT_TRUE(windows->compare.Visible());
+      EXPECT_EQ(testutil::ReadWholeFile(dir / "available.ini"), c.list);
+    }
+    windows.reset();
+  }
+}
+
+// A list and a signature fetched from two publications (one made while they were fetched) are
+// both fetched once more before the list is called forged.
+TEST_F(Checker, AListAndASignatureThatDoNotMatchAreFetchedOnceMore) {
+  Install(Library("1.14", "1.14", "1.14", "1.14"));
+  Offer first, second;
+  second.serial = "2", second.panel = "1.15";
+  const std::string older = Available(first), newer = Available(second);
+  const TestKey& key = TestKey::Build();
+  struct Case {
+    std::vector<std::string> lists, signatures;
+    const char* message;
+  } cases[] = {
+      {{older, newer}, {key.Sign(newer), key.Sign(newer)}, nullptr},
+      {{newer, newer}, {key.Sign(older), key.Sign(newer)}, nullptr},
+      {{newer}, {key.Sign(older)}, "The latest version list failed its signature check and cannot be trusted - 06"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    std::vector<Reply> lists, signatures;
+    for (const std::string& l : cases[i].lists) lists.push_back(Reply{200, l});
+    for (const std::string& g : cases[i].signatures) signatures.push_back(Reply{200, g});
+    server.ServeInTurn("available.ini", lists);
+    server.ServeInTurn("available.sig", signatures);
+    server.ForgetRequests();
+    auto seen = Check();
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"available.sig", "available.ini", "available.sig", "available.ini"}));
+    if (cases[i].message) {
+      ASSERT_EQ(seen.size(), 1u);
+      EXPECT_EQ(seen[0].text, cases[i].message);
+    } else {
+      EXPECT_TRUE(seen.empty());
+      EXPECT_EQ(testutil::ReadWholeFile(dir / "available.ini"), newer);
+    }
+    windows.reset();
+  }
+}
+
 TEST_F(Checker, ANewWholeVersionIsOnlyAnnounced) {
   Install(Library("1.14", "1.14", "1.14", "1.14"));
   Offer offer;
@@ -479,7 +610,7 @@ TEST_F(Installing, SelectedProgramsAreReplacedAndTheirVersionsRecorded) {
     Install(Library("1.14", "1.14", "1.14", "1.14"));
     Listed(cases[i].offer);
     server.ForgetRequests();
-    UpdatePanel = UpdateLaunch = UpdateClear = false;
+    UpdatePanel = UpdateLaunch = UpdateClear = UpdateBrowsers = false;
     winapp::app::ResetForTests();
     Open();
     auto seen = RunUpdate(2);
@@ -541,8 +672,8 @@ TEST_F(Installing, AFailedLauncherDownloadKeepsTheRecordAndTheListAndHandsTheTab
     EXPECT_EQ(seen[1].title, "Download error") << "case " << i;
     EXPECT_EQ(seen[1].text, DownloadError) << "case " << i;
     EXPECT_EQ(seen[1].icon, StopIcon()) << "case " << i;
-    // The panel came before the failure and stays replaced; the launcher is intact.
-    EXPECT_SAME_FILE(Installed(0), New(0)) << "case " << i;
+    // Nothing is replaced unless every chosen program came: the panel came, and stays as it was.
+    EXPECT_SAME_FILE(Installed(0), Old(0)) << "case " << i;
     EXPECT_SAME_FILE(Installed(1), Old(1)) << "case " << i << ": " << cases[i].what;
     EXPECT_SAME_FILE(Installed(2), Old(2)) << "case " << i;
     EXPECT_EQ(server.Requests().size(), cases[i].launchFile ? 2u : 1u) << "case " << i;
@@ -576,9 +707,11 @@ TEST_F(Installing, AfterAFailureYesDownloadsEverySelectedProgramAgain) {
   EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.15", "1.15", "1.14") + "Serial=1\r\n");
 }
 
-TEST_F(Installing, ARunningProgramIsAFailedDownload) {
+// Three programs chosen, all three fetched, and the third cannot be moved into place (it is
+// running): the two moved before it are put back, so all three stay as they were.
+TEST_F(Installing, ARunningProgramIsAFailedDownloadAndTheOthersArePutBack) {
   Offer offer;
-  offer.clear = "1.15";
+  offer.panel = "1.15", offer.launch = "1.15", offer.clear = "1.15";
   Listed(offer);
   std::string clear = dir / "clear.exe";
   std::string line = "\"" + clear + "\" stay";
@@ -593,9 +726,103 @@ TEST_F(Installing, ARunningProgramIsAFailedDownload) {
   CloseHandle(pi.hThread);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].title, "Download error");
-  EXPECT_SAME_FILE(Installed(2), Old(2));
+  EXPECT_EQ(server.Requests(), (std::vector<std::string>{"panel_new.exe", "launch_new.exe", "clear_new.exe"}));
+  for (int p = 0; p < 3; ++p) EXPECT_SAME_FILE(Installed(p), Old(p)) << Programs[p];
   EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.14", "1.14", "1.14"));
-  EXPECT_TRUE(testutil::Exists(dir / "available.ini"));
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"Launch.exe", "available.ini", "clear.exe", "library.ini", "panel.exe"}));
+}
+
+// What an interrupted update left beside the programs goes with the next one, and a list that
+// cannot be deleted afterwards does not make the installed update a failure.
+TEST_F(Installing, LeftoversGoAndAListThatCannotBeDeletedIsNoFailure) {
+  Offer offer;
+  offer.clear = "1.15";
+  Listed(offer);
+  for (const char* left : {"panel.exe.new", "clear.exe.download", "browsers.dll.new", "Launch.exe.download"})
+    ASSERT_TRUE(testutil::WriteWholeFile(dir / left, "left by a crash"));
+  winapp::File held(CreateFileA((dir / "available.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  auto seen = RunUpdate(2);
+  held.reset();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
+  EXPECT_SAME_FILE(Installed(2), New(2));
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"Launch.exe", "available.ini", "clear.exe", "library.ini", "panel.exe"}));
+}
+
+// A clearing run's hold on the browser module, from a thread of its own: a mutex is taken again
+// at once by the thread that owns it.
+class RunHoldingTheModule {
+ public:
+  explicit RunHoldingTheModule(const std::string& folder)
+      : thread_([this, folder] {
+          winapp::BrowsersModuleLock lock(folder, 0);
+          held_ = lock.Held();
+          while (!release_) Sleep(10);
+        }) {
+    while (!held_) Sleep(10);
+  }
+  ~RunHoldingTheModule() {
+    release_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> held_{false}, release_{false};
+  std::thread thread_;
+};
+
+TEST_F(Installing, TheBrowserModuleIsUpdatedOnlyWhileNoRunHoldsIt) {
+  const std::string module = ModuleBytes("new browsers_new.dll"), installed = ModuleBytes("old browsers.dll");
+  server.ServeFile("browsers_new.dll", module);
+  for (bool runHolds : {true, false}) {
+    SCOPED_TRACE(runHolds ? "a run holds the module" : "no run");
+    Install(Library("1.14", "1.14", "1.14", "1.14") + "BrowsersVer=1.14\r\n");
+    ASSERT_TRUE(testutil::WriteWholeFile(dir / "browsers.dll", installed));
+    Offer offer;
+    offer.panel = "1.15", offer.browsers = "1.15", offer.browsersModule = module;
+    Listed(offer);
+    UpdatePanel = UpdateLaunch = UpdateClear = UpdateBrowsers = false;
+    winapp::app::ResetForTests();
+    Windows& w = Open();
+    w.compare.Show();
+    EXPECT_EQ(TextOf(w.compare, "Label9"), "Browsers Module Version:");
+    EXPECT_EQ(TextOf(w.compare, "lblBrowsersPC"), "1.14");
+    EXPECT_EQ(TextOf(w.compare, "lblBrowsersAvailable"), "1.15");
+    EXPECT_TRUE(Shown(w.compare, "tickBrowsers") && !Shown(w.compare, "xBrowsers"));
+    std::optional<RunHoldingTheModule> run;
+    if (runHolds) run.emplace(dir.path());
+    auto seen = RunUpdate(2);
+    run.reset();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, "The total size you are about to download is 160 KB.\r\nDo you wish to continue?");
+    if (runHolds) {
+      EXPECT_EQ(seen[1].title, "Download error");
+      EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "browsers.dll"), installed);
+      EXPECT_SAME_FILE(Installed(0), Old(0));
+      EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"), Library("1.14", "1.14", "1.14", "1.14") + "BrowsersVer=1.14\r\n");
+    } else {
+      EXPECT_EQ(seen[1].text, "Update successfuly downloaded and installed!");
+      EXPECT_SAME_FILE(testutil::ReadWholeFile(dir / "browsers.dll"), module);
+      EXPECT_SAME_FILE(Installed(0), New(0));
+      EXPECT_EQ(testutil::ReadWholeFile(dir / "library.ini"),
+                Library("1.14", "1.15", "1.14", "1.14") + "BrowsersVer=1.15\r\nSerial=1\r\n");
+    }
+    windows.reset();
+  }
+}
+
+// A list without the module's keys (every list before the module's row) offers no module.
+TEST_F(Installing, AListWithoutTheModuleOffersNone) {
+  Install(Library("1.14", "1.14", "1.14", "1.14"));
+  Listed({});
+  Windows& w = Open();
+  w.compare.Show();
+  EXPECT_EQ(TextOf(w.compare, "lblBrowsersPC"), "");
+  EXPECT_EQ(TextOf(w.compare, "lblBrowsersAvailable"), "");
+  EXPECT_TRUE(Shown(w.compare, "xBrowsers") && !Shown(w.compare, "tickBrowsers"));
+  EXPECT_FALSE(IsWindowEnabled(Item(w.compare, "Command2")));
 }
 
 TEST_F(Installing, TheSequenceRunsOnceForEachOpening) {

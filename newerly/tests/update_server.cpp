@@ -93,9 +93,18 @@ void UpdateServer::Serve(const std::string& name, Reply reply) {
   files_[name] = std::move(reply);
 }
 
+void UpdateServer::ServeInTurn(const std::string& name, std::vector<Reply> replies) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (replies.empty()) return;
+  files_[name] = replies.back();
+  replies.pop_back();
+  turns_[name] = std::move(replies);
+}
+
 void UpdateServer::Forget(const std::string& name) {
   std::lock_guard<std::mutex> lock(mutex_);
   files_.erase(name);
+  turns_.erase(name);
 }
 
 std::vector<std::string> UpdateServer::Requests() const {
@@ -148,6 +157,10 @@ void UpdateServer::Answer(std::uintptr_t socket) {
     requests_.push_back(name);
     auto found = files_.find(name);
     if (found != files_.end()) reply = found->second;
+    if (auto turn = turns_.find(name); turn != turns_.end() && !turn->second.empty()) {
+      reply = turn->second.front();
+      turn->second.erase(turn->second.begin());
+    }
   }
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
                      "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +

@@ -50,6 +50,8 @@ class UpdateServer {
   // Serves `reply` for a name in the update folder.
   void Serve(const std::string& name, Reply reply);
   void ServeFile(const std::string& name, std::string body) { Serve(name, Reply{200, std::move(body)}); }
+  // Serves the replies one request after another; the last one stays.
+  void ServeInTurn(const std::string& name, std::vector<Reply> replies);
   void Forget(const std::string& name);
   // The paths asked for, in order (names in the update folder without the folder).
   std::vector<std::string> Requests() const;
@@ -68,6 +70,7 @@ class UpdateServer {
   std::thread thread_;
   mutable std::mutex mutex_;
   std::map<std::string, Reply> files_;
+  std::map<std::string, std::vector<Reply>> turns_;
   std::vector<std::string> requests_;
 };
 

@@ -131,7 +131,7 @@ TEST(FirstRun, TheBuildLaysDownTheFreshFiles) {
             "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n"
             "[default]\r\nlogin=0\r\nShowWelcome=0\r\n");
   EXPECT_EQ(testutil::ReadWholeFile(fresh + "\\library.ini"),
-            "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\n");
+            "[WIN]\r\nQuietVer=1.14\r\nPanelVer=1.14\r\nLaunchVer=1.14\r\nClearVer=1.14\r\nBrowsersVer=1.14\r\n");
 }
 
 TEST(FirstRun, FailuresAreSkipped) {

@@ -1,0 +1,24 @@
+// Stand-in for browsers.dll that tells whether the clearing run holds the module's lock while it
+// calls in: another thread cannot take it then. 0 when it was held, 1 when it was free.
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "browsers.h"
+#include "modulelock.h"
+
+extern "C" __declspec(dllexport) int ClearBrowsers(BrowserRun* run) {
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&ClearBrowsers), &self);
+  char path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
+  std::string folder(path, length);
+  folder.resize(folder.find_last_of('\\'));
+  bool held = false;
+  std::thread probe([&] { held = !winapp::BrowsersModuleLock(folder, 0).Held(); });
+  probe.join();
+  for (unsigned char& outcome : run->Outcome) outcome = 0;
+  return held ? 0 : 1;
+}
