@@ -8,6 +8,7 @@
 #include "database.h"
 #include "disk.h"
 #include "files.h"
+#include "sitedata.h"
 
 namespace browsers {
 
@@ -259,6 +260,9 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
     }
   }
 
+  for (const Profile& profile : browser.profiles)
+    if (BrowserOutcome site = CheckSiteData(browser, profile, choices); site != BrowserCleared) return site;
+
   // Then each database changes in one transaction, or not at all.
   BrowserOutcome outcome = BrowserCleared;
   std::vector<std::vector<std::string>> keptPages(browser.profiles.size());
@@ -290,6 +294,9 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
     if (!ok || !db.Commit()) outcome = BrowserFailed;
     db.Close();
   }
+
+  for (const Profile& profile : browser.profiles)
+    if (!ClearSiteData(browser, profile, choices)) outcome = BrowserFailed;
 
   // Files deleted whole, and the caches emptied.
   for (const Profile& profile : browser.profiles) {
