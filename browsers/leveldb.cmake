@@ -15,7 +15,7 @@ set(LEVELDB_SOURCES
 set(SNAPPY_SOURCES snappy.cc snappy-sinksource.cc snappy-stubs-internal.cc)
 list(TRANSFORM LEVELDB_SOURCES PREPEND ${LEVELDB_DIR}/leveldb/)
 list(TRANSFORM SNAPPY_SOURCES PREPEND ${LEVELDB_DIR}/snappy/)
-set(LEVELDB_PATCH ${CMAKE_CURRENT_SOURCE_DIR}/leveldb-windows.patch)
+set(LEVELDB_PATCH ${CMAKE_CURRENT_SOURCE_DIR}/leveldb.patch)
 add_custom_command(OUTPUT ${LEVELDB_SOURCES} ${SNAPPY_SOURCES} ${LEVELDB_DIR}/VERSION
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/leveldb-source ${LEVELDB_DIR} ${LEVELDB_PATCH}
   DEPENDS ${LEVELDB_PATCH}

@@ -108,14 +108,20 @@ bool LevelStore::Change(const std::vector<std::string>& doomed,
                         const std::vector<std::pair<std::string, std::string>>& written) {
   if (!db_) return false;
   if (doomed.empty() && written.empty()) return true;
+  // The records the log holds go into tables first. A table written from the log lands on the
+  // deepest level when nothing overlaps it, and LevelDB never rewrites its deepest level by
+  // itself: a value and its deletion written into one such table would both stay. Written after,
+  // the deletions land above the tables that hold their values, and the compaction below takes
+  // each down onto its value, where both are dropped.
+  db_->CompactRange(nullptr, nullptr);
   leveldb::WriteBatch batch;
   for (const std::string& key : doomed) batch.Delete(key);
   for (const auto& [key, value] : written) batch.Put(key, value);
   leveldb::WriteOptions write;
   write.sync = true;
   if (!db_->Write(write, &batch).ok()) return false;
-  // Every level rewritten from the first key to the last: the deleted records are dropped and
-  // the files that held them, the log among them, removed.
+  // Every level rewritten from the first key to the last, and the files that held the deleted
+  // records, the log among them, removed.
   db_->CompactRange(nullptr, nullptr);
   Close();
   // Opened once more without taking up the old manifest, which still names the keys at the edges

@@ -19,6 +19,7 @@
 namespace {
 
 using namespace browsertest;
+using namespace std::string_literals;
 using testutil::Exists;
 using testutil::WriteWholeFile;
 
@@ -85,7 +86,7 @@ void LaySiteData() {
   testutil::CopyTree(Made("firefox-esr") + "\\site-data", Firefox);
   WriteWholeFile(Roaming + "\\Mozilla\\Firefox\\profiles.ini",
                  "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/qr.default-release\r\n");
-  Write(LocalStorage, {{std::string("_chrome-extension://qrextension\0\x01k", 35), "\x01EXTVAL"},
+  Write(LocalStorage, {{"_chrome-extension://qrextension\0\x01k"s, "\x01EXTVAL"},
                        {"META:chrome-extension://qrextension", "\x08\x01"}});
   // Two tabs of the erased host, one sharing its map with a kept host's tab.
   Write(SessionStorage, {{"namespace-" + Guid('a') + "-http://127.0.0.1:47122/", "7"}, {"map-7-qr", "SSVAL-127.0.0.1"},
@@ -127,7 +128,7 @@ TEST_F(SiteDataTest, TheCookiesChoiceKeepsTheKeptSitesDataAndErasesEveryOtherSit
 
   // The kept host's values, the extension's, nothing of the other host.
   Records local = Read(LocalStorage);
-  EXPECT_EQ(local[std::string("_http://localhost:47122\0\x01qr", 28)], "\x01LSVAL-localhost");
+  EXPECT_EQ(local["_http://localhost:47122\0\x01qr"s], "\x01LSVAL-localhost");
   for (const auto& [key, value] : extension) EXPECT_EQ(local[key], value) << key;
   Records session = Read(SessionStorage);
   EXPECT_EQ(session["map-8-qr"], "SSVAL-localhost") << "a map a kept tab shares stays";
