@@ -260,8 +260,9 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
     }
   }
 
+  std::vector<SiteData> siteData;
   for (const Profile& profile : browser.profiles)
-    if (BrowserOutcome site = CheckSiteData(browser, profile, choices); site != BrowserCleared) return site;
+    if (BrowserOutcome site = siteData.emplace_back(browser, profile, choices).Check(); site != BrowserCleared) return site;
 
   // Then each database changes in one transaction, or not at all.
   BrowserOutcome outcome = BrowserCleared;
@@ -295,8 +296,8 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
     db.Close();
   }
 
-  for (const Profile& profile : browser.profiles)
-    if (!ClearSiteData(browser, profile, choices)) outcome = BrowserFailed;
+  for (SiteData& site : siteData)
+    if (!site.Clear()) outcome = BrowserFailed;
 
   // Files deleted whole, and the caches emptied.
   for (const Profile& profile : browser.profiles) {

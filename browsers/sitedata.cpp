@@ -43,6 +43,7 @@ bool Erased(const Choices& choices, const SiteOwner& o) {
 struct Pass {
   const Choices& choices;
   bool clear;
+  std::vector<std::unique_ptr<SiteData::Held>>& held;
   BrowserOutcome outcome = BrowserCleared;
   // Keeps the first reason a store cannot be cleared; in the clearing, any failure.
   bool Fail(BrowserOutcome why) {
@@ -287,31 +288,43 @@ class ServiceWorkerPlan : public KeyPlan {
   Keyed resources_, userData_;
 };
 
-void LevelDbStore(Pass& pass, const std::wstring& folder, KeyPlan& plan) {
-  if (!IsFolder(folder)) return;
+}  // namespace
+
+// A LevelDB store from its check to its clearing: open, read once, its plan made.
+struct SiteData::Held {
+  std::wstring folder;
   LevelStore store;
-  StoreState state = store.Open(folder);
-  if (state == StoreState::Ready) {
-    bool known = true;
-    state = store.Read([&](std::string_view key, std::string_view value) { return known = plan.See(key, value); });
-    if (state == StoreState::Ready && !known) {
-      pass.Fail(BrowserFailed);
-      return;
-    }
-  }
-  if (state != StoreState::Ready) {
-    pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
+  std::unique_ptr<KeyPlan> plan;
+};
+
+namespace {
+
+// The check opens and reads the store and keeps it open with its plan; the clearing carries the
+// plan out on it.
+void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<std::unique_ptr<KeyPlan>()>& makePlan) {
+  if (pass.clear) {
+    for (auto& held : pass.held)
+      if (held->folder == folder && !held->store.Change(held->plan->doomed, held->plan->written)) pass.Fail(BrowserFailed);
     return;
   }
-  plan.Finish();
-  if (pass.clear && !store.Change(plan.doomed, plan.written)) pass.Fail(BrowserFailed);
+  if (!IsFolder(folder)) return;
+  auto held = std::make_unique<SiteData::Held>();
+  held->folder = folder;
+  held->plan = makePlan();
+  StoreState state = held->store.Open(folder);
+  bool known = true;
+  if (state == StoreState::Ready)
+    state = held->store.Read([&](std::string_view key, std::string_view value) { return known = held->plan->See(key, value); });
+  if (state != StoreState::Ready) return void(pass.Fail(OutcomeOf(state)));
+  if (!known) return void(pass.Fail(BrowserFailed));
+  held->plan->Finish();
+  pass.held.push_back(std::move(held));
 }
 
 // --- Folders, one per origin.
 
 // Checks or removes the folders of `parent` whose owner goes; `owner` names a folder's owner.
-void OriginFolders(Pass& pass, const std::wstring& parent, SiteOwner (*owner)(std::string_view),
-                   const wchar_t* lockInside) {
+void OriginFolders(Pass& pass, const std::wstring& parent, SiteOwner (*owner)(std::string_view)) {
   for (const Entry& e : Entries(parent)) {
     if (!e.folder) continue;
     SiteOwner o = owner(Utf8(e.name));
@@ -320,12 +333,8 @@ void OriginFolders(Pass& pass, const std::wstring& parent, SiteOwner (*owner)(st
       continue;
     }
     if (!Erased(pass.choices, o)) continue;
-    std::wstring path = parent + L"\\" + e.name;
-    if (!pass.clear) {
-      if (lockInside && InUse(path + L"\\" + lockInside)) pass.Fail(BrowserRunning);
-    } else if (!RemoveFolder(path)) {
-      pass.Fail(BrowserFailed);
-    }
+    // A browser that runs holds its lock file: the folders of one that does not are its data at rest.
+    if (pass.clear && !RemoveFolder(parent + L"\\" + e.name)) pass.Fail(BrowserFailed);
   }
 }
 
@@ -469,21 +478,19 @@ SiteOwner OwnerOfFirefoxCachedOrigin(std::string_view origin) { return OwnerOfOr
 
 void Chromium(Pass& pass, const Profile& profile) {
   const std::wstring& d = profile.data;
-  LocalStoragePlan local(pass.choices);
-  LevelDbStore(pass, d + L"\\Local Storage\\leveldb", local);
-  SessionStoragePlan session(pass.choices);
-  LevelDbStore(pass, d + L"\\Session Storage", session);
-  ServiceWorkerPlan workers(pass.choices);
-  LevelDbStore(pass, d + L"\\Service Worker\\Database", workers);
+  const Choices& c = pass.choices;
+  LevelDbStore(pass, d + L"\\Local Storage\\leveldb", [&] { return std::make_unique<LocalStoragePlan>(c); });
+  LevelDbStore(pass, d + L"\\Session Storage", [&] { return std::make_unique<SessionStoragePlan>(c); });
+  LevelDbStore(pass, d + L"\\Service Worker\\Database", [&] { return std::make_unique<ServiceWorkerPlan>(c); });
   CacheStorage(pass, d + L"\\Service Worker\\CacheStorage");
-  OriginFolders(pass, d + L"\\IndexedDB", OwnerOfIndexedDbFolder, L"LOCK");
+  OriginFolders(pass, d + L"\\IndexedDB", OwnerOfIndexedDbFolder);
   Buckets(pass, d + L"\\WebStorage");
 }
 
 void Firefox(Pass& pass, const Profile& profile) {
   const std::wstring& d = profile.data;
   for (const wchar_t* kind : {L"\\storage\\default", L"\\storage\\temporary"})
-    OriginFolders(pass, d + kind, OwnerOfFirefoxFolder, nullptr);
+    OriginFolders(pass, d + kind, OwnerOfFirefoxFolder);
   SqliteStore(pass, d + L"\\storage.sqlite", "origin.origin cache.valid", OwnerOfFirefoxCachedOrigin,
               {"DELETE FROM origin WHERE qr_erase(origin)", "UPDATE cache SET valid = 0"});
   for (const wchar_t* file : {L"\\webappsstore.sqlite", L"\\storage\\ls-archive.sqlite"})
@@ -492,9 +499,10 @@ void Firefox(Pass& pass, const Profile& profile) {
   FirefoxServiceWorkers(pass, d + L"\\serviceworker.txt");
 }
 
-BrowserOutcome Run(const Browser& browser, const Profile& profile, const Choices& choices, bool clear) {
-  Pass pass{choices, clear};
+BrowserOutcome Run(const Browser& browser, const Profile& profile, const Choices& choices, bool clear,
+                   std::vector<std::unique_ptr<SiteData::Held>>& held) {
   if (!(choices.chosen & ChooseCookies)) return BrowserCleared;
+  Pass pass{choices, clear, held};
   if (browser.family == Family::Chromium)
     Chromium(pass, profile);
   else
@@ -565,12 +573,25 @@ SiteOwner OwnerOfFirefoxOriginKey(std::string_view key) {
   return Of(scheme, host);
 }
 
-BrowserOutcome CheckSiteData(const Browser& browser, const Profile& profile, const Choices& choices) {
-  return Run(browser, profile, choices, false);
+SiteData::SiteData(const Browser& browser, const Profile& profile, const Choices& choices)
+    : browser_(&browser), profile_(&profile), choices_(&choices) {}
+SiteData::~SiteData() = default;
+SiteData::SiteData(SiteData&&) noexcept = default;
+
+BrowserOutcome SiteData::Check() {
+  held_.clear();
+  BrowserOutcome outcome = Run(*browser_, *profile_, *choices_, false, held_);
+  checked_ = outcome == BrowserCleared;
+  if (!checked_) held_.clear();
+  return outcome;
 }
 
-bool ClearSiteData(const Browser& browser, const Profile& profile, const Choices& choices) {
-  return Run(browser, profile, choices, true) == BrowserCleared;
+bool SiteData::Clear() {
+  if (!checked_) return false;
+  checked_ = false;
+  bool cleared = Run(*browser_, *profile_, *choices_, true, held_) == BrowserCleared;
+  held_.clear();
+  return cleared;
 }
 
 }  // namespace browsers

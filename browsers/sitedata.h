@@ -5,8 +5,10 @@
 // extensions or to the browser itself, which is never touched.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "browsers.h"
 #include "clean.h"
@@ -14,14 +16,29 @@
 
 namespace browsers {
 
-// Before anything of the browser changes: can every site-data store of the profile be read, and is
-// its layout one the module knows? BrowserCleared when it is; otherwise the outcome the browser is
-// left whole with (in use: BrowserRunning; damaged: BrowserDamaged; a layout or version the module
-// does not know: BrowserFailed).
-BrowserOutcome CheckSiteData(const Browser& browser, const Profile& profile, const Choices& choices);
-// Erases the site data of every site not kept. False when something could not be erased (each
-// store is then as before or cleared as far as it went).
-bool ClearSiteData(const Browser& browser, const Profile& profile, const Choices& choices);
+// One profile's site data. The check comes before anything of the browser changes: can every
+// site-data store be read, and is its layout one the module knows? It answers BrowserCleared when
+// so, otherwise the outcome the browser is left whole with (in use: BrowserRunning; damaged:
+// BrowserDamaged; a layout or version the module does not know: BrowserFailed). The shared
+// LevelDB stores stay open from the check to the clearing: read once, and no browser starts on
+// them in between. The clearing erases the site data of every site not kept; false when
+// something could not be erased (each store is then as before or cleared as far as it went).
+class SiteData {
+ public:
+  SiteData(const Browser& browser, const Profile& profile, const Choices& choices);
+  ~SiteData();
+  SiteData(SiteData&&) noexcept;
+  BrowserOutcome Check();
+  bool Clear();
+  struct Held;
+
+ private:
+  const Browser* browser_;
+  const Profile* profile_;
+  const Choices* choices_;
+  bool checked_ = false;
+  std::vector<std::unique_ptr<Held>> held_;
+};
 
 // Whose data a stored name is.
 enum class Owner {
