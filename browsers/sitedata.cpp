@@ -104,12 +104,21 @@ class KeyPlan {
  protected:
   const Choices& choices_;
   bool EraseOrigin(std::string_view origin, std::string_view key, bool& known) {
-    SiteOwner o = OwnerOfOrigin(origin);
-    known = o.owner != Owner::Unknown;
-    bool erase = known && Erased(choices_, o);
-    if (erase) doomed.emplace_back(key);
-    return erase;
+    // Keys come in order, an origin's together: its owner is asked about once.
+    if (origin != lastOrigin_) {
+      lastOrigin_.assign(origin);
+      SiteOwner o = OwnerOfOrigin(origin);
+      lastKnown_ = o.owner != Owner::Unknown;
+      lastErased_ = lastKnown_ && Erased(choices_, o);
+    }
+    known = lastKnown_;
+    if (lastErased_) doomed.emplace_back(key);
+    return lastErased_;
   }
+
+ private:
+  std::string lastOrigin_ = std::string(1, '\0');
+  bool lastKnown_ = false, lastErased_ = false;
 };
 
 // Local Storage: "VERSION", then per origin "META:", "METAACCESS:" and "_<origin>\0<key>".
