@@ -308,6 +308,22 @@ struct SiteData::Held {
 
 namespace {
 
+// A LevelDB folder that holds no file of a database (a browser may make the folder, or take the
+// lock, before it stores anything) has nothing to erase; one that holds some is opened, and
+// LevelDB says whether it is sound.
+bool HoldsDatabase(const std::wstring& folder) {
+  for (const Entry& e : Entries(folder)) {
+    const std::wstring& n = e.name;
+    auto ends = [&](const wchar_t* suffix) {
+      size_t len = wcslen(suffix);
+      return n.size() > len && n.compare(n.size() - len, len, suffix) == 0;
+    };
+    if (!e.folder && (n == L"CURRENT" || n.rfind(L"MANIFEST-", 0) == 0 || ends(L".ldb") || ends(L".sst") || ends(L".log")))
+      return true;
+  }
+  return false;
+}
+
 // The check opens and reads the store and keeps it open with its plan; the clearing carries the
 // plan out on it.
 void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<std::unique_ptr<KeyPlan>()>& makePlan) {
@@ -316,7 +332,7 @@ void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<st
       if (held->folder == folder && !held->store.Change(held->plan->doomed, held->plan->written)) pass.Fail(BrowserFailed);
     return;
   }
-  if (!IsFolder(folder)) return;
+  if (!IsFolder(folder) || !HoldsDatabase(folder)) return;
   auto held = std::make_unique<SiteData::Held>();
   held->folder = folder;
   held->plan = makePlan();
@@ -376,9 +392,10 @@ void EraseFunction(sqlite3_context* context, int, sqlite3_value** values) {
 }
 
 // Runs `statements` on a database in one transaction, with qr_erase(name) telling whether the
-// owner of a stored name goes. The check only opens (locked and checked) and looks for `needs`.
+// owner of a stored name goes. The check only opens (locked and checked) and looks for `needs`;
+// a database without them is of a layout the module does not know, unless it is `optional`.
 void SqliteStore(Pass& pass, const std::wstring& file, const char* needs, SiteOwner (*owner)(std::string_view),
-                 std::initializer_list<const char*> statements) {
+                 std::initializer_list<const char*> statements, bool optional = false) {
   if (!IsFile(file)) return;
   Database db;
   DbState state = db.Open(file, false);
@@ -387,7 +404,7 @@ void SqliteStore(Pass& pass, const std::wstring& file, const char* needs, SiteOw
     return;
   }
   if (!db.Has(needs)) {
-    pass.Fail(BrowserFailed);
+    if (!optional) pass.Fail(BrowserFailed);
     return;
   }
   if (!pass.clear) return;
@@ -482,7 +499,8 @@ void FirefoxServiceWorkers(Pass& pass, const std::wstring& file) {
 }
 
 // Firefox's quota cache names the origins whose folders it counted: theirs go, and the cache is
-// marked stale so the browser counts the folders again.
+// marked stale so the browser counts the folders again. Versions without the cache count them at
+// every start.
 SiteOwner OwnerOfFirefoxCachedOrigin(std::string_view origin) { return OwnerOfOrigin(origin); }
 
 void Chromium(Pass& pass, const Profile& profile) {
@@ -501,7 +519,7 @@ void Firefox(Pass& pass, const Profile& profile) {
   for (const wchar_t* kind : {L"\\storage\\default", L"\\storage\\temporary"})
     OriginFolders(pass, d + kind, OwnerOfFirefoxFolder);
   SqliteStore(pass, d + L"\\storage.sqlite", "origin.origin cache.valid", OwnerOfFirefoxCachedOrigin,
-              {"DELETE FROM origin WHERE qr_erase(origin)", "UPDATE cache SET valid = 0"});
+              {"DELETE FROM origin WHERE qr_erase(origin)", "UPDATE cache SET valid = 0"}, true);
   for (const wchar_t* file : {L"\\webappsstore.sqlite", L"\\storage\\ls-archive.sqlite"})
     SqliteStore(pass, d + file, "webappsstore2.originKey", OwnerOfFirefoxOriginKey,
                 {"DELETE FROM webappsstore2 WHERE qr_erase(originKey)"});

@@ -145,6 +145,7 @@ TEST_F(SiteDataTest, TheCookiesChoiceKeepsTheKeptSitesDataAndErasesEveryOtherSit
   EXPECT_EQ(Names(IndexedDb), (std::set<std::string>{"chrome-extension_qrextension_0.indexeddb.leveldb",
                                                      "http_localhost_47122.indexeddb.leveldb"}));
   EXPECT_EQ(Names(Profile + "\\Service Worker\\CacheStorage").size(), 1u);
+  EXPECT_EQ(Rows(Profile + "\\WebStorage\\QuotaManager", "SELECT host FROM buckets"), std::vector<std::string>{"localhost"});
   EXPECT_EQ(Take(ExtensionIdb), extensionFiles);
   // Nothing deleted stays readable in any file of the stores.
   for (const std::string& folder : {LocalStorage, SessionStorage, Workers, Profile + "\\Service Worker\\CacheStorage",
