@@ -100,6 +100,7 @@ class KeyPlan {
   virtual void Finish() {}
   std::vector<std::string> doomed;
   std::vector<std::pair<std::string, std::string>> written;
+  std::vector<std::wstring> folders;  // removed once the store no longer names them
 
  protected:
   const Choices& choices_;
@@ -174,6 +175,28 @@ class SessionStoragePlan : public KeyPlan {
  private:
   std::map<std::string, std::vector<std::string>> maps_;
   std::set<std::string> erasedMaps_, keptMaps_;
+};
+
+// The File System API's origins: "LAST_PATH", and "ORIGIN:<scheme>_<host>_<port>" naming the
+// origin's folder beside the store.
+class FileSystemPlan : public KeyPlan {
+ public:
+  FileSystemPlan(const Choices& choices, std::wstring parent) : KeyPlan(choices), parent_(std::move(parent)) {}
+  bool See(std::string_view key, std::string_view value) override {
+    if (key == "LAST_PATH") return true;
+    if (!StartsWith(key, "ORIGIN:")) return false;
+    SiteOwner o = OwnerOfIndexedDbFolder(std::string(key.substr(7)) + ".indexeddb.leveldb");
+    if (o.owner == Owner::Unknown || value.empty() || value.find_first_of("\\/.:") != std::string_view::npos)
+      return false;
+    if (Erased(choices_, o)) {
+      doomed.emplace_back(key);
+      folders.push_back(parent_ + L"\\" + Wide(value));
+    }
+    return true;
+  }
+
+ private:
+  std::wstring parent_;
 };
 
 bool ReadVarint(std::string_view& s, unsigned long long& v) {
@@ -328,8 +351,12 @@ bool HoldsDatabase(const std::wstring& folder) {
 // plan out on it.
 void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<std::unique_ptr<KeyPlan>()>& makePlan) {
   if (pass.clear) {
-    for (auto& held : pass.held)
-      if (held->folder == folder && !held->store.Change(held->plan->doomed, held->plan->written)) pass.Fail(BrowserFailed);
+    for (auto& held : pass.held) {
+      if (held->folder != folder) continue;
+      if (!held->store.Change(held->plan->doomed, held->plan->written)) pass.Fail(BrowserFailed);
+      for (const std::wstring& gone : held->plan->folders)
+        if (!RemoveFolder(gone)) pass.Fail(BrowserFailed);
+    }
     return;
   }
   if (!IsFolder(folder) || !HoldsDatabase(folder)) return;
@@ -510,6 +537,8 @@ void Chromium(Pass& pass, const Profile& profile) {
   LevelDbStore(pass, d + L"\\Session Storage", [&] { return std::make_unique<SessionStoragePlan>(c); });
   LevelDbStore(pass, d + L"\\Service Worker\\Database", [&] { return std::make_unique<ServiceWorkerPlan>(c); });
   CacheStorage(pass, d + L"\\Service Worker\\CacheStorage");
+  LevelDbStore(pass, d + L"\\File System\\Origins",
+               [&] { return std::make_unique<FileSystemPlan>(c, d + L"\\File System"); });
   OriginFolders(pass, d + L"\\IndexedDB", OwnerOfIndexedDbFolder);
   Buckets(pass, d + L"\\WebStorage");
 }

@@ -59,8 +59,18 @@ function idb(mode, value) {
       t.objectStore('s').get('k') : t.objectStore('s').put(value, 'k');
       t.oncomplete = () => ok(g.result === undefined ? null : g.result); t.onerror = () => no(t.error); }; });
 }
+async function opfs(value) {
+  const root = await navigator.storage.getDirectory();
+  if (value === undefined) {
+    try { return await (await (await root.getFileHandle('qr.txt')).getFile()).text(); } catch (e) { return null; }
+  }
+  const w = await (await root.getFileHandle('qr.txt', {create: true})).createWritable();
+  await w.write(value);
+  await w.close();
+}
 async function write() {
   localStorage.setItem('qr', 'LSVAL-' + h);
+  await opfs('FSVAL-' + h);
   sessionStorage.setItem('qr', 'SSVAL-' + h);
   await idb('readwrite', 'IDBVAL-' + h);
   await navigator.serviceWorker.register('/sw.js');
@@ -70,7 +80,7 @@ async function write() {
 async function read() {
   const cached = await (await caches.open('qr')).match('/cached');
   return JSON.stringify({host: h, local: localStorage.getItem('qr'), indexeddb: await idb('readonly'),
-                         cache: cached ? await cached.text() : null,
+                         cache: cached ? await cached.text() : null, files: await opfs(),
                          workers: (await navigator.serviceWorker.getRegistrations()).length});
 }
 (location.pathname == '/site-read' ? read() : write())
@@ -159,7 +169,8 @@ def check_site_data(cleaned):
             kept = host == "localhost"
             want = {"host": host, "local": "LSVAL-" + host if kept else None,
                     "indexeddb": "IDBVAL-" + host if kept else None,
-                    "cache": "CACHEVAL-" + host if kept else None, "workers": 1 if kept else 0}
+                    "cache": "CACHEVAL-" + host if kept else None, "files": "FSVAL-" + host if kept else None,
+                    "workers": 1 if kept else 0}
             got = seen.get(host)
             print("%s %s: %s" % (browser, host, "as expected" if got == want else "read %s, expected %s" % (got, want)))
             failed |= got != want
@@ -363,14 +374,14 @@ def main():
         print("made %s" % folder)
     for command, make in (("chromium", make_chromium_site_data), ("firefox-esr", make_firefox_site_data)):
         folder = os.path.join(out, "%s-%s" % (command, version(command)))
-        if os.path.exists(os.path.join(folder, "site data complete")):
+        if os.path.exists(os.path.join(folder, "site data 2 complete")):
             continue
         site_done["reports"].clear()
         make(folder)
         if site_done["reports"] != ["written"] * len(SITE_HOSTS):
             raise RuntimeError("%s: site data not written: %s" % (command, site_done["reports"]))
         drop_unix_locks(folder)
-        open(os.path.join(folder, "site data complete"), "w").close()
+        open(os.path.join(folder, "site data 2 complete"), "w").close()
         print("made site data in %s" % folder)
     server.shutdown()
     # The test finds the current ones here.

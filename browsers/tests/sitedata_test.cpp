@@ -148,10 +148,11 @@ TEST_F(SiteDataTest, TheCookiesChoiceKeepsTheKeptSitesDataAndErasesEveryOtherSit
   EXPECT_EQ(Rows(Profile + "\\WebStorage\\QuotaManager", "SELECT host FROM buckets"), std::vector<std::string>{"localhost"});
   EXPECT_EQ(Take(ExtensionIdb), extensionFiles);
   // Nothing deleted stays readable in any file of the stores.
+  EXPECT_EQ(Names(Profile + "\\File System").size(), 2u) << "the store and the kept origin's folder";
   for (const std::string& folder : {LocalStorage, SessionStorage, Workers, Profile + "\\Service Worker\\CacheStorage",
-                                    IndexedDb})
+                                    IndexedDb, Profile + "\\File System"})
     EXPECT_EQ(FilesHolding(folder, "VAL-" + Erased), std::vector<std::string>{}) << folder;
-  for (const std::string& folder : {LocalStorage, SessionStorage})
+  for (const std::string& folder : {LocalStorage, SessionStorage, Profile + "\\File System\\Origins"})
     EXPECT_EQ(FilesHolding(folder, Erased), std::vector<std::string>{}) << folder;
 
   EXPECT_EQ(Names(FirefoxStorage), (std::set<std::string>{"http+++localhost+47122",
