@@ -67,7 +67,12 @@ BrowserOutcome OutcomeOf(DbState s) {
 }
 
 bool RemoveFolder(const std::wstring& folder) {
-  if (!IsFolder(folder)) return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+  DWORD a = GetFileAttributesW(folder.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // A link in the folder's place goes itself; what it points at is not the browser's.
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveDirectoryW(folder.c_str()) != 0;
   return EmptyFolder(folder) && RemoveDirectoryW(folder.c_str());
 }
 
