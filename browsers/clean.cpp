@@ -8,6 +8,7 @@
 #include "database.h"
 #include "disk.h"
 #include "files.h"
+#include "sitedata.h"
 
 namespace browsers {
 
@@ -360,7 +361,13 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
   std::vector<std::vector<std::string>> bookmarks;
   if (BrowserOutcome checked = OpenAndCheck(browser, choices, open, bookmarks); checked != BrowserCleared)
     return checked;
+  // The site data's stores, each read and judged before anything changes.
+  std::vector<SiteData> siteData;
+  for (const Profile& profile : browser.profiles)
+    if (BrowserOutcome site = siteData.emplace_back(browser, profile, choices).Check(); site != BrowserCleared) return site;
   BrowserOutcome applied = ApplyStatements(browser, choices, open, bookmarks);
+  for (SiteData& site : siteData)
+    if (!site.Clear()) applied = BrowserFailed;
   BrowserOutcome removed = RemoveFiles(browser, choices);
   return applied != BrowserCleared ? applied : removed;
 }

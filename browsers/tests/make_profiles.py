@@ -23,6 +23,8 @@ class Pages(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         path = self.path.split("?")[0]
+        if site_data_page(self, path):
+            return
         name = path.strip("/").replace("/", "_") or "index"
         if path.startswith("/img"):
             body, kind = b"GIF89a\x01\x00\x01\x00\x00\x00\x00;" + b"x" * 4096, "image/gif"
@@ -40,6 +42,139 @@ class Pages(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+
+# Site data: a page that stores a value of its host in Local Storage, Session Storage, IndexedDB
+# and a service worker's Cache Storage, and one that reads them back. Each ends by fetching /done
+# (with what it read); the page's image /hold is answered only then, so that the page's load, which
+# a headless browser waits for, ends after its script.
+SITE_HOSTS = ("127.0.0.1", "localhost")
+SITE_SCRIPT = """<script>
+const h = location.hostname;
+function idb(mode, value) {
+  return new Promise((ok, no) => { const r = indexedDB.open('qrdb', 1);
+    r.onupgradeneeded = () => r.result.createObjectStore('s');
+    r.onerror = () => no(r.error);
+    r.onsuccess = () => { const t = r.result.transaction('s', mode); const g = value === undefined ?
+      t.objectStore('s').get('k') : t.objectStore('s').put(value, 'k');
+      t.oncomplete = () => ok(g.result === undefined ? null : g.result); t.onerror = () => no(t.error); }; });
+}
+async function opfs(value) {
+  const root = await navigator.storage.getDirectory();
+  if (value === undefined) {
+    try { return await (await (await root.getFileHandle('qr.txt')).getFile()).text(); } catch (e) { return null; }
+  }
+  const w = await (await root.getFileHandle('qr.txt', {create: true})).createWritable();
+  await w.write(value);
+  await w.close();
+}
+async function write() {
+  localStorage.setItem('qr', 'LSVAL-' + h);
+  await opfs('FSVAL-' + h);
+  sessionStorage.setItem('qr', 'SSVAL-' + h);
+  await idb('readwrite', 'IDBVAL-' + h);
+  await navigator.serviceWorker.register('/sw.js');
+  await (await caches.open('qr')).put('/cached', new Response('CACHEVAL-' + h));
+  return 'written';
+}
+async function read() {
+  const cached = await (await caches.open('qr')).match('/cached');
+  return JSON.stringify({host: h, local: localStorage.getItem('qr'), indexeddb: await idb('readonly'),
+                         cache: cached ? await cached.text() : null, files: await opfs(),
+                         workers: (await navigator.serviceWorker.getRegistrations()).length});
+}
+(location.pathname == '/site-read' ? read() : write())
+  .then(r => fetch('/done?' + encodeURIComponent(r)), e => fetch('/done?' + encodeURIComponent('error ' + e)));
+</script><img src='/hold'>"""
+site_done = {"event": threading.Event(), "reports": []}
+
+
+def site_data_page(handler, path):
+    if path in ("/site", "/site-read"):
+        body, kind = ("<html><body>%s</body></html>" % SITE_SCRIPT).encode(), "text/html"
+    elif path == "/sw.js":
+        body, kind = b"self.addEventListener('fetch', e => {});", "text/javascript"
+    elif path == "/done":
+        from urllib.parse import unquote
+        site_done["reports"].append(unquote(handler.path.split("?", 1)[1] if "?" in handler.path else ""))
+        site_done["event"].set()
+        body, kind = b"", "text/plain"
+    elif path == "/hold":
+        site_done["event"].wait(60)
+        site_done["event"].clear()
+        body, kind = b"GIF89a\x01\x00\x01\x00\x00\x00\x00;", "image/gif"
+    else:
+        return False
+    handler.send_response(200)
+    handler.send_header("Content-Type", kind)
+    handler.send_header("Cache-Control", "no-store")
+    handler.send_header("Content-Length", str(len(body)))
+    handler.end_headers()
+    handler.wfile.write(body)
+    return True
+
+
+def site_pages(page):
+    return ["http://%s:%d/%s" % (host, PORT, page) for host in SITE_HOSTS]
+
+
+def chromium_visit(data, urls):
+    flags = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--user-data-dir=" + data, "--dump-dom"]
+    for url in urls:
+        subprocess.run(["chromium"] + flags + [url], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=120, check=True)
+
+
+def firefox_visit(profile, urls):
+    for url in urls:
+        subprocess.run(["firefox-esr", "--headless", "--no-remote", "--profile", profile, "--screenshot",
+                        os.path.join(profile, "..", "screenshot.png"), url],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
+
+
+def make_chromium_site_data(out):
+    """A profile of its own ("Site Data/Default"), so the other tests' counts stay as they are."""
+    chromium_visit(os.path.join(out, "Site Data"), site_pages("site"))
+
+
+def make_firefox_site_data(out):
+    profile = os.path.join(out, "site-data")
+    os.makedirs(profile, exist_ok=True)
+    firefox_visit(profile, site_pages("site"))
+
+
+def read_site_data(browser, folder):
+    """What the real browser reads back of each host's values from a profile: one JSON line each."""
+    site_done["reports"].clear()
+    if browser == "chromium":
+        chromium_visit(folder, site_pages("site-read"))
+    else:
+        firefox_visit(folder, site_pages("site-read"))
+    return list(site_done["reports"])
+
+
+def check_site_data(cleaned):
+    failed = False
+    for browser, folder in (("chromium", "chromium"), ("firefox", "firefox")):
+        seen = {}
+        for line in read_site_data(browser, os.path.join(cleaned, folder)):
+            try:
+                report = json.loads(line)
+                seen[report["host"]] = report
+            except (ValueError, KeyError):
+                seen[line] = None
+        for host in SITE_HOSTS:
+            kept = host == "localhost"
+            want = {"host": host, "local": "LSVAL-" + host if kept else None,
+                    "indexeddb": "IDBVAL-" + host if kept else None,
+                    "cache": "CACHEVAL-" + host if kept else None, "files": "FSVAL-" + host if kept else None,
+                    "workers": 1 if kept else 0}
+            got = seen.get(host)
+            print("%s %s: %s" % (browser, host, "as expected" if got == want else "read %s, expected %s" % (got, want)))
+            failed |= got != want
+    return failed
 
 
 def version(command):
@@ -196,11 +331,34 @@ def drop_unix_locks(folder):
                 os.remove(path)
 
 
-def main():
-    out = sys.argv[1]
-    os.makedirs(out, exist_ok=True)
+def serve():
     server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT), Pages)
     threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def main():
+    if sys.argv[1] in ("--read-site-data", "--check-site-data"):
+        # --read-site-data BROWSER FOLDER: the values the browser reads back, one JSON line a host.
+        # --check-site-data CLEANED: the browsers read back the profiles a run cleaned with localhost
+        # kept (CLEANED/chromium, CLEANED/firefox): its values all there, 127.0.0.1's all gone.
+        import tempfile
+        home = tempfile.mkdtemp()
+        os.environ.update(HOME=home, XDG_CONFIG_HOME=home, XDG_CACHE_HOME=os.path.join(home, ".cache"))
+        server = serve()
+        if sys.argv[1] == "--read-site-data":
+            for line in read_site_data(sys.argv[2], sys.argv[3]):
+                print(line)
+        else:
+            failed = check_site_data(sys.argv[2])
+        server.shutdown()
+        shutil.rmtree(home, ignore_errors=True)
+        if sys.argv[1] == "--check-site-data" and failed:
+            sys.exit(1)
+        return
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    server = serve()
     home = os.path.join(out, "home")  # the browsers' own settings stay out of the user's home
     os.makedirs(home, exist_ok=True)
     os.environ.update(HOME=home, XDG_CONFIG_HOME=home, XDG_CACHE_HOME=os.path.join(home, ".cache"))
@@ -214,6 +372,17 @@ def main():
         drop_unix_locks(folder)
         open(os.path.join(folder, "complete"), "w").close()
         print("made %s" % folder)
+    for command, make in (("chromium", make_chromium_site_data), ("firefox-esr", make_firefox_site_data)):
+        folder = os.path.join(out, "%s-%s" % (command, version(command)))
+        if os.path.exists(os.path.join(folder, "site data 2 complete")):
+            continue
+        site_done["reports"].clear()
+        make(folder)
+        if site_done["reports"] != ["written"] * len(SITE_HOSTS):
+            raise RuntimeError("%s: site data not written: %s" % (command, site_done["reports"]))
+        drop_unix_locks(folder)
+        open(os.path.join(folder, "site data 2 complete"), "w").close()
+        print("made site data in %s" % folder)
     server.shutdown()
     # The test finds the current ones here.
     with open(os.path.join(out, "current"), "w") as f:

@@ -1,0 +1,658 @@
+#include "sitedata.h"
+
+#include <windows.h>
+#include <sqlite3.h>
+
+#include <cctype>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "database.h"
+#include "disk.h"
+#include "files.h"
+#include "leveldb_store.h"
+
+namespace browsers {
+
+namespace {
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+SiteOwner Of(std::string_view scheme, std::string_view host) {
+  std::string s = Lower(scheme);
+  if (s != "http" && s != "https") return {Owner::Other, {}};
+  if (host.empty()) return {Owner::Unknown, {}};
+  return {Owner::Web, Lower(host)};
+}
+
+// Whether the data of a site goes: a web site's that the keep-list does not keep. The keep rule is
+// the cookies' own, asked through the same function.
+bool Erased(const Choices& choices, const SiteOwner& o) {
+  if (o.owner != Owner::Web) return false;
+  return !(choices.keepCookie && choices.keepCookie(choices.keepContext, o.host.c_str()));
+}
+
+// The outcomes of one pass over a profile's stores: the check reads, the clearing changes.
+struct Pass {
+  const Choices& choices;
+  bool clear;
+  std::vector<std::unique_ptr<SiteData::Held>>& held;
+  BrowserOutcome outcome = BrowserCleared;
+  // Keeps the first reason a store cannot be cleared; in the clearing, any failure.
+  bool Fail(BrowserOutcome why) {
+    if (outcome == BrowserCleared) outcome = why;
+    return false;
+  }
+};
+
+BrowserOutcome OutcomeOf(StoreState s) {
+  switch (s) {
+    case StoreState::Ready: return BrowserCleared;
+    case StoreState::Busy: return BrowserRunning;
+    case StoreState::Damaged: return BrowserDamaged;
+    default: return BrowserFailed;
+  }
+}
+
+BrowserOutcome OutcomeOf(DbState s) {
+  return s == DbState::Ready ? BrowserCleared : s == DbState::Busy ? BrowserRunning
+                                              : s == DbState::Damaged ? BrowserDamaged : BrowserFailed;
+}
+
+bool RemoveFolder(const std::wstring& folder) {
+  DWORD a = GetFileAttributesW(folder.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // A link in the folder's place goes itself; what it points at is not the browser's.
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveDirectoryW(folder.c_str()) != 0;
+  return EmptyFolder(folder) && RemoveDirectoryW(folder.c_str());
+}
+
+struct Entry {
+  std::wstring name;
+  bool folder;
+};
+std::vector<Entry> Entries(const std::wstring& folder) {
+  std::vector<Entry> out;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    if (!wcscmp(found.cFileName, L".") || !wcscmp(found.cFileName, L"..")) continue;
+    out.push_back({found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(h, &found));
+  FindClose(h);
+  return out;
+}
+
+// --- The LevelDB stores: which keys go, decided key by key in the store's own order.
+
+class KeyPlan {
+ public:
+  explicit KeyPlan(const Choices& choices) : choices_(choices) {}
+  virtual ~KeyPlan() = default;
+  // False for a key (or value) of no form the module knows.
+  virtual bool See(std::string_view key, std::string_view value) = 0;
+  // Once every key is seen: what else goes, and what is written.
+  virtual void Finish() {}
+  std::vector<std::string> doomed;
+  std::vector<std::pair<std::string, std::string>> written;
+  std::vector<std::wstring> folders;  // removed once the store no longer names them
+
+ protected:
+  const Choices& choices_;
+  bool EraseOrigin(std::string_view origin, std::string_view key, bool& known) {
+    // Keys come in order, an origin's together: its owner is asked about once.
+    if (origin != lastOrigin_) {
+      lastOrigin_.assign(origin);
+      SiteOwner o = OwnerOfOrigin(origin);
+      lastKnown_ = o.owner != Owner::Unknown;
+      lastErased_ = lastKnown_ && Erased(choices_, o);
+    }
+    known = lastKnown_;
+    if (lastErased_) doomed.emplace_back(key);
+    return lastErased_;
+  }
+
+ private:
+  std::string lastOrigin_ = std::string(1, '\0');
+  bool lastKnown_ = false, lastErased_ = false;
+};
+
+// Local Storage: "VERSION", then per origin "META:", "METAACCESS:" and "_<origin>\0<key>".
+class LocalStoragePlan : public KeyPlan {
+ public:
+  using KeyPlan::KeyPlan;
+  bool See(std::string_view key, std::string_view value) override {
+    if (key == "VERSION") return value == "1";
+    std::string_view origin;
+    if (StartsWith(key, "METAACCESS:"))
+      origin = key.substr(11);
+    else if (StartsWith(key, "META:"))
+      origin = key.substr(5);
+    else if (StartsWith(key, "_") && key.find('\0') != std::string_view::npos)
+      origin = key.substr(1, key.find('\0') - 1);
+    else
+      return false;
+    bool known;
+    EraseOrigin(origin, key, known);
+    return known;
+  }
+};
+
+// Session Storage: "version", "next-map-id", "namespace-<guid>-<origin>" naming a map, and the
+// maps' "map-<id>-<key>". A map goes when every namespace that names it goes (tabs cloned from one
+// another share maps).
+class SessionStoragePlan : public KeyPlan {
+ public:
+  using KeyPlan::KeyPlan;
+  bool See(std::string_view key, std::string_view value) override {
+    if (key == "version") return value == "1";
+    if (key == "next-map-id") return true;
+    if (StartsWith(key, "map-")) {
+      size_t dash = key.find('-', 4);
+      if (dash == std::string_view::npos) return false;
+      maps_[std::string(key.substr(4, dash - 4))].emplace_back(key);
+      return true;
+    }
+    constexpr size_t Guid = 36, Origin = 10 + Guid + 1;
+    if (StartsWith(key, "namespace-") && key.size() > Origin && key[Origin - 1] == '-') {
+      bool known;
+      (EraseOrigin(key.substr(Origin), key, known) ? erasedMaps_ : keptMaps_).insert(std::string(value));
+      return known;
+    }
+    return false;
+  }
+  void Finish() override {
+    for (const std::string& id : erasedMaps_)
+      if (!keptMaps_.count(id))
+        if (auto m = maps_.find(id); m != maps_.end()) doomed.insert(doomed.end(), m->second.begin(), m->second.end());
+  }
+
+ private:
+  std::map<std::string, std::vector<std::string>> maps_;
+  std::set<std::string> erasedMaps_, keptMaps_;
+};
+
+// The File System API's origins: "LAST_PATH", and "ORIGIN:<scheme>_<host>_<port>" naming the
+// origin's folder beside the store.
+class FileSystemPlan : public KeyPlan {
+ public:
+  FileSystemPlan(const Choices& choices, std::wstring parent) : KeyPlan(choices), parent_(std::move(parent)) {}
+  bool See(std::string_view key, std::string_view value) override {
+    if (key == "LAST_PATH") return true;
+    if (!StartsWith(key, "ORIGIN:")) return false;
+    SiteOwner o = OwnerOfIndexedDbFolder(std::string(key.substr(7)) + ".indexeddb.leveldb");
+    if (o.owner == Owner::Unknown || value.empty() || value.find_first_of("\\/.:") != std::string_view::npos)
+      return false;
+    if (Erased(choices_, o)) {
+      doomed.emplace_back(key);
+      folders.push_back(parent_ + L"\\" + Wide(value));
+    }
+    return true;
+  }
+
+ private:
+  std::wstring parent_;
+};
+
+bool ReadVarint(std::string_view& s, unsigned long long& v) {
+  v = 0;
+  for (int shift = 0; shift < 64 && !s.empty(); shift += 7) {
+    unsigned char c = static_cast<unsigned char>(s[0]);
+    s.remove_prefix(1);
+    v |= static_cast<unsigned long long>(c & 0x7F) << shift;
+    if (!(c & 0x80)) return true;
+  }
+  return false;
+}
+
+// The top-level fields of a protocol-buffer message: `number` -> varint value or bytes. False when
+// the bytes are no such message.
+bool ProtoFields(std::string_view s, const std::function<void(unsigned, unsigned long long, std::string_view)>& field) {
+  while (!s.empty()) {
+    unsigned long long tag, v;
+    if (!ReadVarint(s, tag)) return false;
+    unsigned number = static_cast<unsigned>(tag >> 3);
+    switch (tag & 7) {
+      case 0:
+        if (!ReadVarint(s, v)) return false;
+        field(number, v, {});
+        break;
+      case 1:
+        if (s.size() < 8) return false;
+        s.remove_prefix(8);
+        break;
+      case 2:
+        if (!ReadVarint(s, v) || v > s.size()) return false;
+        field(number, 0, s.substr(0, v));
+        s.remove_prefix(v);
+        break;
+      case 5:
+        if (s.size() < 4) return false;
+        s.remove_prefix(4);
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+// The service-worker database: each registration by origin ("REG:<origin>\0<id>", its id's origin,
+// its user data) and the script resources of its version ("RES:<version>\0<resource>"). The
+// resources of a registration that goes are handed to the browser's own purge ("PRES:"), which
+// takes their scripts out of the script cache when it next starts.
+class ServiceWorkerPlan : public KeyPlan {
+ public:
+  using KeyPlan::KeyPlan;
+  bool See(std::string_view key, std::string_view value) override {
+    static constexpr std::string_view Plain[] = {"INITDATA_NEXT_REGISTRATION_ID", "INITDATA_NEXT_RESOURCE_ID",
+                                                 "INITDATA_NEXT_VERSION_ID", "INITDATA_DISKCACHE_MIGRATION_NOT_NEEDED",
+                                                 "INITDATA_OLD_DISKCACHE_DELETION_NOT_NEEDED"};
+    if (key == "INITDATA_DB_VERSION") return value == "2";
+    for (std::string_view plain : Plain)
+      if (key == plain) return true;
+    if (StartsWith(key, "URES:") || StartsWith(key, "PRES:")) return true;
+    bool known = false;
+    if (StartsWith(key, "INITDATA_UNIQUE_ORIGIN:")) {
+      EraseOrigin(key.substr(23), key, known);
+      return known;
+    }
+    if (StartsWith(key, "INITDATA_FOREIGN_FETCH_ORIGIN:")) {
+      EraseOrigin(key.substr(30), key, known);
+      return known;
+    }
+    if (StartsWith(key, "REG:")) {
+      size_t nul = key.find('\0');
+      if (nul == std::string_view::npos) return false;
+      if (!EraseOrigin(key.substr(4, nul - 4), key, known)) return known;
+      erasedRegistrations_.insert(std::string(key.substr(nul + 1)));
+      // The registration's message: its version is field 4.
+      bool hasVersion = false;
+      bool sound = ProtoFields(value, [&](unsigned n, unsigned long long v, std::string_view) {
+        if (n == 4) erasedVersions_.insert(std::to_string(v)), hasVersion = true;
+      });
+      return sound && hasVersion;
+    }
+    if (StartsWith(key, "REGID_TO_ORIGIN:")) {
+      regidOrigins_.emplace_back(key.substr(16), key);
+      return true;
+    }
+    if (StartsWith(key, "RES:")) return Split(key, 4, resources_);
+    if (StartsWith(key, "REG_USER_DATA:")) return Split(key, 14, userData_);
+    if (StartsWith(key, "REG_HAS_USER_DATA:")) {
+      size_t nul = key.find('\0');
+      if (nul == std::string_view::npos) return false;
+      userData_[std::string(key.substr(nul + 1))].emplace_back(key, std::string());
+      return true;
+    }
+    return false;
+  }
+  void Finish() override {
+    for (const auto& [id, key] : regidOrigins_)
+      if (erasedRegistrations_.count(id)) doomed.push_back(key);
+    for (const auto& [id, keys] : userData_)
+      if (erasedRegistrations_.count(id))
+        for (const auto& k : keys) doomed.push_back(k.first);
+    for (const auto& [version, keys] : resources_)
+      if (erasedVersions_.count(version))
+        for (const auto& [key, resource] : keys) {
+          doomed.push_back(key);
+          written.emplace_back("PRES:" + resource, std::string());
+        }
+  }
+
+ private:
+  using Keyed = std::map<std::string, std::vector<std::pair<std::string, std::string>>>;
+  // "<prefix><id>\0<rest>": the key filed under its id, with its rest.
+  static bool Split(std::string_view key, size_t prefix, Keyed& into) {
+    size_t nul = key.find('\0', prefix);
+    if (nul == std::string_view::npos) return false;
+    into[std::string(key.substr(prefix, nul - prefix))].emplace_back(key, key.substr(nul + 1));
+    return true;
+  }
+  std::set<std::string> erasedRegistrations_, erasedVersions_;
+  std::vector<std::pair<std::string, std::string>> regidOrigins_;
+  Keyed resources_, userData_;
+};
+
+}  // namespace
+
+// A LevelDB store from its check to its clearing: open, read once, its plan made.
+struct SiteData::Held {
+  std::wstring folder;
+  LevelStore store;
+  std::unique_ptr<KeyPlan> plan;
+};
+
+namespace {
+
+// A LevelDB folder that holds no file of a database (a browser may make the folder, or take the
+// lock, before it stores anything) has nothing to erase; one that holds some is opened, and
+// LevelDB says whether it is sound.
+bool HoldsDatabase(const std::wstring& folder) {
+  for (const Entry& e : Entries(folder)) {
+    const std::wstring& n = e.name;
+    auto ends = [&](const wchar_t* suffix) {
+      size_t len = wcslen(suffix);
+      return n.size() > len && n.compare(n.size() - len, len, suffix) == 0;
+    };
+    if (!e.folder && (n == L"CURRENT" || n.rfind(L"MANIFEST-", 0) == 0 || ends(L".ldb") || ends(L".sst") || ends(L".log")))
+      return true;
+  }
+  return false;
+}
+
+// The check opens and reads the store and keeps it open with its plan; the clearing carries the
+// plan out on it.
+void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<std::unique_ptr<KeyPlan>()>& makePlan) {
+  if (pass.clear) {
+    for (auto& held : pass.held) {
+      if (held->folder != folder) continue;
+      if (!held->store.Change(held->plan->doomed, held->plan->written)) pass.Fail(BrowserFailed);
+      for (const std::wstring& gone : held->plan->folders)
+        if (!RemoveFolder(gone)) pass.Fail(BrowserFailed);
+    }
+    return;
+  }
+  if (!IsFolder(folder) || !HoldsDatabase(folder)) return;
+  auto held = std::make_unique<SiteData::Held>();
+  held->folder = folder;
+  held->plan = makePlan();
+  StoreState state = held->store.Open(folder);
+  bool known = true;
+  if (state == StoreState::Ready)
+    state = held->store.Read([&](std::string_view key, std::string_view value) { return known = held->plan->See(key, value); });
+  if (state != StoreState::Ready) return void(pass.Fail(OutcomeOf(state)));
+  if (!known) return void(pass.Fail(BrowserFailed));
+  held->plan->Finish();
+  pass.held.push_back(std::move(held));
+}
+
+// --- Folders, one per origin.
+
+// Checks or removes the folders of `parent` whose owner goes; `owner` names a folder's owner.
+void OriginFolders(Pass& pass, const std::wstring& parent, SiteOwner (*owner)(std::string_view)) {
+  for (const Entry& e : Entries(parent)) {
+    if (!e.folder) continue;
+    SiteOwner o = owner(Utf8(e.name));
+    if (o.owner == Owner::Unknown) {
+      pass.Fail(BrowserFailed);
+      continue;
+    }
+    if (!Erased(pass.choices, o)) continue;
+    // A browser that runs holds its lock file: the folders of one that does not are its data at rest.
+    if (pass.clear && !RemoveFolder(parent + L"\\" + e.name)) pass.Fail(BrowserFailed);
+  }
+}
+
+// Cache Storage: a folder per origin, named by a hash; its index names the origin.
+constexpr size_t MaxIndexFile = 4u << 20;
+void CacheStorage(Pass& pass, const std::wstring& parent) {
+  for (const Entry& e : Entries(parent)) {
+    if (!e.folder) continue;
+    std::wstring path = parent + L"\\" + e.name;
+    winapp::FileContent index = winapp::ReadWholeFile(path + L"\\index.txt", MaxIndexFile);
+    SiteOwner o{Owner::Unknown, {}};
+    bool sound = index.read() && ProtoFields(index.bytes, [&](unsigned n, unsigned long long, std::string_view s) {
+      if (n == 2 && o.owner == Owner::Unknown) o = OwnerOfOrigin(s);
+    });
+    if (!sound || o.owner == Owner::Unknown) {
+      pass.Fail(BrowserFailed);
+      continue;
+    }
+    if (Erased(pass.choices, o) && pass.clear && !RemoveFolder(path)) pass.Fail(BrowserFailed);
+  }
+}
+
+// --- SQLite stores.
+
+void EraseFunction(sqlite3_context* context, int, sqlite3_value** values) {
+  auto* p = static_cast<std::pair<const Choices*, SiteOwner (*)(std::string_view)>*>(sqlite3_user_data(context));
+  const unsigned char* text = sqlite3_value_text(values[0]);
+  bool erase = text && Erased(*p->first, p->second(reinterpret_cast<const char*>(text)));
+  sqlite3_result_int(context, erase);
+}
+
+// Runs `statements` on a database in one transaction, with qr_erase(name) telling whether the
+// owner of a stored name goes. The check only opens (locked and checked) and looks for `needs`;
+// a database without them is of a layout the module does not know, unless it is `optional`.
+void SqliteStore(Pass& pass, const std::wstring& file, const char* needs, SiteOwner (*owner)(std::string_view),
+                 std::initializer_list<const char*> statements, bool optional = false) {
+  if (!IsFile(file)) return;
+  Database db;
+  DbState state = db.Open(file, false);
+  if (state != DbState::Ready) {
+    pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
+    return;
+  }
+  if (!db.Has(needs)) {
+    if (!optional) pass.Fail(BrowserFailed);
+    return;
+  }
+  if (!pass.clear) return;
+  std::pair<const Choices*, SiteOwner (*)(std::string_view)> context{&pass.choices, owner};
+  bool ok = sqlite3_create_function(db.Handle(), "qr_erase", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &context,
+                                    EraseFunction, nullptr, nullptr) == SQLITE_OK;
+  for (const char* sql : statements) ok = ok && db.Exec(sql);
+  if (!ok || !db.Commit()) pass.Fail(BrowserFailed);
+}
+
+// Storage buckets: the quota database maps each bucket's folder under WebStorage to its origin.
+void Buckets(Pass& pass, const std::wstring& webStorage) {
+  std::wstring quota = webStorage + L"\\QuotaManager";
+  if (!IsFile(quota)) return;
+  std::vector<std::string> ids;
+  {
+    Database db;
+    DbState state = db.Open(quota, false);
+    if (state != DbState::Ready) {
+      pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
+      return;
+    }
+    std::vector<std::string> keys;
+    if (!db.Has("buckets.id buckets.storage_key") ||
+        !db.Column("SELECT id || ' ' || storage_key FROM buckets ORDER BY id", keys)) {
+      pass.Fail(BrowserFailed);
+      return;
+    }
+    for (const std::string& row : keys) {
+      size_t blank = row.find(' ');
+      SiteOwner o = OwnerOfOrigin(std::string_view(row).substr(blank + 1));
+      if (o.owner == Owner::Unknown) return void(pass.Fail(BrowserFailed));
+      if (Erased(pass.choices, o)) ids.push_back(row.substr(0, blank));
+    }
+  }
+  // Every folder beside the database is a bucket's, named by its number.
+  for (const Entry& e : Entries(webStorage)) {
+    if (!e.folder) continue;
+    bool number = !e.name.empty();
+    for (wchar_t c : e.name) number &= c >= L'0' && c <= L'9';
+    if (!number) pass.Fail(BrowserFailed);
+  }
+  if (!pass.clear || ids.empty()) return;
+  for (const std::string& id : ids)
+    if (!RemoveFolder(webStorage + L"\\" + Wide(id))) pass.Fail(BrowserFailed);
+  std::string list;
+  for (const std::string& id : ids) list += (list.empty() ? "" : ",") + id;
+  std::string sql = "DELETE FROM buckets WHERE id IN (" + list + ")";
+  SqliteStore(pass, quota, "buckets.id", OwnerOfOrigin, {sql.c_str()});
+}
+
+// Firefox's service-worker registrations: a version line, then one block a registration, its
+// lines ending with "#"; a block's second line is its scope.
+constexpr size_t MaxRegistrationsFile = 16u << 20;
+void FirefoxServiceWorkers(Pass& pass, const std::wstring& file) {
+  if (!IsFile(file)) return;
+  winapp::FileContent text = winapp::ReadWholeFile(file, MaxRegistrationsFile);
+  if (!text.read()) return void(pass.Fail(BrowserFailed));
+  std::string_view rest = text.bytes;
+  size_t eol = rest.find('\n');
+  if (eol == std::string_view::npos || rest.substr(0, eol) != "12") return void(pass.Fail(BrowserFailed));
+  std::string kept(rest.substr(0, eol + 1));
+  rest.remove_prefix(eol + 1);
+  bool dropped = false;
+  while (!rest.empty()) {
+    size_t end = rest.find("\n#\n");
+    if (end == std::string_view::npos) return void(pass.Fail(BrowserFailed));
+    std::string_view block = rest.substr(0, end + 3);
+    rest.remove_prefix(end + 3);
+    size_t first = block.find('\n');
+    size_t second = block.find('\n', first + 1);
+    SiteOwner o = OwnerOfOrigin(block.substr(first + 1, second - first - 1));
+    if (o.owner == Owner::Unknown) return void(pass.Fail(BrowserFailed));
+    if (Erased(pass.choices, o))
+      dropped = true;
+    else
+      kept += block;
+  }
+  if (!pass.clear || !dropped) return;
+  // Written beside it and moved over it: never half a file.
+  std::wstring fresh = file + L".qr-new";
+  HANDLE h = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  bool ok = h != INVALID_HANDLE_VALUE && WriteFile(h, kept.data(), static_cast<DWORD>(kept.size()), &written, nullptr) &&
+            written == kept.size() && FlushFileBuffers(h);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  ok = ok && MoveFileExW(fresh.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) {
+    DeleteFileW(fresh.c_str());
+    pass.Fail(BrowserFailed);
+  }
+}
+
+// Firefox's quota cache names the origins whose folders it counted: theirs go, and the cache is
+// marked stale so the browser counts the folders again. Versions without the cache count them at
+// every start.
+SiteOwner OwnerOfFirefoxCachedOrigin(std::string_view origin) { return OwnerOfOrigin(origin); }
+
+void Chromium(Pass& pass, const Profile& profile) {
+  const std::wstring& d = profile.data;
+  const Choices& c = pass.choices;
+  LevelDbStore(pass, d + L"\\Local Storage\\leveldb", [&] { return std::make_unique<LocalStoragePlan>(c); });
+  LevelDbStore(pass, d + L"\\Session Storage", [&] { return std::make_unique<SessionStoragePlan>(c); });
+  LevelDbStore(pass, d + L"\\Service Worker\\Database", [&] { return std::make_unique<ServiceWorkerPlan>(c); });
+  CacheStorage(pass, d + L"\\Service Worker\\CacheStorage");
+  LevelDbStore(pass, d + L"\\File System\\Origins",
+               [&] { return std::make_unique<FileSystemPlan>(c, d + L"\\File System"); });
+  OriginFolders(pass, d + L"\\IndexedDB", OwnerOfIndexedDbFolder);
+  Buckets(pass, d + L"\\WebStorage");
+}
+
+void Firefox(Pass& pass, const Profile& profile) {
+  const std::wstring& d = profile.data;
+  for (const wchar_t* kind : {L"\\storage\\default", L"\\storage\\temporary"})
+    OriginFolders(pass, d + kind, OwnerOfFirefoxFolder);
+  SqliteStore(pass, d + L"\\storage.sqlite", "origin.origin cache.valid", OwnerOfFirefoxCachedOrigin,
+              {"DELETE FROM origin WHERE qr_erase(origin)", "UPDATE cache SET valid = 0"}, true);
+  for (const wchar_t* file : {L"\\webappsstore.sqlite", L"\\storage\\ls-archive.sqlite"})
+    SqliteStore(pass, d + file, "webappsstore2.originKey", OwnerOfFirefoxOriginKey,
+                {"DELETE FROM webappsstore2 WHERE qr_erase(originKey)"});
+  FirefoxServiceWorkers(pass, d + L"\\serviceworker.txt");
+}
+
+BrowserOutcome Run(const Browser& browser, const Profile& profile, const Choices& choices, bool clear,
+                   std::vector<std::unique_ptr<SiteData::Held>>& held) {
+  if (!(choices.chosen & ChooseCookies)) return BrowserCleared;
+  Pass pass{choices, clear, held};
+  if (browser.family == Family::Chromium)
+    Chromium(pass, profile);
+  else
+    Firefox(pass, profile);
+  return pass.outcome;
+}
+
+}  // namespace
+
+SiteOwner OwnerOfOrigin(std::string_view origin) {
+  size_t scheme = origin.find("://");
+  if (scheme == std::string_view::npos || scheme == 0) return {Owner::Unknown, {}};
+  std::string_view rest = origin.substr(scheme + 3);
+  size_t end = rest.find_first_of("/^?#");
+  std::string_view authority = rest.substr(0, end);
+  if (authority.find('@') != std::string_view::npos) return {Owner::Unknown, {}};
+  std::string_view host = authority;
+  if (StartsWith(host, "[")) {
+    size_t close = host.find(']');
+    if (close == std::string_view::npos) return {Owner::Unknown, {}};
+    host = host.substr(0, close + 1);
+  } else {
+    host = host.substr(0, host.find(':'));
+  }
+  return Of(origin.substr(0, scheme), host);
+}
+
+SiteOwner OwnerOfIndexedDbFolder(std::string_view name) {
+  for (std::string_view suffix : {".indexeddb.leveldb", ".indexeddb.blob"}) {
+    if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) continue;
+    std::string_view id = name.substr(0, name.size() - suffix.size());
+    size_t first = id.find('_'), last = id.rfind('_');
+    if (first == std::string_view::npos || last <= first) return {Owner::Unknown, {}};
+    for (char c : id.substr(last + 1))
+      if (!std::isdigit(static_cast<unsigned char>(c))) return {Owner::Unknown, {}};
+    return Of(id.substr(0, first), id.substr(first + 1, last - first - 1));
+  }
+  return {Owner::Unknown, {}};
+}
+
+SiteOwner OwnerOfFirefoxFolder(std::string_view name) {
+  std::string_view origin = name.substr(0, name.find('^'));
+  size_t scheme = origin.find("+++");
+  if (scheme == std::string_view::npos) {
+    // "about+home", "chrome", "indexeddb+...": the browser's own.
+    return {origin.empty() ? Owner::Unknown : Owner::Other, {}};
+  }
+  std::string_view host = origin.substr(scheme + 3);
+  if (StartsWith(host, "[")) {
+    size_t close = host.find(']');
+    if (close == std::string_view::npos) return {Owner::Unknown, {}};
+    host = host.substr(0, close + 1);
+  } else if (size_t plus = host.rfind('+'); plus != std::string_view::npos) {
+    for (char c : host.substr(plus + 1))
+      if (!std::isdigit(static_cast<unsigned char>(c))) return {Owner::Unknown, {}};
+    host = host.substr(0, plus);
+  }
+  return Of(origin.substr(0, scheme), host);
+}
+
+SiteOwner OwnerOfFirefoxOriginKey(std::string_view key) {
+  size_t colon = key.find(':');
+  if (colon == std::string_view::npos || colon == 0 || key[colon - 1] != '.') return {Owner::Unknown, {}};
+  std::string host(key.substr(0, colon - 1));
+  host.assign(host.rbegin(), host.rend());
+  std::string_view scheme = key.substr(colon + 1);
+  scheme = scheme.substr(0, scheme.find(':'));
+  return Of(scheme, host);
+}
+
+SiteData::SiteData(const Browser& browser, const Profile& profile, const Choices& choices)
+    : browser_(&browser), profile_(&profile), choices_(&choices) {}
+SiteData::~SiteData() = default;
+SiteData::SiteData(SiteData&&) noexcept = default;
+
+BrowserOutcome SiteData::Check() {
+  held_.clear();
+  BrowserOutcome outcome = Run(*browser_, *profile_, *choices_, false, held_);
+  checked_ = outcome == BrowserCleared;
+  if (!checked_) held_.clear();
+  return outcome;
+}
+
+bool SiteData::Clear() {
+  if (!checked_) return false;
+  checked_ = false;
+  bool cleared = Run(*browser_, *profile_, *choices_, true, held_) == BrowserCleared;
+  held_.clear();
+  return cleared;
+}
+
+}  // namespace browsers
