@@ -338,7 +338,16 @@ def drop_unix_locks(folder):
 
 
 def serve():
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT), Pages)
+    # Another build tree's tests on this machine may hold the port for a while: wait for it.
+    deadline = time.time() + 300
+    while True:
+        try:
+            server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT), Pages)
+            break
+        except OSError:
+            if time.time() > deadline:
+                raise
+            time.sleep(1)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
