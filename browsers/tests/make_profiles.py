@@ -9,6 +9,12 @@ typing, and through Firefox's own programming interfaces a bookmark, a saved pas
 the search bar's history and input history. Chromium's bookmark (its Bookmarks file), saved
 password (a row of Login Data) and keyword search term are written into the made profile here,
 with its SQLite, once the browser has closed it: driving Chromium's menus headless is impractical.
+
+Site data goes into profiles of their own (OUT/chromium-*/Site Data, OUT/firefox-esr-*/site-data),
+so the counts the other tests expect stay: each browser visits /site on 127.0.0.1 and localhost,
+which stores a value of its host in Local Storage, Session Storage, IndexedDB, a private file and a
+service worker's Cache Storage. `--check-site-data CLEANED` opens cleaned copies in the browsers
+again and checks what they read back through /site-read.
 """
 import http.server, json, os, shutil, socket, sqlite3, subprocess, sys, threading, time
 
@@ -332,7 +338,16 @@ def drop_unix_locks(folder):
 
 
 def serve():
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT), Pages)
+    # Another build tree's tests on this machine may hold the port for a while: wait for it.
+    deadline = time.time() + 300
+    while True:
+        try:
+            server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT), Pages)
+            break
+        except OSError:
+            if time.time() > deadline:
+                raise
+            time.sleep(1)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
