@@ -121,6 +121,14 @@ class Panel : public ::testing::Test {
     Type(box, password);
     Key(box, VK_RETURN);
   }
+  // The main window once it shows (into `main`), `button` pressed on it, and the window that
+  // opens; null when that does not show, or the main window did not.
+  HWND OpenFromMain(e2e::Program& p, const char* button, const char* form, HWND& main) {
+    main = WaitFor(p, "frmMain");
+    if (!main) return nullptr;
+    Press(Ctl(main, button));
+    return WaitFor(p, form);
+  }
   // A panel opened at its settings dialog, unprotected.
   HWND OpenSettings(e2e::Program& p) {
     HWND settings = WaitFor(p, "frmSettings");
@@ -342,10 +350,9 @@ TEST_F(Panel, ClearNowStartsClearWithTheTokenOrSaysItIsMissing) {
 
 TEST_F(Panel, AboutBoxReturnsToTheMainWindowOrEndsTheProgram) {
   e2e::Program p(dir.path(), "panel.exe", "");
-  HWND main = WaitFor(p, "frmMain");
+  HWND main = nullptr;
+  HWND about = OpenFromMain(p, "Command3", "frmAbout", main);
   ASSERT_TRUE(main);
-  Press(Ctl(main, "Command3"));
-  HWND about = WaitFor(p, "frmAbout");
   ASSERT_TRUE(about);
   EXPECT_TRUE(Until([&] { return !Enabled(main); }));
   const std::pair<const char*, const char*> fields[] = {{"Label1", "Version:"},    {"lblVersion", "1.14"},
@@ -471,10 +478,9 @@ TEST_F(Panel, SettingsOpenedAgainShowTheFileNotTheCancelledTicks) {
 TEST_F(Panel, ProtectionWithoutAPasswordIsRefusedAfterTheKeysAreWritten) {
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", winapp::FirstRunSettingsText()));
   e2e::Program p(dir.path(), "panel.exe", "");
-  HWND main = WaitFor(p, "frmMain");
+  HWND main = nullptr;
+  HWND settings = OpenFromMain(p, "Command1", "frmSettings", main);
   ASSERT_TRUE(main);
-  Press(Ctl(main, "Command1"));
-  HWND settings = WaitFor(p, "frmSettings");
   ASSERT_TRUE(settings);
   EXPECT_TRUE(Until([&] { return !Enabled(main); }));
   SendMessageA(Ctl(settings, "chkHistory"), BM_CLICK, 0, 0);
@@ -756,10 +762,9 @@ TEST_F(Panel, ANewUserSetsEverythingUpAndTheRunSparesTheExcludedCookie) {
     HWND welcome = WaitFor(p, "frmWelcome");
     ASSERT_TRUE(welcome);
     Press(Ctl(welcome, "Command1"));
-    HWND main = WaitFor(p, "frmMain");
+    HWND main = nullptr;
+    HWND settings = OpenFromMain(p, "Command1", "frmSettings", main);
     ASSERT_TRUE(main);
-    Press(Ctl(main, "Command1"));
-    HWND settings = WaitFor(p, "frmSettings");
     ASSERT_TRUE(settings);
     SendMessageA(Ctl(settings, "chkCookies"), BM_CLICK, 0, 0);
     Press(Ctl(settings, "CmdCookie"));
