@@ -121,6 +121,14 @@ class Panel : public ::testing::Test {
     Type(box, password);
     Key(box, VK_RETURN);
   }
+  // The main window once it shows (into `main`), `button` pressed on it, and the window that
+  // opens; null when that does not show, or the main window did not.
+  HWND OpenFromMain(e2e::Program& p, const char* button, const char* form, HWND& main) {
+    main = WaitFor(p, "frmMain");
+    if (!main) return nullptr;
+    Press(Ctl(main, button));
+    return WaitFor(p, form);
+  }
   // A panel opened at its settings dialog, unprotected.
   HWND OpenSettings(e2e::Program& p) {
     HWND settings = WaitFor(p, "frmSettings");
@@ -163,26 +171,27 @@ TEST_F(Panel, CommandLineDecidesWhatOpensWithProtectionOffAndOn) {
       {"settings", true, "7", {"frmLogin"}},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     const Case& c = cases[i];
     ASSERT_TRUE(testutil::WriteWholeFile(Db(), FreshDatabase));
     Store("ShowWelcome", c.showWelcome);
     if (c.protect) Protect("Secret1");
     e2e::Program p(dir.path(), "panel.exe", c.arguments);
-    EXPECT_EQ(Settle(p), c.opens) << "case " << i;
+    EXPECT_EQ(Settle(p), c.opens);
     // Every window's buttons are of the panel's own button class.
     for (const std::string& form : c.opens) {
       char cls[64] = {};
       GetClassNameA(Ctl(p.Window(form.c_str()), "Command1"), cls, sizeof cls);
-      EXPECT_STREQ(cls, "Panel.xpcmdbutton") << "case " << i;
+      EXPECT_STREQ(cls, "Panel.xpcmdbutton");
     }
     if (c.opens.empty()) {
-      EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
+      EXPECT_TRUE(p.WaitForEnd(seconds(10)));
     }
     if (c.opens == std::set<std::string>{"frmLogin"}) {
       HWND prompt = p.Window("frmLogin");
-      EXPECT_EQ(testutil::TextOf(prompt), "Welcome") << "case " << i;
-      EXPECT_TRUE(GetWindowLongA(Ctl(prompt, "Text1"), GWL_STYLE) & ES_PASSWORD) << "case " << i;
-      EXPECT_EQ(SendMessageA(Ctl(prompt, "Text1"), EM_GETPASSWORDCHAR, 0, 0), '*') << "case " << i;
+      EXPECT_EQ(testutil::TextOf(prompt), "Welcome");
+      EXPECT_TRUE(GetWindowLongA(Ctl(prompt, "Text1"), GWL_STYLE) & ES_PASSWORD);
+      EXPECT_EQ(SendMessageA(Ctl(prompt, "Text1"), EM_GETPASSWORDCHAR, 0, 0), '*');
     }
   }
 }
@@ -195,41 +204,43 @@ TEST_F(Panel, WrongPasswordIsToldAndTheRightOneOpensWhatTheArgumentsAsk) {
   } cases[] = {{"", "7", "frmMain"}, {"", "3", "frmWelcome"}, {"SETTINGS", "3", "frmSettings"},
                {"settings", "7", "frmMain"}};
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     ASSERT_TRUE(testutil::WriteWholeFile(Db(), FreshDatabase));
     Protect("Secret1");
     Store("ShowWelcome", cases[i].showWelcome);
     e2e::Program p(dir.path(), "panel.exe", cases[i].arguments);
     HWND prompt = WaitFor(p, "frmLogin");
-    ASSERT_TRUE(prompt) << "case " << i;
+    ASSERT_TRUE(prompt);
     HWND box = Ctl(prompt, "Text1");
     Type(box, "secret1");  // the right one in the wrong letter case
     Press(Ctl(prompt, "Command1"));
     HWND error = WaitFor(p, "frmError");
-    ASSERT_TRUE(error) << "case " << i;
-    EXPECT_EQ(testutil::TextOf(Ctl(error, "Label1")), "Your password is incorrect") << "case " << i;
-    EXPECT_FALSE(Enabled(prompt)) << "case " << i;
-    EXPECT_EQ(TextLength(box), 0) << "case " << i;
+    ASSERT_TRUE(error);
+    EXPECT_EQ(testutil::TextOf(Ctl(error, "Label1")), "Your password is incorrect");
+    EXPECT_FALSE(Enabled(prompt));
+    EXPECT_EQ(TextLength(box), 0);
     Press(Ctl(error, "Command1"));
-    EXPECT_TRUE(Until([&] { return Enabled(prompt); })) << "case " << i;
-    EXPECT_TRUE(IsWindowVisible(prompt)) << "case " << i;
+    EXPECT_TRUE(Until([&] { return Enabled(prompt); }));
+    EXPECT_TRUE(IsWindowVisible(prompt));
     Type(box, "Secret1");
     Key(box, VK_RETURN);
-    EXPECT_TRUE(WaitFor(p, cases[i].opens)) << "case " << i;
-    EXPECT_TRUE(Gone(p, "frmLogin")) << "case " << i;
-    EXPECT_EQ(VisibleForms(p), std::set<std::string>{cases[i].opens}) << "case " << i;
+    EXPECT_TRUE(WaitFor(p, cases[i].opens));
+    EXPECT_TRUE(Gone(p, "frmLogin"));
+    EXPECT_EQ(VisibleForms(p), std::set<std::string>{cases[i].opens});
   }
 }
 
 TEST_F(Panel, PromptCancelAndEscEndTheProgram) {
   Protect("Secret1");
   for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     e2e::Program p(dir.path(), "panel.exe", "");
     HWND prompt = WaitFor(p, "frmLogin");
     ASSERT_TRUE(prompt);
     if (i == 0) Press(Ctl(prompt, "Command2"));
     if (i == 1) Key(Ctl(prompt, "Text1"), VK_ESCAPE);
     if (i == 2) PostMessageA(prompt, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
+    EXPECT_TRUE(p.WaitForEnd(seconds(10)));
   }
 }
 
@@ -282,13 +293,14 @@ TEST_F(Panel, DatabaseWithoutItsSettingsStillOpensAndAMissingOneIsMadeFresh) {
       {nullptr, "frmWelcome"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     DeleteFileA(Db().c_str());
     if (cases[i].database) {
       ASSERT_TRUE(testutil::WriteWholeFile(Db(), cases[i].database));
     }
     e2e::Program p(dir.path(), "panel.exe", "");
     EXPECT_EQ(Settle(p), std::set<std::string>{cases[i].opens})
-        << "case " << i << (p.Running() ? "" : ", ended with " + std::to_string(p.ExitCode()));
+        << (p.Running() ? "" : "ended with " + std::to_string(p.ExitCode()));
   }
   // The fresh database has the user "default" without a password, unprotected.
   EXPECT_EQ(Read("panel.dll"), FreshDatabase);
@@ -338,10 +350,9 @@ TEST_F(Panel, ClearNowStartsClearWithTheTokenOrSaysItIsMissing) {
 
 TEST_F(Panel, AboutBoxReturnsToTheMainWindowOrEndsTheProgram) {
   e2e::Program p(dir.path(), "panel.exe", "");
-  HWND main = WaitFor(p, "frmMain");
+  HWND main = nullptr;
+  HWND about = OpenFromMain(p, "Command3", "frmAbout", main);
   ASSERT_TRUE(main);
-  Press(Ctl(main, "Command3"));
-  HWND about = WaitFor(p, "frmAbout");
   ASSERT_TRUE(about);
   EXPECT_TRUE(Until([&] { return !Enabled(main); }));
   const std::pair<const char*, const char*> fields[] = {{"Label1", "Version:"},    {"lblVersion", "1.14"},
@@ -394,6 +405,7 @@ TEST_F(Panel, SettingsShowTheFileAndOkWritesItBack) {
        {"chkHistory", "chkRecent", "chkClearingDialog"}, "100101011"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     const Case& c = cases[i];
     DeleteFileA((dir / "quietrail.ini").c_str());
     if (c.file) {
@@ -404,27 +416,28 @@ TEST_F(Panel, SettingsShowTheFileAndOkWritesItBack) {
     e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
     if (std::string(c.login) == "1") LogIn(p, "Secret1");
     HWND settings = OpenSettings(p);
-    ASSERT_TRUE(settings) << "case " << i;
-    EXPECT_EQ(Ticks(settings), c.ticks) << "case " << i;
-    EXPECT_EQ(Checked(Ctl(settings, "chkProtect")), false) << "case " << i;
-    EXPECT_EQ(Enabled(Ctl(settings, "chkSplash")), c.splashTrayEnabled) << "case " << i;
-    EXPECT_EQ(Enabled(Ctl(settings, "chkTray")), c.splashTrayEnabled) << "case " << i;
-    EXPECT_EQ(Enabled(Ctl(settings, "CmdCookie")), c.cookieButton) << "case " << i;
-    EXPECT_EQ(Enabled(Ctl(settings, "cmdCP")), c.passwordButton) << "case " << i;
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(Ticks(settings), c.ticks);
+    EXPECT_EQ(Checked(Ctl(settings, "chkProtect")), false);
+    EXPECT_EQ(Enabled(Ctl(settings, "chkSplash")), c.splashTrayEnabled);
+    EXPECT_EQ(Enabled(Ctl(settings, "chkTray")), c.splashTrayEnabled);
+    EXPECT_EQ(Enabled(Ctl(settings, "CmdCookie")), c.cookieButton);
+    EXPECT_EQ(Enabled(Ctl(settings, "cmdCP")), c.passwordButton);
     for (const char* box : c.clicks) SendMessageA(Ctl(settings, box), BM_CLICK, 0, 0);
     bool startup = Checked(Ctl(settings, "chkStartup"));
-    EXPECT_EQ(Enabled(Ctl(settings, "chkSplash")), startup) << "case " << i;
-    EXPECT_EQ(Enabled(Ctl(settings, "chkTray")), startup) << "case " << i;
+    EXPECT_EQ(Enabled(Ctl(settings, "chkSplash")), startup);
+    EXPECT_EQ(Enabled(Ctl(settings, "chkTray")), startup);
     Press(Ctl(settings, "Command1"));
-    EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
-    EXPECT_EQ(Flags(dir / "quietrail.ini"), c.written) << "case " << i;
-    EXPECT_EQ(Setting("login"), "0") << "case " << i;  // protection unticked: switched off
+    EXPECT_TRUE(p.WaitForEnd(seconds(10)));
+    EXPECT_EQ(Flags(dir / "quietrail.ini"), c.written);
+    EXPECT_EQ(Setting("login"), "0");  // protection unticked: switched off
   }
 }
 
 TEST_F(Panel, SettingsCancelWritesNothing) {
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", UserSettings));
   for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
     HWND settings = OpenSettings(p);
     ASSERT_TRUE(settings);
@@ -432,8 +445,8 @@ TEST_F(Panel, SettingsCancelWritesNothing) {
     if (i == 0) Press(Ctl(settings, "Command2"));
     if (i == 1) Key(Ctl(settings, "chkRecent"), VK_ESCAPE);
     if (i == 2) PostMessageA(settings, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
-    EXPECT_EQ(Read("quietrail.ini"), UserSettings) << "case " << i;
+    EXPECT_TRUE(p.WaitForEnd(seconds(10)));
+    EXPECT_EQ(Read("quietrail.ini"), UserSettings);
   }
 }
 
@@ -465,10 +478,9 @@ TEST_F(Panel, SettingsOpenedAgainShowTheFileNotTheCancelledTicks) {
 TEST_F(Panel, ProtectionWithoutAPasswordIsRefusedAfterTheKeysAreWritten) {
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", winapp::FirstRunSettingsText()));
   e2e::Program p(dir.path(), "panel.exe", "");
-  HWND main = WaitFor(p, "frmMain");
+  HWND main = nullptr;
+  HWND settings = OpenFromMain(p, "Command1", "frmSettings", main);
   ASSERT_TRUE(main);
-  Press(Ctl(main, "Command1"));
-  HWND settings = WaitFor(p, "frmSettings");
   ASSERT_TRUE(settings);
   EXPECT_TRUE(Until([&] { return !Enabled(main); }));
   SendMessageA(Ctl(settings, "chkHistory"), BM_CLICK, 0, 0);
@@ -496,6 +508,7 @@ TEST_F(Panel, AFailedStoreOfLoginIsShownUntilOkThenTheProgramEnds) {
   // A database whose user count the control refuses (beyond 16 bits): storing login fails. The
   // settings dialog opened alone and from the main window.
   for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     ASSERT_TRUE(testutil::WriteWholeFile(Db(), "[General]\r\nVersion=2\r\n[Users]\r\ncount=99999\r\n"));
     e2e::Program p(dir.path(), "panel.exe", i == 0 ? "SETTINGS" : "");
     if (i == 1) {
@@ -507,17 +520,17 @@ TEST_F(Panel, AFailedStoreOfLoginIsShownUntilOkThenTheProgramEnds) {
       Press(Ctl(main, "Command1"));
     }
     HWND settings = OpenSettings(p);
-    ASSERT_TRUE(settings) << "case " << i;
+    ASSERT_TRUE(settings);
     Press(Ctl(settings, "Command1"));
     HWND error = WaitFor(p, "frmError");
-    ASSERT_TRUE(error) << "case " << i;
+    ASSERT_TRUE(error);
     EXPECT_EQ(testutil::TextOf(Ctl(error, "Label1")), "Unexpected error when attempting to write password data");
-    EXPECT_TRUE(Gone(p, "frmSettings")) << "case " << i;
-    EXPECT_TRUE(Gone(p, "frmMain")) << "case " << i;
+    EXPECT_TRUE(Gone(p, "frmSettings"));
+    EXPECT_TRUE(Gone(p, "frmMain"));
     testutil::PumpFor(std::chrono::milliseconds(300));
-    EXPECT_TRUE(p.Running()) << "case " << i;  // the message waits to be read
+    EXPECT_TRUE(p.Running());  // the message waits to be read
     Press(Ctl(error, "Command1"));
-    EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
+    EXPECT_TRUE(p.WaitForEnd(seconds(10)));
   }
 }
 
@@ -554,21 +567,22 @@ TEST_F(Panel, ChangePasswordAnswersEveryOutcome) {
       {"secret~1", "secret~1", "Your password contains unsupported characters."},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     Type(text2, cases[i].typed);
     Type(text3, cases[i].confirmed);
     Key(text3, VK_RETURN);
     HWND error = WaitFor(p, "frmError");
-    ASSERT_TRUE(error) << "case " << i;
+    ASSERT_TRUE(error);
     HWND label = Ctl(error, "Label1");
-    EXPECT_EQ(testutil::TextOf(label), cases[i].message) << "case " << i;
+    EXPECT_EQ(testutil::TextOf(label), cases[i].message);
     // The label shows "&&" as one ampersand.
-    EXPECT_FALSE(GetWindowLongA(label, GWL_STYLE) & SS_NOPREFIX) << "case " << i;
-    EXPECT_FALSE(Enabled(dialog)) << "case " << i;
-    EXPECT_EQ(TextLength(text2), 0) << "case " << i;
-    EXPECT_EQ(TextLength(text3), 0) << "case " << i;
+    EXPECT_FALSE(GetWindowLongA(label, GWL_STYLE) & SS_NOPREFIX);
+    EXPECT_FALSE(Enabled(dialog));
+    EXPECT_EQ(TextLength(text2), 0);
+    EXPECT_EQ(TextLength(text3), 0);
     Press(Ctl(error, "Command1"));
-    EXPECT_TRUE(Until([&] { return Enabled(dialog); })) << "case " << i;
-    EXPECT_TRUE(IsWindowVisible(dialog)) << "case " << i;
+    EXPECT_TRUE(Until([&] { return Enabled(dialog); }));
+    EXPECT_TRUE(IsWindowVisible(dialog));
   }
 
   // An empty password is the control's status 2, which the dialog does not know.
@@ -618,17 +632,18 @@ TEST_F(Panel, ChangePasswordCancelStoresNothing) {
   ASSERT_TRUE(settings);
   EXPECT_TRUE(Checked(Ctl(settings, "chkProtect")));
   for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     Press(Ctl(settings, "cmdCP"));
     HWND dialog = WaitFor(p, "frmChangePassword");
-    ASSERT_TRUE(dialog) << "case " << i;
+    ASSERT_TRUE(dialog);
     // Opened again, the dialog shows nothing of what was typed before.
-    EXPECT_EQ(TextLength(Ctl(dialog, "Text2")) + TextLength(Ctl(dialog, "Text3")), 0) << "case " << i;
+    EXPECT_EQ(TextLength(Ctl(dialog, "Text2")) + TextLength(Ctl(dialog, "Text3")), 0);
     Type(Ctl(dialog, "Text2"), "Other pass");
     Type(Ctl(dialog, "Text3"), "Other pass");
     if (i == 0) Press(Ctl(dialog, "Command2"));
     else PostMessageA(dialog, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(Gone(p, "frmChangePassword")) << "case " << i;
-    EXPECT_TRUE(Until([&] { return Enabled(settings); })) << "case " << i;
+    EXPECT_TRUE(Gone(p, "frmChangePassword"));
+    EXPECT_TRUE(Until([&] { return Enabled(settings); }));
   }
   EXPECT_EQ(Read("panel.dll"), before);
 }
@@ -653,6 +668,7 @@ TEST_F(Panel, ExclusionListRoundTrips) {
       {nullptr, "", "bank", "bank\r\n"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     DeleteFileA((dir / "exclude.ini").c_str());
     if (cases[i].file) {
       ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", cases[i].file));
@@ -660,24 +676,24 @@ TEST_F(Panel, ExclusionListRoundTrips) {
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", UserSettings));
     e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
     HWND settings = OpenSettings(p);
-    ASSERT_TRUE(settings) << "case " << i;
+    ASSERT_TRUE(settings);
     Press(Ctl(settings, "CmdCookie"));
     HWND editor = WaitFor(p, "frmCookieExclude");
-    ASSERT_TRUE(editor) << "case " << i;
+    ASSERT_TRUE(editor);
     EXPECT_EQ(testutil::TextOf(editor), "Exclude Cookie List");
-    EXPECT_FALSE(Enabled(settings)) << "case " << i;
+    EXPECT_FALSE(Enabled(settings));
     HWND box = Ctl(editor, "txtExclude");
-    EXPECT_EQ(LongText(box), cases[i].shown) << "case " << i;
+    EXPECT_EQ(LongText(box), cases[i].shown);
     if (cases[i].typed) {
       SetWindowTextA(box, "");
       Type(box, cases[i].typed);
     }
     Press(Ctl(editor, "Command1"));
-    EXPECT_TRUE(Gone(p, "frmCookieExclude")) << "case " << i;
-    EXPECT_TRUE(Until([&] { return Enabled(settings); })) << "case " << i;
-    EXPECT_EQ(Read("exclude.ini"), cases[i].saved) << "case " << i;
+    EXPECT_TRUE(Gone(p, "frmCookieExclude"));
+    EXPECT_TRUE(Until([&] { return Enabled(settings); }));
+    EXPECT_EQ(Read("exclude.ini"), cases[i].saved);
     Press(Ctl(settings, "Command2"));
-    EXPECT_TRUE(p.WaitForEnd(seconds(10))) << "case " << i;
+    EXPECT_TRUE(p.WaitForEnd(seconds(10)));
   }
 }
 
@@ -689,16 +705,17 @@ TEST_F(Panel, ExclusionCancelLeavesTheFileAsItWas) {
   HWND settings = OpenSettings(p);
   ASSERT_TRUE(settings);
   for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     Press(Ctl(settings, "CmdCookie"));
     HWND editor = WaitFor(p, "frmCookieExclude");
-    ASSERT_TRUE(editor) << "case " << i;
+    ASSERT_TRUE(editor);
     Type(Ctl(editor, "txtExclude"), "changed,");
     if (i == 0) Press(Ctl(editor, "Command2"));
     if (i == 1) PostMessageA(editor, WM_CLOSE, 0, 0);
     if (i == 2) Key(Ctl(editor, "Command2"), VK_ESCAPE);
-    EXPECT_TRUE(Gone(p, "frmCookieExclude")) << "case " << i;
-    EXPECT_TRUE(Until([&] { return Enabled(settings); })) << "case " << i;
-    EXPECT_EQ(Read("exclude.ini"), list) << "case " << i;
+    EXPECT_TRUE(Gone(p, "frmCookieExclude"));
+    EXPECT_TRUE(Until([&] { return Enabled(settings); }));
+    EXPECT_EQ(Read("exclude.ini"), list);
   }
 }
 
@@ -713,20 +730,21 @@ TEST_F(Panel, LargeAndDamagedListsOpenAndLargeOnesAreSavedWhole) {
   } cases[] = {{many, true}, {binary, false}};
   ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", UserSettings));
   for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", cases[i].file));
     e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
     HWND settings = OpenSettings(p);
-    ASSERT_TRUE(settings) << "case " << i;
+    ASSERT_TRUE(settings);
     Press(Ctl(settings, "CmdCookie"));
     HWND editor = WaitFor(p, "frmCookieExclude", seconds(60));
-    ASSERT_TRUE(editor) << "case " << i;
+    ASSERT_TRUE(editor);
     Press(Ctl(editor, "Command1"));
-    EXPECT_TRUE(testutil::PumpUntil([&] { return !IsWindowVisible(editor); }, seconds(60))) << "case " << i;
+    EXPECT_TRUE(testutil::PumpUntil([&] { return !IsWindowVisible(editor); }, seconds(60)));
     if (cases[i].savedWhole) {
-      EXPECT_EQ(Read("exclude.ini"), cases[i].file) << "case " << i;
+      EXPECT_EQ(Read("exclude.ini"), cases[i].file);
     }
     Press(Ctl(settings, "Command2"));
-    EXPECT_TRUE(p.WaitForEnd(seconds(20))) << "case " << i;
+    EXPECT_TRUE(p.WaitForEnd(seconds(20)));
   }
 }
 
@@ -744,10 +762,9 @@ TEST_F(Panel, ANewUserSetsEverythingUpAndTheRunSparesTheExcludedCookie) {
     HWND welcome = WaitFor(p, "frmWelcome");
     ASSERT_TRUE(welcome);
     Press(Ctl(welcome, "Command1"));
-    HWND main = WaitFor(p, "frmMain");
+    HWND main = nullptr;
+    HWND settings = OpenFromMain(p, "Command1", "frmSettings", main);
     ASSERT_TRUE(main);
-    Press(Ctl(main, "Command1"));
-    HWND settings = WaitFor(p, "frmSettings");
     ASSERT_TRUE(settings);
     SendMessageA(Ctl(settings, "chkCookies"), BM_CLICK, 0, 0);
     Press(Ctl(settings, "CmdCookie"));
