@@ -2,6 +2,7 @@
 
 #include "browsers.h"
 #include "programs.h"
+#include "raii.h"
 #include "values.h"
 
 namespace winapp {
@@ -11,19 +12,11 @@ namespace {
 // How long the browsers get to save their sessions and let go of their profiles.
 constexpr unsigned CloseWaitMilliseconds = 10000;
 
-struct Library {
-  HMODULE h;
-  explicit Library(const std::string& path) : h(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {}
-  ~Library() {
-    if (h) FreeLibrary(h);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  template <typename Proc>
-  Proc Find(const char* name) const {
-    return h ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(h, name))) : nullptr;
-  }
-};
+// A procedure of the module, typed.
+template <typename Proc>
+Proc Find(const Module& module, const char* name) {
+  return module ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module.get(), name))) : nullptr;
+}
 
 }  // namespace
 
@@ -36,8 +29,8 @@ std::string OpenBrowsersQuestion(const std::vector<std::string>& names) {
 }
 
 bool ReadyBrowsersForRun(HWND owner, const std::string& folder) {
-  // Read without the settings lock: the tray takes nothing else of the
-  // settings kit, and a value read during a save can only leave out the question, never a file.
+  // Read without the settings lock: the tray takes nothing else of the settings kit, and a value
+  // read during a save can only leave out the question, never a file.
   std::string settings = folder + "\\" + SettingsFileName;
   auto flag = [&](const char* key) {
     char value[50] = {};
@@ -53,10 +46,10 @@ bool ReadyBrowsersForRun(HWND owner, const std::string& folder) {
   run.Recent = flag("Recent");
   run.URL = flag("URL");
 
-  Library module(folder + "\\browsers.dll");
-  auto find = module.Find<FindOpenBrowsersProc>(FIND_OPEN_BROWSERS_EXPORT);
-  auto close = module.Find<CloseBrowsersProc>(CLOSE_BROWSERS_EXPORT);
-  auto name = module.Find<BrowserNameProc>(BROWSER_NAME_EXPORT);
+  Module module(LoadLibraryExA((folder + "\\browsers.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  auto find = Find<FindOpenBrowsersProc>(module, FIND_OPEN_BROWSERS_EXPORT);
+  auto close = Find<CloseBrowsersProc>(module, CLOSE_BROWSERS_EXPORT);
+  auto name = Find<BrowserNameProc>(module, BROWSER_NAME_EXPORT);
   if (!find || !close || !name || find(&run) != 0) return true;
   std::vector<std::string> names;
   for (int b = 0; b < BrowserCount; ++b) {
