@@ -40,7 +40,8 @@ enum BrowserOutcome {
   BrowserCleared = 1,   // every chosen trace erased
   BrowserRunning = 2,   // in use: nothing in it was changed
   BrowserDamaged = 3,   // a database it needs is damaged: nothing in it was changed
-  BrowserFailed = 4     // a change could not be made; each database is as before or cleared whole
+  BrowserFailed = 4,    // a change could not be made; each database is as before or cleared whole
+  BrowserRefused = 5    // its data folder leads elsewhere (a link to another's or a far folder): untouched
 };
 
 // Whether the cookies of `host` are kept (the keep-list's rule); called on the run's thread.

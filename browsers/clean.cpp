@@ -354,6 +354,7 @@ BrowserOutcome RemoveFiles(const Browser& browser, const Choices& choices) {
 
 BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
   if (!browser.found) return BrowserNotFound;
+  if (browser.refused) return BrowserRefused;
   if (!choices.chosen) return BrowserCleared;
   LockFiles locks;
   if (!TakeProfiles(browser, choices, locks)) return BrowserRunning;

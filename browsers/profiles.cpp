@@ -59,6 +59,23 @@ void AddChromiumProfiles(Browser& b, const std::wstring& root, const std::wstrin
 constexpr const wchar_t* ChromiumSharedCaches[] = {L"ShaderCache", L"GrShaderCache", L"GraphiteDawnCache",
                                                     L"GPUPersistentCache"};
 
+// Whether the browser's data folder `root` is to be looked into: a plain folder, or a junction to a
+// local folder of the user's own (a profile moved to another drive). A link anywhere else marks
+// the browser found but refused, so the run names it instead of passing over it unseen.
+bool Reachable(Browser& b, const std::wstring& root) {
+  switch (DataFolderReach(root)) {
+    case FolderReach::Plain:
+    case FolderReach::OwnLocalJunction:
+      return true;
+    case FolderReach::Foreign:
+      b.found = b.refused = true;
+      return false;
+    case FolderReach::Missing:
+      break;
+  }
+  return false;
+}
+
 Browser Named(const CatalogEntry& entry) {
   Browser b;
   b.id = entry.id;
@@ -69,7 +86,7 @@ Browser Named(const CatalogEntry& entry) {
 
 Browser FindChromium(const CatalogEntry& entry, const std::wstring& root) {
   Browser b = Named(entry);
-  if (root.empty() || !IsFolder(root)) return b;
+  if (root.empty() || !Reachable(b, root)) return b;
   b.found = true;
   b.lockFiles.push_back(root + L"\\lockfile");
   AddChromiumProfiles(b, root, root);
@@ -84,7 +101,7 @@ Browser FindOpera(const CatalogEntry& entry, const std::wstring& roaming, const 
   if (roaming.empty()) return b;
   std::wstring root = roaming + L"\\" + entry.folder;
   std::wstring localRoot = local.empty() ? root : local + L"\\" + entry.folder;
-  if (!IsFolder(root)) return b;
+  if (!Reachable(b, root)) return b;
   b.found = true;
   b.lockFiles.push_back(root + L"\\lockfile");
   if (IsChromiumProfile(root)) AddProfile(b, {root, localRoot});
@@ -95,7 +112,7 @@ Browser FindOpera(const CatalogEntry& entry, const std::wstring& roaming, const 
 
 // One Firefox folder (`roaming` holds profiles.ini and the profiles, `local` their caches).
 void AddFirefoxProfiles(Browser& b, const std::wstring& roaming, const std::wstring& local) {
-  if (!IsFolder(roaming)) return;
+  if (!Reachable(b, roaming)) return;
   b.found = true;
   std::string profilesIni = winapp::ReadWholeFile(roaming + L"\\profiles.ini", MaxListFile).bytes;
   std::string installsIni = winapp::ReadWholeFile(roaming + L"\\installs.ini", MaxListFile).bytes;

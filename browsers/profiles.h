@@ -19,6 +19,7 @@ struct Browser {
   Family family = Family::Chromium;
   const CatalogEntry* entry = nullptr;
   bool found = false;                    // some folder of the browser exists
+  bool refused = false;                  // its data folder is a link that is not followed
   std::vector<Profile> profiles;
   std::vector<std::wstring> lockFiles;   // files the running browser holds open
   std::vector<std::wstring> sharedCaches;  // cache folders beside the profiles

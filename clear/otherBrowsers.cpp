@@ -23,7 +23,8 @@ std::string SkippedBrowsersLine(const unsigned char* outcome) {
   };
   static const Reason reasons[] = {{BrowserRunning, "Not cleared while open: "},
                                    {BrowserDamaged, "Not cleared, data damaged: "},
-                                   {BrowserFailed, "Not cleared completely: "}};
+                                   {BrowserFailed, "Not cleared completely: "},
+                                   {BrowserRefused, "Not cleared: "}};
   std::string line;
   for (const Reason& reason : reasons) {
     std::string names;
