@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 
 namespace winapp {
 
@@ -15,8 +14,11 @@ std::string BrowsersModuleLockName(const std::string& folder) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
   }
+  // Sixteen hex digits, written out by hand: the formatted-print family would bring its whole
+  // implementation into each program.
   char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[i] = "0123456789abcdef"[hash & 15];
+  text[16] = '\0';
   return std::string("Local\\QuietrailBrowsersModule-") + text;
 }
 

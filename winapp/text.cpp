@@ -55,7 +55,11 @@ std::string Ansi(std::wstring_view wide) { return TextIn(CP_ACP, wide); }
 std::string AnsiOf(BSTR text) { return text ? Ansi({text, SysStringLen(text)}) : std::string(); }
 
 UINT StoredCodePage() {
-  static const UINT page = FindStoredCodePage();
+  // Looked up once. A constant-initialised static needs no guard: a guarded one would bring the
+  // thread library's once-only machinery into every program, some 30 KB. Two threads that both
+  // look it up find the same page.
+  static UINT page = 0;
+  if (!page) page = FindStoredCodePage();
   return page;
 }
 
