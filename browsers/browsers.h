@@ -84,6 +84,14 @@ typedef int (*FindOpenBrowsersProc)(struct BrowserRun* run);
 typedef int (*CloseBrowsersProc)(struct BrowserRun* run, unsigned waitMilliseconds);
 #define CLOSE_BROWSERS_EXPORT "CloseBrowsers"
 
+// The question before a run started from a window: reads the choices of the settings file
+// `settingsFile` (quietrail.ini, section [Settings]); with `Browsers` = 1 finds the browsers that a
+// run with those choices would clear and that are open, names them in one Yes/No/Cancel message
+// box owned by `owner`, and on Yes closes them as CloseBrowsers does. Returns 0 when the run is to
+// start (Yes, No, the browsers not chosen, nothing open), 1 when the user cancelled.
+typedef int (*AskToCloseBrowsersProc)(const char* settingsFile, void* owner, unsigned waitMilliseconds);
+#define ASK_TO_CLOSE_BROWSERS_EXPORT "AskToCloseBrowsers"
+
 // The browser's name as the windows give it ("Chrome Beta"); null for a number it does not know.
 typedef const char* (*BrowserNameProc)(int id);
 #define BROWSER_NAME_EXPORT "BrowserName"

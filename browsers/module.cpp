@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 #include "browsers.h"
 #include "catalog.h"
 #include "clean.h"
 #include "profiles.h"
 #include "running.h"
+#include "values.h"
 
 namespace {
 
@@ -85,6 +87,53 @@ extern "C" __declspec(dllexport) int CloseBrowsers(BrowserRun* run, unsigned wai
       ++open;
   }
   return open;
+}
+
+namespace {
+
+// The question's text: "These browsers are open: Edge (in the background), Chromium." and what
+// each answer does.
+std::string OpenBrowsersQuestion(const BrowserRun& run, size_t room) {
+  std::string list;
+  for (size_t b = 0; b < room; ++b) {
+    const browsers::CatalogEntry* entry = browsers::CatalogOf(static_cast<int>(b));
+    if (!entry || run.Outcome[b] == BrowserClosed) continue;
+    list += (list.empty() ? "" : ", ") + std::string(entry->name);
+    if (run.Outcome[b] == BrowserInBackground) list += " (in the background)";
+  }
+  if (list.empty()) return list;
+  return "These browsers are open: " + list +
+         ".\r\n\r\nClose them so that their traces can be cleared too?\r\n"
+         "Yes: close them, then clear. No: clear the rest. Cancel: clear nothing.";
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) int AskToCloseBrowsers(const char* settingsFile, void* owner, unsigned waitMilliseconds) {
+  if (!settingsFile) return 0;
+  // Read without the settings lock: a value read during a save can only leave out the question.
+  auto flag = [&](const char* key) {
+    char value[50] = {};
+    GetPrivateProfileStringA("Settings", key, "", value, sizeof value, settingsFile);
+    return core::FlagValue(core::TrimSpaces(value));
+  };
+  if (flag("Browsers") != 1) return 0;
+  BrowserRun run{};
+  run.size = sizeof run;
+  run.History = flag("History");
+  run.TmpInt = flag("TmpInt");
+  run.Cookies = flag("Cookies");
+  run.Recent = flag("Recent");
+  run.URL = flag("URL");
+  if (FindOpenBrowsers(&run) != 0) return 0;
+  std::string question = OpenBrowsersQuestion(run, BrowserCount);
+  if (question.empty()) return 0;
+  int answer = MessageBoxA(static_cast<HWND>(owner), question.c_str(), "Quietrail 2003",
+                           MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
+  if (answer == IDCANCEL) return 1;
+  // A browser still open after the wait is left to the run, which names it.
+  if (answer == IDYES) CloseBrowsers(&run, waitMilliseconds);
+  return 0;
 }
 
 extern "C" __declspec(dllexport) const char* BrowserName(int id) {

@@ -5,17 +5,14 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace winapp {
-
-// The open browsers as the question names them: "Edge (in the background)".
-std::string OpenBrowsersQuestion(const std::vector<std::string>& names);
 
 // Asks about the browsers of the program folder's settings that are open, closes them on Yes
 // (waiting up to about ten seconds, the owner's windows kept painted), and tells whether the run
 // is to start: false only for Cancel. Without the browsers chosen, without browsers.dll, or with
-// none open, nothing is asked.
+// none open, nothing is asked. The question and the closing are the browser module's own
+// (AskToCloseBrowsers), so the programs that ask carry nothing of them.
 bool ReadyBrowsersForRun(HWND owner, const std::string& folder);
 
 }  // namespace winapp
