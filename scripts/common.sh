@@ -107,6 +107,29 @@ bench_place() {
   WINEPREFIX=$(bench_prefix "${ALT_SLOT:-0}") BENCH_SERVER_PID=${!pid:-}
   export WINEPREFIX BENCH_SERVER_PID
 }
+# in_memory SRC DEST RAM: DEST shows a copy of SRC kept in memory (RAM, under /dev/shm), so that a
+# disk shared with other work does not set the pace. A bind mount where this script may mount
+# (root): the programs see a plain folder, as they must, since the browser module will not empty
+# a cache whose path passes through a link. Elsewhere a plain copy at DEST. out_of_memory DEST
+# takes it away again.
+in_memory() {
+  out_of_memory "$2"
+  rm -rf "${3:?}"; cp -a "$1" "$3"; mkdir -p "$2"
+  mount --bind "$3" "$2" 2>/dev/null || { rm -rf "$2"; cp -a "$1" "$2"; }
+}
+# bench_places_out_of_memory FOLDER: out_of_memory for FOLDER (relative to the user's local
+# application data) in the prefix of every place.
+bench_places_out_of_memory() {
+  local slot
+  for ((slot = 0; slot < ${BENCH_PLACES:-1}; slot++)); do
+    out_of_memory "$(echo "$(bench_prefix "$slot")"/drive_c/users/*/AppData/Local)/$1"
+  done
+}
+out_of_memory() {
+  if mountpoint -q "$1" 2>/dev/null; then umount "$1" 2>/dev/null || umount -l "$1"; fi
+  rm -rf "${1:?}"
+}
+
 on_bench_cpu() {
   if [ -n "${BENCH_CPU:-}" ]; then taskset -c "$BENCH_CPU" "$@"; else "$@"; fi
 }
