@@ -23,34 +23,19 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "cleaners.h"
 #include "settings.h"
 #include "test_util.h"
 
 namespace {
 
-std::string LocalFolder() {
-  char path[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
-}
-const std::string Profile = LocalFolder() + "\\Chromium\\User Data\\Default";
+using bench::Now;
+using bench::PeakMb;
+using bench::Profile;
+
 const std::string LocalStorage = Profile + "\\Local Storage\\leveldb";
 const std::string IndexedDb = Profile + "\\IndexedDB";
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double PeakMb() {
-  PROCESS_MEMORY_COUNTERS pmc{};
-  pmc.cb = sizeof pmc;
-  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-  return pmc.PeakWorkingSetSize / (1024.0 * 1024.0);
-}
 
 std::string Host(int i) { return "o" + std::to_string(i) + ".example"; }
 std::string Origin(int i) { return "http://" + Host(i); }
