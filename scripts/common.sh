@@ -107,15 +107,15 @@ bench_place() {
   WINEPREFIX=$(bench_prefix "${ALT_SLOT:-0}") BENCH_SERVER_PID=${!pid:-}
   export WINEPREFIX BENCH_SERVER_PID
 }
-# in_memory SRC DEST RAM: DEST shows a copy of SRC kept in memory (RAM, under /dev/shm), so that a
-# disk shared with other work does not set the pace. A bind mount where this script may mount
-# (root): the programs see a plain folder, as they must, since the browser module will not empty
-# a cache whose path passes through a link. Elsewhere a plain copy at DEST. out_of_memory DEST
-# takes it away again.
+# in_memory SRC DEST RAM: DEST holds a plain copy of SRC. The profile copies used to live in memory
+# (RAM, under /dev/shm) behind a link, so that a disk shared with other work did not set the pace;
+# the browser module now refuses to empty a cache whose path passes through a link, and a bind
+# mount there was refused the same way under Wine, so the copy lies on the prefix's disk. The
+# programs compared run at the same time and meet the same disk. RAM is left unused.
 in_memory() {
   out_of_memory "$2"
-  rm -rf "${3:?}"; cp -a "$1" "$3"; mkdir -p "$2"
-  mount --bind "$3" "$2" 2>/dev/null || { rm -rf "$2"; cp -a "$1" "$2"; }
+  mkdir -p "$(dirname "$2")"
+  cp -a "$1" "$2"
 }
 # bench_places_out_of_memory FOLDER: out_of_memory for FOLDER (relative to the user's local
 # application data) in the prefix of every place.
