@@ -137,13 +137,31 @@ bool Below(const std::wstring& folder, const std::wstring& path, std::wstring& r
   return true;
 }
 
+// The user's folders, looked up once per run: each lookup asks the registry, and a run empties
+// hundreds of folders (one per site in the site data). Used on the run's thread alone.
+constexpr int UserFolderIds[] = {CSIDL_LOCAL_APPDATA, CSIDL_APPDATA, CSIDL_PROFILE};
+std::wstring knownUserFolders[3];
+bool userFoldersKnown = false;
+
+const std::wstring* UserFolders() {
+  if (!userFoldersKnown) {
+    for (size_t i = 0; i < 3; ++i) {
+      knownUserFolders[i] = UserFolder(UserFolderIds[i]);
+      while (!knownUserFolders[i].empty() && knownUserFolders[i].back() == L'\\') knownUserFolders[i].pop_back();
+    }
+    userFoldersKnown = true;
+  }
+  return knownUserFolders;
+}
+
 // The user's folder that `path` lies in (the deepest of the local and roaming application data
 // folders and the profile), and the rest of the path; false when it lies in none of them.
 bool SplitAtUserFolder(const std::wstring& path, std::wstring& base, std::wstring& rest) {
   bool found = false;
-  for (int csidl : {CSIDL_LOCAL_APPDATA, CSIDL_APPDATA, CSIDL_PROFILE}) {
-    std::wstring folder = UserFolder(csidl), after;
-    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  const std::wstring* folders = UserFolders();
+  for (size_t i = 0; i < 3; ++i) {
+    const std::wstring& folder = folders[i];
+    std::wstring after;
     if (Below(folder, path, after) && (!found || folder.size() > base.size())) {
       base = folder;
       rest = after;
