@@ -134,10 +134,12 @@ bool PerUserClassesIgnored() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-HRESULT RegisterControlForUser(const std::wstring& libraryPath) {
-  if (PerUserClassesIgnored()) return RegisterControl(libraryPath);
-  // The user's own classes and type library only, elevated or not: an installation of one user
-  // never changes what the machine's other accounts load.
+namespace {
+
+// The user's own classes and type library. Hosts find the control without its type library in
+// the registry (it is embedded), so a system that cannot register that per user still has a
+// working control.
+HRESULT RegisterInUserClasses(const std::wstring& libraryPath) {
   winapp::RegKey user;
   LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr,
                             user.put(), nullptr);
@@ -150,6 +152,15 @@ HRESULT RegisterControlForUser(const std::wstring& libraryPath) {
   return S_OK;
 }
 
+}  // namespace
+
+HRESULT RegisterControlForUser(const std::wstring& libraryPath) {
+  if (PerUserClassesIgnored()) return RegisterControl(libraryPath);
+  // The user's own classes only, elevated or not: an installation of one user never changes what
+  // the machine's other accounts load.
+  return RegisterInUserClasses(libraryPath);
+}
+
 HRESULT RegisterControl(const std::wstring& libraryPath) {
   HRESULT hr = WriteClassEntries(HKEY_CLASSES_ROOT, libraryPath);
   if (SUCCEEDED(hr)) {
@@ -158,18 +169,7 @@ HRESULT RegisterControl(const std::wstring& libraryPath) {
   }
   // No right to the machine's classes: the user's own, which Windows merges into HKEY_CLASSES_ROOT.
   RemoveClassEntries(HKEY_CLASSES_ROOT);
-  winapp::RegKey user;
-  LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr,
-                            user.put(), nullptr);
-  if (rc != ERROR_SUCCESS) return SELFREG_E_CLASS;
-  if (FAILED(WriteClassEntries(user.get(), libraryPath))) {
-    RemoveClassEntries(user.get());
-    return SELFREG_E_CLASS;
-  }
-  // Hosts find the control without its type library in the registry (it is embedded), so a
-  // system that cannot register it per user still has a working control.
-  RegisterTypeLibrary(libraryPath, true);
-  return S_OK;
+  return RegisterInUserClasses(libraryPath);
 }
 
 // The library registers under the platform of the code that loads it (win32 or win64).

@@ -4,7 +4,10 @@
 #include <aclapi.h>
 #include <shlobj.h>
 
+#include <cwctype>
 #include <memory>
+
+#include "raii.h"
 
 namespace browsers {
 
@@ -23,6 +26,23 @@ std::string Utf8(std::wstring_view wide) {
   if (n > 0)
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
   return out;
+}
+
+std::wstring Lower(std::wstring s) {
+  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
+  return s;
+}
+
+void* UserSidOf(void* process, std::vector<unsigned char>& storage) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return nullptr;
+  winapp::Handle owner(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  if (size == 0 || size > 4096) return nullptr;
+  storage.resize(size);
+  if (!GetTokenInformation(token, TokenUser, storage.data(), size, &size)) return nullptr;
+  return reinterpret_cast<TOKEN_USER*>(storage.data())->User.Sid;
 }
 
 std::wstring UserFolder(int csidl) {
@@ -171,16 +191,6 @@ bool SplitAtUserFolder(const std::wstring& path, std::wstring& base, std::wstrin
   return found;
 }
 
-PSID OwnSid(std::vector<BYTE>& storage) {
-  HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  storage.resize(size ? size : 1);
-  bool ok = size && GetTokenInformation(token, TokenUser, storage.data(), size, &size);
-  CloseHandle(token);
-  return ok ? reinterpret_cast<TOKEN_USER*>(storage.data())->User.Sid : nullptr;
-}
 
 }  // namespace
 
@@ -303,7 +313,7 @@ FolderReach DataFolderReach(const std::wstring& path) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   std::vector<BYTE> own;
-  PSID user = OwnSid(own);
+  PSID user = UserSidOf(GetCurrentProcess(), own);
   if (got > 0 && got < MAX_PATH * 4 && GetFileInformationByHandle(target, &targetInfo) &&
       (targetInfo.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
       !(targetInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && user &&

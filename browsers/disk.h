@@ -11,6 +11,13 @@ namespace browsers {
 std::wstring Wide(std::string_view utf8);
 std::string Utf8(std::wstring_view wide);
 
+// `s` in lower case, for comparing paths and names without letter case.
+std::wstring Lower(std::wstring s);
+
+// The SID of the user a process runs as (its token's), kept in `storage`; null when it cannot be
+// read (another user's process, or one that is gone).
+void* UserSidOf(void* process, std::vector<unsigned char>& storage);
+
 // A shell folder of the current user (CSIDL_APPDATA, CSIDL_LOCAL_APPDATA); empty when unknown.
 std::wstring UserFolder(int csidl);
 

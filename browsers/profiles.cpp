@@ -16,11 +16,6 @@ namespace {
 // The small files that name profiles; anything larger is not one of them.
 constexpr size_t MaxListFile = 8u << 20;
 
-std::wstring Lower(std::wstring s) {
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
-  return s;
-}
-
 // False when the profile is known already (a list names it and it lies where profiles are looked for).
 bool AddProfile(Browser& b, Profile p) {
   std::wstring key = Lower(p.data);

@@ -5,10 +5,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cwctype>
-#include <memory>
 
 #include "disk.h"
+#include "raii.h"
 
 namespace browsers {
 
@@ -16,38 +15,6 @@ namespace {
 
 // PROCESS_QUERY_LIMITED_INFORMATION, which the headers give from Windows Vista on.
 constexpr DWORD QueryLimited = 0x1000;
-
-struct Handle {
-  HANDLE h;
-  explicit Handle(HANDLE handle) : h(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-  ~Handle() {
-    if (h) CloseHandle(h);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-};
-
-std::wstring Lower(std::wstring s) {
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
-  return s;
-}
-
-// The user a process runs as, as its token gives it (a TOKEN_USER record).
-std::unique_ptr<char[]> UserOf(HANDLE process) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return nullptr;
-  Handle owner(token);
-  DWORD size = 0;
-  GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
-  if (size == 0 || size > 4096) return nullptr;
-  auto buffer = std::make_unique<char[]>(size);
-  if (!GetTokenInformation(token, ::TokenUser, buffer.get(), size, &size)) return nullptr;
-  return buffer;
-}
-
-PSID SidOf(const std::unique_ptr<char[]>& user) {
-  return user ? reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid : nullptr;
-}
 
 // The folders a browser's programs may lie in, in lower case and ended by a backslash.
 std::vector<std::wstring> InstallFolders(const CatalogEntry& entry) {
@@ -121,25 +88,26 @@ void DispatchWaiting(DWORD milliseconds) {
 
 std::vector<unsigned long> ProcessesOf(const CatalogEntry& entry) {
   std::vector<unsigned long> found;
-  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.h) return found;
+  winapp::File snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return found;
   DWORD session = 0, ownSession = 0;
   ProcessIdToSessionId(GetCurrentProcessId(), &ownSession);
-  auto me = UserOf(GetCurrentProcess());
+  std::vector<unsigned char> mine, theirs;
+  PSID me = UserSidOf(GetCurrentProcess(), mine);
   if (!me) return found;
   std::vector<std::wstring> folders;
   PROCESSENTRY32W p;
   p.dwSize = sizeof p;
-  for (BOOL more = Process32FirstW(snapshot.h, &p); more; more = Process32NextW(snapshot.h, &p)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &p); more; more = Process32NextW(snapshot.get(), &p)) {
     if (!IsImageOf(entry, p.szExeFile)) continue;
     if (!ProcessIdToSessionId(p.th32ProcessID, &session) || session != ownSession) continue;
-    Handle process(OpenProcess(QueryLimited, FALSE, p.th32ProcessID));
-    if (!process.h) continue;  // another user's, or gone
-    auto user = UserOf(process.h);
-    if (!user || !EqualSid(SidOf(user), SidOf(me))) continue;
+    winapp::Handle process(OpenProcess(QueryLimited, FALSE, p.th32ProcessID));
+    if (!process) continue;  // another user's, or gone
+    PSID user = UserSidOf(process.get(), theirs);
+    if (!user || !EqualSid(user, me)) continue;
     wchar_t image[MAX_PATH * 2];
     DWORD length = static_cast<DWORD>(std::size(image));
-    if (!ImageOf(process.h, image, &length)) continue;
+    if (!ImageOf(process.get(), image, &length)) continue;
     if (folders.empty()) folders = InstallFolders(entry);
     std::wstring path = Lower(std::wstring(image, length));
     for (const std::wstring& folder : folders)
@@ -165,8 +133,8 @@ void CloseBrowser(const CatalogEntry& entry) {
     return;
   }
   for (unsigned long id : processes) {
-    Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    if (process.h) TerminateProcess(process.h, 1);
+    winapp::Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    if (process) TerminateProcess(process.get(), 1);
   }
 }
 

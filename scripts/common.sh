@@ -10,14 +10,14 @@ export WINEPREFIX=$BUILD_DIR/wine WINEARCH=win64 WINELOADER=$WINE WINEDEBUG=${WI
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Debian packages the build, the tests and the programs need. SQLite's source package is fetched
-# and made into its amalgamation with tcl and dpkg-dev; chromium and firefox-esr make the browser
+# and made into its amalgamation with tcl and dpkg-dev; LevelDB's is patched with patch; chromium and firefox-esr make the browser
 # profiles the tests clean; util-linux's taskset pins the benchmarks to one processor, and procps's
 # pgrep finds the wineservers to pin (procps is not in a minimal Debian).
 # No i386 architecture and no 32-bit Wine: only the 64-bit set runs here; the 32-bit one is cross-built.
 PACKAGES=(mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
           libwine-dev fonts-wine xvfb xauth cmake make g++ googletest imagemagick python3 x11-utils mount
           openssl ca-certificates nsis util-linux procps
-          tcl dpkg-dev xz-utils debian-archive-keyring chromium firefox-esr)
+          tcl dpkg-dev patch xz-utils debian-archive-keyring chromium firefox-esr)
 
 install_packages() { install_these "${PACKAGES[@]}"; }
 
