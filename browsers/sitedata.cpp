@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -423,6 +426,16 @@ void EraseFunction(sqlite3_context* context, int, sqlite3_value** values) {
   sqlite3_result_int(context, erase);
 }
 
+// Runs `statements` and commits them, with qr_erase(name) telling whether the owner of a stored
+// name goes.
+void Erase(Pass& pass, Database& db, SiteOwner (*owner)(std::string_view), std::initializer_list<const char*> statements) {
+  std::pair<const Choices*, SiteOwner (*)(std::string_view)> context{&pass.choices, owner};
+  bool ok = sqlite3_create_function(db.Handle(), "qr_erase", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &context,
+                                    EraseFunction, nullptr, nullptr) == SQLITE_OK;
+  for (const char* sql : statements) ok = ok && db.Exec(sql);
+  if (!ok || !db.Commit()) pass.Fail(BrowserFailed);
+}
+
 // Runs `statements` on a database in one transaction, with qr_erase(name) telling whether the
 // owner of a stored name goes. The check only opens (locked and checked) and looks for `needs`;
 // a database without them is of a layout the module does not know, unless it is `optional`.
@@ -439,12 +452,7 @@ void SqliteStore(Pass& pass, const std::wstring& file, const char* needs, SiteOw
     if (!optional) pass.Fail(BrowserFailed);
     return;
   }
-  if (!pass.clear) return;
-  std::pair<const Choices*, SiteOwner (*)(std::string_view)> context{&pass.choices, owner};
-  bool ok = sqlite3_create_function(db.Handle(), "qr_erase", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &context,
-                                    EraseFunction, nullptr, nullptr) == SQLITE_OK;
-  for (const char* sql : statements) ok = ok && db.Exec(sql);
-  if (!ok || !db.Commit()) pass.Fail(BrowserFailed);
+  if (pass.clear) Erase(pass, db, owner, statements);
 }
 
 // Storage buckets: the quota database maps each bucket's folder under WebStorage to its origin.
@@ -486,6 +494,180 @@ void Buckets(Pass& pass, const std::wstring& webStorage) {
   for (const std::string& id : ids) list += (list.empty() ? "" : ",") + id;
   std::string sql = "DELETE FROM buckets WHERE id IN (" + list + ")";
   SqliteStore(pass, quota, "buckets.id", OwnerOfOrigin, {sql.c_str()});
+}
+
+// The first `size` bytes of a file (fewer when it is shorter); empty when it cannot be read.
+std::string ReadHead(const std::wstring& path, DWORD size) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string bytes(size, '\0');
+  DWORD read = 0;
+  if (!ReadFile(h, bytes.data(), size, &read, nullptr)) read = 0;
+  CloseHandle(h);
+  bytes.resize(read);
+  return bytes;
+}
+
+// A database's own version, from the `meta` table Chromium's databases carry.
+std::string MetaVersion(Database& db) {
+  std::vector<std::string> version;
+  if (!db.Has("meta.key meta.value") || !db.Column("SELECT value FROM meta WHERE key = 'version'", version) ||
+      version.size() != 1)
+    return {};
+  return version[0];
+}
+
+// Opens a SQLite store of site data for the check or the clearing: false (the outcome noted) when
+// it cannot be opened, or when its version is not `version` or it lacks the tables and columns
+// `needs` names.
+bool OpenStore(Pass& pass, Database& db, const std::wstring& file, const char* version, const char* needs) {
+  DbState state = db.Open(file, false);
+  if (state != DbState::Ready) return pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
+  if (MetaVersion(db) != version || !db.Has(needs)) return pass.Fail(BrowserFailed);
+  return true;
+}
+
+// Whether each value of a column goes; false when one names no owner the module knows.
+bool Owners(Database& db, const char* sql, const Choices& choices, SiteOwner (*owner)(std::string_view),
+            std::vector<std::string>* erased = nullptr) {
+  std::vector<std::string> names;
+  if (!db.Column(sql, names)) return false;
+  for (const std::string& name : names) {
+    SiteOwner o = owner(name);
+    if (o.owner == Owner::Unknown) return false;
+    if (erased && Erased(choices, o)) erased->push_back(name);
+  }
+  return true;
+}
+
+// The Shared Storage API's database (version 6): values and their origins' totals by origin, the
+// spent budget by site. The rows of every origin and site not kept go, in one transaction.
+void SharedStorage(Pass& pass, const std::wstring& file) {
+  if (!IsFile(file)) return;
+  Database db;
+  if (!OpenStore(pass, db, file, "6",
+                 "values_mapping.context_origin per_origin_mapping.context_origin budget_mapping.context_site"))
+    return;
+  for (const char* sql : {"SELECT DISTINCT ifnull(context_origin, '') FROM values_mapping",
+                          "SELECT ifnull(context_origin, '') FROM per_origin_mapping",
+                          "SELECT DISTINCT ifnull(context_site, '') FROM budget_mapping"})
+    if (!Owners(db, sql, pass.choices, OwnerOfOrigin)) return void(pass.Fail(BrowserFailed));
+  if (pass.clear)
+    Erase(pass, db, OwnerOfOrigin,
+          {"DELETE FROM values_mapping WHERE qr_erase(context_origin)",
+           "DELETE FROM per_origin_mapping WHERE qr_erase(context_origin)",
+           "DELETE FROM budget_mapping WHERE qr_erase(context_site)"});
+}
+
+// Compression dictionaries: `db` (version 4) holds one row a dictionary, with the frame that
+// fetched it, its top-level site and the host that served it; the dictionary's bytes are an entry
+// of the simple disk cache beside it, keyed by the row's token (the two halves in upper-case hex).
+// A dictionary is its serving host's data, as a cookie is its host's, unless an extension's page
+// or the browser's own fetched it.
+constexpr uint64_t SimpleCacheMagic = 0xfcfb6d1ba7725c30ull;
+constexpr uint32_t SimpleEntryVersion = 5;
+constexpr DWORD SimpleEntryHead = 24;  // magic, version, key length, key hash, padding; then the key
+
+struct DictionaryPlan {
+  std::vector<std::string> rows;      // primary keys
+  std::vector<std::wstring> files;    // the cache's files of those dictionaries
+};
+
+// Finds what goes; false (the outcome noted) when something is of no form the module knows.
+bool FindDictionaries(Pass& pass, Database& db, const std::wstring& cache, DictionaryPlan& plan) {
+  std::vector<std::string> rows;
+  if (!db.Column("SELECT primary_key || char(9) || ifnull(frame_origin, '') || char(9) || ifnull(top_frame_site, '') ||"
+                 " char(9) || ifnull(host, '') || char(9) || printf('%016X%016X', token_high, token_low)"
+                 " FROM dictionaries",
+                 rows))
+    return pass.Fail(BrowserFailed);
+  std::set<std::string> tokens;
+  for (const std::string& row : rows) {
+    std::string_view rest = row, field[5];
+    for (int i = 0; i < 5; ++i) {
+      size_t tab = i < 4 ? rest.find('\t') : rest.size();
+      if (tab == std::string_view::npos) return pass.Fail(BrowserFailed);
+      field[i] = rest.substr(0, tab);
+      rest.remove_prefix(std::min(rest.size(), tab + 1));
+    }
+    SiteOwner frame = OwnerOfOrigin(field[1]), top = OwnerOfOrigin(field[2]), host = OwnerOfOrigin(field[3]);
+    if (frame.owner == Owner::Unknown || top.owner == Owner::Unknown || host.owner == Owner::Unknown)
+      return pass.Fail(BrowserFailed);
+    if (frame.owner != Owner::Web || top.owner != Owner::Web || !Erased(pass.choices, host)) continue;
+    plan.rows.emplace_back(field[0]);
+    tokens.emplace(field[4]);
+  }
+  if (tokens.empty()) return true;
+  // Each entry's first file names its key; its other files share the name's hash part.
+  for (const Entry& e : Entries(cache)) {
+    const std::wstring& n = e.name;
+    if (e.folder || n.size() != 18 || n.compare(16, 2, L"_0") != 0 ||
+        n.find_first_not_of(L"0123456789abcdef") < 16)
+      continue;
+    std::string head = ReadHead(cache + L"\\" + n, SimpleEntryHead + 64);
+    uint64_t magic = 0;
+    uint32_t version = 0, keyLength = 0;
+    if (head.size() >= SimpleEntryHead) {
+      memcpy(&magic, head.data(), 8);
+      memcpy(&version, head.data() + 8, 4);
+      memcpy(&keyLength, head.data() + 12, 4);
+    }
+    if (magic != SimpleCacheMagic || version != SimpleEntryVersion) return pass.Fail(BrowserFailed);
+    if (keyLength > head.size() - SimpleEntryHead || !tokens.count(head.substr(SimpleEntryHead, keyLength))) continue;
+    for (const wchar_t* stream : {L"_0", L"_1", L"_s"})
+      if (std::wstring file = cache + L"\\" + n.substr(0, 16) + stream; IsFile(file)) plan.files.push_back(file);
+  }
+  return true;
+}
+
+void SharedDictionaries(Pass& pass, const std::wstring& folder) {
+  std::wstring file = folder + L"\\db";
+  if (!IsFile(file)) return;
+  Database db;
+  if (!OpenStore(pass, db, file, "4",
+                 "dictionaries.primary_key dictionaries.frame_origin dictionaries.top_frame_site dictionaries.host "
+                 "dictionaries.token_high dictionaries.token_low dictionaries.size"))
+    return;
+  DictionaryPlan plan;
+  if (!FindDictionaries(pass, db, folder + L"\\cache", plan) || !pass.clear || plan.rows.empty()) return;
+  // The bytes first: a row whose entry is gone is a dictionary the browser drops when it looks for it.
+  for (const std::wstring& gone : plan.files)
+    if (!DeleteFileW(gone.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) pass.Fail(BrowserFailed);
+  std::string list;
+  for (const std::string& id : plan.rows) list += (list.empty() ? "" : ",") + id;
+  std::string remove = "DELETE FROM dictionaries WHERE primary_key IN (" + list + ")";
+  bool ok = db.Exec(remove.c_str()) &&
+            db.Exec("UPDATE meta SET value = (SELECT ifnull(sum(size), 0) FROM dictionaries) WHERE key = 'total_dict_size'");
+  if (!ok || !db.Commit()) pass.Fail(BrowserFailed);
+}
+
+// WebSQL, which Chromium no longer makes: `Databases.db` (version 2) lists each database under
+// its origin's name ("https_host_0"), the files of which lie in a folder of that name.
+SiteOwner OwnerOfStorageName(std::string_view name) {
+  return OwnerOfIndexedDbFolder(std::string(name) + ".indexeddb.leveldb");
+}
+
+void WebSql(Pass& pass, const std::wstring& folder) {
+  std::wstring file = folder + L"\\Databases.db";
+  std::vector<std::string> rows;
+  Database db;
+  if (IsFile(file)) {
+    if (!OpenStore(pass, db, file, "2", "Databases.origin")) return;
+    if (!Owners(db, "SELECT DISTINCT ifnull(origin, '') FROM Databases", pass.choices, OwnerOfStorageName, &rows))
+      return void(pass.Fail(BrowserFailed));
+  }
+  std::vector<std::wstring> folders;
+  for (const Entry& e : Entries(folder)) {
+    if (!e.folder) continue;
+    SiteOwner o = OwnerOfStorageName(Utf8(e.name));
+    if (o.owner == Owner::Unknown) return void(pass.Fail(BrowserFailed));
+    if (Erased(pass.choices, o)) folders.push_back(folder + L"\\" + e.name);
+  }
+  if (!pass.clear) return;
+  for (const std::wstring& gone : folders)
+    if (!RemoveFolder(gone)) pass.Fail(BrowserFailed);
+  if (!rows.empty()) Erase(pass, db, OwnerOfStorageName, {"DELETE FROM Databases WHERE qr_erase(origin)"});
 }
 
 // Firefox's service-worker registrations: a version line, then one block a registration, its
@@ -546,6 +728,9 @@ void Chromium(Pass& pass, const Profile& profile) {
                [&] { return std::make_unique<FileSystemPlan>(c, d + L"\\File System"); });
   OriginFolders(pass, d + L"\\IndexedDB", OwnerOfIndexedDbFolder);
   Buckets(pass, d + L"\\WebStorage");
+  SharedStorage(pass, d + L"\\SharedStorage");
+  SharedDictionaries(pass, d + L"\\Shared Dictionary");
+  WebSql(pass, d + L"\\databases");
 }
 
 void Firefox(Pass& pass, const Profile& profile) {

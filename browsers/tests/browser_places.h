@@ -110,9 +110,9 @@ inline std::string One(const std::string& file, const std::string& sql) {
   return rows.size() == 1 ? rows[0] : "(" + std::to_string(rows.size()) + " rows)";
 }
 
-inline bool Exec(const std::string& file, const char* sql) {
+inline bool Exec(const std::string& file, const char* sql, bool create = false) {
   sqlite3* db = nullptr;
-  bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+  bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0), nullptr) == SQLITE_OK &&
             sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
   sqlite3_close(db);
   return ok;

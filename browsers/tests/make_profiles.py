@@ -13,7 +13,7 @@ with its SQLite, once the browser has closed it: driving Chromium's menus headle
 Site data goes into profiles of their own (OUT/chromium-*/Site Data, OUT/firefox-esr-*/site-data),
 so the counts the other tests expect stay: each browser visits /site on 127.0.0.1 and localhost,
 which stores a value of its host in Local Storage, Session Storage, IndexedDB, a private file and a
-service worker's Cache Storage. `--check-site-data CLEANED` opens cleaned copies in the browsers
+service worker's Cache Storage, and fetches a compression dictionary (Chromium keeps it). `--check-site-data CLEANED` opens cleaned copies in the browsers
 again and checks what they read back through /site-read.
 """
 import http.server, json, os, shutil, socket, sqlite3, subprocess, sys, threading, time
@@ -51,7 +51,8 @@ class Pages(http.server.BaseHTTPRequestHandler):
 
 
 # Site data: a page that stores a value of its host in Local Storage, Session Storage, IndexedDB
-# and a service worker's Cache Storage, and one that reads them back. Each ends by fetching /done
+# and a service worker's Cache Storage and fetches a compression dictionary, and one that reads them
+# back (a browser holding the dictionary names it when it fetches /qr-dict-use). Each ends by fetching /done
 # (with what it read); the page's image /hold is answered only then, so that the page's load, which
 # a headless browser waits for, ends after its script.
 SITE_HOSTS = ("127.0.0.1", "localhost")
@@ -81,13 +82,15 @@ async function write() {
   await idb('readwrite', 'IDBVAL-' + h);
   await navigator.serviceWorker.register('/sw.js');
   await (await caches.open('qr')).put('/cached', new Response('CACHEVAL-' + h));
+  await (await fetch('/dict')).text();
   return 'written';
 }
 async function read() {
   const cached = await (await caches.open('qr')).match('/cached');
   return JSON.stringify({host: h, local: localStorage.getItem('qr'), indexeddb: await idb('readonly'),
                          cache: cached ? await cached.text() : null, files: await opfs(),
-                         workers: (await navigator.serviceWorker.getRegistrations()).length});
+                         workers: (await navigator.serviceWorker.getRegistrations()).length,
+                         dictionary: await (await fetch('/qr-dict-use')).text()});
 }
 (location.pathname == '/site-read' ? read() : write())
   .then(r => fetch('/done?' + encodeURIComponent(r)), e => fetch('/done?' + encodeURIComponent('error ' + e)));
@@ -100,6 +103,10 @@ def site_data_page(handler, path):
         body, kind = ("<html><body>%s</body></html>" % SITE_SCRIPT).encode(), "text/html"
     elif path == "/sw.js":
         body, kind = b"self.addEventListener('fetch', e => {});", "text/javascript"
+    elif path == "/dict":
+        body, kind = ("DICTVAL-%s " % handler.headers.get("Host", "").split(":")[0]).encode() * 8, "text/plain"
+    elif path == "/qr-dict-use":
+        body, kind = (b"yes" if handler.headers.get("Available-Dictionary") else b"no"), "text/plain"
     elif path == "/done":
         from urllib.parse import unquote
         site_done["reports"].append(unquote(handler.path.split("?", 1)[1] if "?" in handler.path else ""))
@@ -113,7 +120,12 @@ def site_data_page(handler, path):
         return False
     handler.send_response(200)
     handler.send_header("Content-Type", kind)
-    handler.send_header("Cache-Control", "no-store")
+    if path == "/dict":
+        # A dictionary is kept for as long as it stays fresh.
+        handler.send_header("Use-As-Dictionary", 'match="/qr-dict-use*"')
+        handler.send_header("Cache-Control", "max-age=8640000")
+    else:
+        handler.send_header("Cache-Control", "no-store")
     handler.send_header("Content-Length", str(len(body)))
     handler.end_headers()
     handler.wfile.write(body)
@@ -143,6 +155,10 @@ def firefox_visit(profile, urls):
 def make_chromium_site_data(out):
     """A profile of its own ("Site Data/Default"), so the other tests' counts stay as they are."""
     chromium_visit(os.path.join(out, "Site Data"), site_pages("site"))
+    with sqlite3.connect(os.path.join(out, "Site Data", "Default", "Shared Dictionary", "db")) as db:
+        hosts = sorted(row[0] for row in db.execute("SELECT host FROM dictionaries"))
+    if hosts != sorted("http://%s:%d" % (host, PORT) for host in SITE_HOSTS):
+        raise RuntimeError("chromium: dictionaries not kept: %s" % hosts)
 
 
 def make_firefox_site_data(out):
@@ -178,6 +194,8 @@ def check_site_data(cleaned):
                     "cache": "CACHEVAL-" + host if kept else None, "files": "FSVAL-" + host if kept else None,
                     "workers": 1 if kept else 0}
             got = seen.get(host)
+            # Firefox keeps its dictionaries in the HTTP cache, which is not site data.
+            want["dictionary"] = ("yes" if kept else "no") if browser == "chromium" else got and got.get("dictionary")
             print("%s %s: %s" % (browser, host, "as expected" if got == want else "read %s, expected %s" % (got, want)))
             failed |= got != want
     return failed
@@ -389,14 +407,15 @@ def main():
         print("made %s" % folder)
     for command, make in (("chromium", make_chromium_site_data), ("firefox-esr", make_firefox_site_data)):
         folder = os.path.join(out, "%s-%s" % (command, version(command)))
-        if os.path.exists(os.path.join(folder, "site data 2 complete")):
+        if os.path.exists(os.path.join(folder, "site data 3 complete")):
             continue
+        shutil.rmtree(os.path.join(folder, "Site Data" if command == "chromium" else "site-data"), ignore_errors=True)
         site_done["reports"].clear()
         make(folder)
         if site_done["reports"] != ["written"] * len(SITE_HOSTS):
             raise RuntimeError("%s: site data not written: %s" % (command, site_done["reports"]))
         drop_unix_locks(folder)
-        open(os.path.join(folder, "site data 2 complete"), "w").close()
+        open(os.path.join(folder, "site data 3 complete"), "w").close()
         print("made site data in %s" % folder)
     server.shutdown()
     # The test finds the current ones here.

@@ -28,6 +28,9 @@ const std::string LocalStorage = Profile + "\\Local Storage\\leveldb";
 const std::string SessionStorage = Profile + "\\Session Storage";
 const std::string Workers = Profile + "\\Service Worker\\Database";
 const std::string IndexedDb = Profile + "\\IndexedDB";
+const std::string SharedStorage = Profile + "\\SharedStorage";
+const std::string Dictionaries = Profile + "\\Shared Dictionary";
+const std::string WebSql = Profile + "\\databases";
 const std::string ExtensionIdb = IndexedDb + "\\chrome-extension_qrextension_0.indexeddb.leveldb";
 const std::string FirefoxStorage = Firefox + "\\storage\\default";
 const std::string FirefoxExtension = FirefoxStorage + "\\moz-extension+++0b1c2d3e^userContextId=4294967295";
@@ -96,6 +99,38 @@ void LaySiteData() {
   WriteWholeFile(ExtensionIdb + "\\000003.log", "EXTVAL");
   MakeFolders(FirefoxExtension + "\\idb");
   WriteWholeFile(FirefoxExtension + "\\idb\\1.sqlite", "EXTVAL");
+  // Stores the browser makes only for enrolled sites (Shared Storage) or no longer makes (WebSQL), in
+  // the browser's own layout; the extension's rows stay with the kept host's.
+  ASSERT_TRUE(Exec(SharedStorage,
+                   "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+                   "INSERT INTO meta VALUES ('version', '6'), ('last_compatible_version', '6');"
+                   "CREATE TABLE values_mapping(context_origin TEXT NOT NULL, key BLOB NOT NULL, value BLOB NOT NULL,"
+                   " last_used_time INTEGER NOT NULL, PRIMARY KEY(context_origin, key)) WITHOUT ROWID;"
+                   "CREATE TABLE per_origin_mapping(context_origin TEXT NOT NULL PRIMARY KEY, creation_time INTEGER NOT NULL,"
+                   " num_bytes INTEGER NOT NULL) WITHOUT ROWID;"
+                   "CREATE TABLE budget_mapping(id INTEGER NOT NULL PRIMARY KEY, context_site TEXT NOT NULL,"
+                   " time_stamp INTEGER NOT NULL, bits_debit REAL NOT NULL);"
+                   "INSERT INTO values_mapping VALUES ('http://127.0.0.1:47122', 'qr', CAST('SHVAL-127.0.0.1' AS BLOB), 1),"
+                   " ('http://localhost:47122', 'qr', CAST('SHVAL-localhost' AS BLOB), 1),"
+                   " ('chrome-extension://qrextension', 'qr', CAST('EXTVAL' AS BLOB), 1);"
+                   "INSERT INTO per_origin_mapping VALUES ('http://127.0.0.1:47122', 1, 30), ('http://localhost:47122', 1, 30),"
+                   " ('chrome-extension://qrextension', 1, 12);"
+                   "INSERT INTO budget_mapping VALUES (1, 'http://127.0.0.1', 1, 1.5), (2, 'http://localhost', 1, 1.5);",
+                   true));
+  MakeFolders(WebSql);
+  ASSERT_TRUE(Exec(WebSql + "\\Databases.db",
+                   "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+                   "INSERT INTO meta VALUES ('version', '2'), ('last_compatible_version', '1');"
+                   "CREATE TABLE Databases (id INTEGER PRIMARY KEY AUTOINCREMENT, origin TEXT NOT NULL, name TEXT NOT NULL,"
+                   " description TEXT NOT NULL, estimated_size INTEGER NOT NULL);"
+                   "INSERT INTO Databases (origin, name, description, estimated_size) VALUES"
+                   " ('http_127.0.0.1_47122', 'qr', '', 1), ('http_localhost_47122', 'qr', '', 1),"
+                   " ('chrome-extension_qrextension_0', 'qr', '', 1);",
+                   true));
+  for (const char* origin : {"http_127.0.0.1_47122", "http_localhost_47122", "chrome-extension_qrextension_0"}) {
+    MakeFolders(WebSql + "\\" + origin);
+    WriteWholeFile(WebSql + "\\" + origin + "\\1", "WSQLVAL-"s + origin);
+  }
   for (const char* file : {"\\webappsstore.sqlite", "\\storage\\ls-archive.sqlite"})
     ASSERT_TRUE(Exec(Firefox + file, "INSERT INTO webappsstore2 VALUES ('', '1.0.0.721.:http:47122', '', 'qr', 'WSVAL-127.0.0.1'),"
                                      " ('', 'tsohlacol.:http:47122', '', 'qr', 'WSVAL-localhost')"));
@@ -155,6 +190,22 @@ TEST_F(SiteDataTest, TheCookiesChoiceKeepsTheKeptSitesDataAndErasesEveryOtherSit
   for (const std::string& folder : {LocalStorage, SessionStorage, Profile + "\\File System\\Origins"})
     EXPECT_EQ(FilesHolding(folder, Erased), std::vector<std::string>{}) << folder;
 
+  // The SQLite stores of site data: the kept host's rows and the extension's, no erased byte left.
+  const std::string extensionOrigin = "chrome-extension://qrextension", kept = "http://localhost:47122";
+  EXPECT_EQ(Rows(SharedStorage, "SELECT context_origin FROM values_mapping ORDER BY 1"),
+            (std::vector<std::string>{extensionOrigin, kept}));
+  EXPECT_EQ(Rows(SharedStorage, "SELECT context_origin FROM per_origin_mapping ORDER BY 1"),
+            (std::vector<std::string>{extensionOrigin, kept}));
+  EXPECT_EQ(Rows(SharedStorage, "SELECT context_site FROM budget_mapping"), std::vector<std::string>{"http://localhost"});
+  EXPECT_EQ(Rows(Dictionaries + "\\db", "SELECT host FROM dictionaries"), std::vector<std::string>{kept});
+  EXPECT_EQ(One(Dictionaries + "\\db", "SELECT value = (SELECT sum(size) FROM dictionaries) FROM meta WHERE key = 'total_dict_size'"), "1");
+  EXPECT_EQ(Rows(WebSql + "\\Databases.db", "SELECT origin FROM Databases ORDER BY 1"),
+            (std::vector<std::string>{"chrome-extension_qrextension_0", "http_localhost_47122"}));
+  EXPECT_EQ(Names(WebSql), (std::set<std::string>{"Databases.db", "chrome-extension_qrextension_0", "http_localhost_47122"}));
+  EXPECT_EQ(ReadWholeFile(SharedStorage).find("SHVAL-" + Erased), std::string::npos);
+  for (const std::string& folder : {Dictionaries, WebSql})
+    EXPECT_EQ(FilesHolding(folder, Erased), std::vector<std::string>{}) << folder;
+
   EXPECT_EQ(Names(FirefoxStorage), (std::set<std::string>{"http+++localhost+47122",
                                                           "moz-extension+++0b1c2d3e^userContextId=4294967295"}));
   EXPECT_EQ(Take(FirefoxExtension), firefoxExtension);
@@ -195,6 +246,20 @@ TEST_F(SiteDataTest, ADamagedUnknownOrHeldStoreLeavesItsBrowserWhole) {
     const char* line;
     bool chromiumLeft;
   } cases[] = {
+      {"Shared Storage of an unknown version", [] { Exec(SharedStorage, "UPDATE meta SET value = '7' WHERE key = 'version'"); return nullptr; },
+       "Not cleared completely: Chromium", true},
+      {"a dictionary's cache entry of an unknown format",
+       [] {
+         for (const std::string& name : Names(Dictionaries + "\\cache"))
+           if (name.size() == 18 && name.substr(16) == "_0") {
+             std::string entry = ReadWholeFile(Dictionaries + "\\cache\\" + name);
+             WriteWholeFile(Dictionaries + "\\cache\\" + name, entry.replace(8, 1, "\x06"));
+           }
+         return nullptr;
+       },
+       "Not cleared completely: Chromium", true},
+      {"a WebSQL folder of no known name", [] { MakeFolders(WebSql + "\\qr"); return nullptr; },
+       "Not cleared completely: Chromium", true},
       {"Local Storage damaged", [] { Damage(LocalStorage); return nullptr; }, "Not cleared, data damaged: Chromium", true},
       // Read after two sound stores were opened: opening them changed none of their files.
       {"service-worker database damaged", [] { Damage(Workers); return nullptr; }, "Not cleared, data damaged: Chromium",
