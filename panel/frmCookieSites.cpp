@@ -6,13 +6,22 @@
 
 using namespace winapp;
 
+namespace {
+
+// Posted by the reading thread to the window when the sites are read.
+constexpr UINT SitesReadMessage = WM_APP + 30;
+
+}  // namespace
+
 // The reading runs on a thread of its own: walking a large URL cache takes a while (the platform
 // answers entry by entry), and the window stays responsive meanwhile. The window and the thread
 // share the record; whichever lets go of it last frees it, so a window closed before the reading
-// ends leaves the thread nothing to write to but the record.
+// ends leaves the thread nothing to write to but the record (its message then finds no window, or
+// a window that is reading no more).
 struct frmCookieSites::Reading {
   std::string folder;
   std::string listText;
+  HWND window;
   CookieSites found;
   LONG done = 0;
   LONG holders = 2;
@@ -24,6 +33,7 @@ struct frmCookieSites::Reading {
     auto* r = static_cast<Reading*>(p);
     r->found = ReadCookieSites(r->folder, r->listText);
     InterlockedExchange(&r->done, 1);
+    PostMessageA(r->window, SitesReadMessage, 0, 0);
     LetGo(r);
     return 0;
   }
@@ -40,21 +50,25 @@ void frmCookieSites::Form_Load() {
   listed_ = false;
   sites_.clear();
   lblStatus.SetText("Reading the cookies...");
-  reading_ = new Reading{panel_.folder, listText_.Text(), {}};
+  reading_ = new Reading{panel_.folder, listText_.Text(), hwnd(), {}};
   HANDLE thread = CreateThread(nullptr, 0, Reading::Run, reading_, 0, nullptr);
   if (thread) {
     CloseHandle(thread);
-    Timer1.SetTimerEnabled(true);
     return;
   }
   // No thread to be had: the reading is done here, and the window shows once it is over.
   Reading::Run(reading_);
-  Timer1_Timer();
+  Sites_Read();
 }
 
-void frmCookieSites::Timer1_Timer() {
+bool frmCookieSites::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg != SitesReadMessage) return PanelForm::OnMessage(msg, wp, lp, result);
+  Sites_Read();
+  return true;
+}
+
+void frmCookieSites::Sites_Read() {
   if (!reading_ || !InterlockedCompareExchange(&reading_->done, 0, 0)) return;
-  Timer1.SetTimerEnabled(false);
   CookieSites found = std::move(reading_->found);
   StopReading();
   ShowSites(std::move(found));
@@ -83,7 +97,6 @@ void frmCookieSites::ShowSites(CookieSites found) {
 }
 
 void frmCookieSites::StopReading() {
-  Timer1.SetTimerEnabled(false);
   if (reading_) Reading::LetGo(reading_);
   reading_ = nullptr;
 }

@@ -20,6 +20,7 @@ class frmCookieSites : public PanelForm {
  protected:
   void Form_Load() override;
   void Form_Unload() override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   using Label = winapp::Label;
@@ -31,7 +32,6 @@ class frmCookieSites : public PanelForm {
   Label lblStatus{this, "lblStatus", {240, 3780, 5640, 615}, ""};
   CmdButton Command1{this, "Command1", {3345, 4500, 1215, 375}, "&OK", [this] { Command1_Click(); }};
   CmdButton Command2{this, "Command2", {4665, 4500, 1215, 375}, "&Cancel", [this] { Command2_Click(); }};
-  winapp::Timer Timer1{this, "Timer1", 100, false, [this] { Timer1_Timer(); }};
 
   struct Reading;
   Panel& panel_;
@@ -42,7 +42,7 @@ class frmCookieSites : public PanelForm {
 
   void Command1_Click();
   void Command2_Click();
-  void Timer1_Timer();
+  void Sites_Read();
   void ShowSites(CookieSites found);
   void StopReading();
 };
