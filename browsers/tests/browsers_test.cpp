@@ -537,16 +537,25 @@ TEST_F(BrowsersTest, CookieSitesAreCountedAndTheProfilesLeftAsTheyWere) {
   ASSERT_TRUE(testcache::SeedCookie("Cookie:qr@www.localhost/"));
   LayChromium();
   LayFirefox();
-  Snapshot chromium = Take(Chromium), firefox = Take(Firefox);
   std::map<std::string, long> expected = Counted({{crDefault, crSql}, {crProfile1, crSql}, {fxCookies, fxSql}});
   ASSERT_EQ(expected.size(), 2u) << "the made profiles' two hosts";
+  // Taken after the test's own reading, which may leave a side file of its own.
+  Snapshot chromium = Take(Chromium), firefox = Take(Firefox);
+  auto Changed = [](const Snapshot& before, const Snapshot& after) {
+    std::string names;
+    for (const auto& [name, bytes] : after)
+      if (!before.count(name) || before.at(name) != bytes) names += name + " ";
+    for (const auto& [name, bytes] : before)
+      if (!after.count(name)) names += name + " (gone) ";
+    return names;
+  };
   Listed l = List("bank, LocalHost,");
   EXPECT_EQ(l.sites, (std::map<std::string, std::string>{{"127.0.0.1", std::to_string(expected["127.0.0.1"])},
                                                           {"localhost", std::to_string(expected["localhost"] + 1) + " kept"}}));
   EXPECT_EQ(l.run.Outcome[BrowserChromium], BrowserCleared);
   EXPECT_EQ(l.run.Outcome[BrowserFirefox], BrowserCleared);
   EXPECT_EQ(l.run.Outcome[BrowserChrome], BrowserNotFound);
-  EXPECT_TRUE(Take(Chromium) == chromium && Take(Firefox) == firefox);
+  EXPECT_EQ(Changed(chromium, Take(Chromium)) + Changed(firefox, Take(Firefox)), "");
 
   // Firefox held as a running Firefox holds it; a damaged profile of Chromium's.
   std::string bytes = ReadWholeFile(crProfile1);
@@ -555,13 +564,13 @@ TEST_F(BrowsersTest, CookieSitesAreCountedAndTheProfilesLeftAsTheyWere) {
   {
     HeldDatabase held(fxCookies);
     ASSERT_TRUE(held.held());
+    expected = Counted({{crDefault, crSql}});
     chromium = Take(Chromium);
     l = List("");
     EXPECT_EQ(l.run.Outcome[BrowserFirefox], BrowserRunning);
     EXPECT_EQ(l.run.Outcome[BrowserChromium], BrowserDamaged);
-    expected = Counted({{crDefault, crSql}});
     EXPECT_EQ(l.sites["127.0.0.1"], std::to_string(expected["127.0.0.1"])) << "the sound profile is still read";
-    EXPECT_TRUE(Take(Chromium) == chromium);
+    EXPECT_EQ(Changed(chromium, Take(Chromium)), "");
   }
   testcache::EmptyCache();
 }
