@@ -557,6 +557,19 @@ TEST_F(BrowsersTest, CookieSitesAreCountedAndTheProfilesLeftAsTheyWere) {
   EXPECT_EQ(l.run.Outcome[BrowserChrome], BrowserNotFound);
   EXPECT_EQ(Changed(chromium, Take(Chromium)) + Changed(firefox, Take(Firefox)), "");
 
+  // Open in a browser that does not lock others out (a read under way on a connection of its
+  // own): read all the same.
+  {
+    sqlite3* open = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(fxCookies.c_str(), &open, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_stmt* read = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(open, "SELECT host FROM moz_cookies", -1, &read, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
+    EXPECT_EQ(List("").run.Outcome[BrowserFirefox], BrowserCleared);
+    sqlite3_finalize(read);
+    sqlite3_close(open);
+  }
+
   // Firefox held as a running Firefox holds it; a damaged profile of Chromium's.
   std::string bytes = ReadWholeFile(crProfile1);
   for (size_t at = 4096; at < bytes.size(); at += 7) bytes[at] = static_cast<char>(at * 31);
