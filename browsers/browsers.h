@@ -92,6 +92,22 @@ typedef int (*CloseBrowsersProc)(struct BrowserRun* run, unsigned waitMillisecon
 typedef int (*AskToCloseBrowsersProc)(const char* settingsFile, void* owner, unsigned waitMilliseconds);
 #define ASK_TO_CLOSE_BROWSERS_EXPORT "AskToCloseBrowsers"
 
+// One site that has cookies now: its name (lower case, leading dots and "www." dropped), how many
+// cookies it has, and whether the keep-list keeps every one of them (1) or not (0).
+typedef void (*CookieSiteFound)(void* context, const char* site, unsigned long cookies, int kept);
+// The sites that have cookies now, for the keep-list's picker, each once and sorted by name: the
+// platform's cookies (the URL cache's cookie entries, as a clearing run's cookie step takes them)
+// and, with `Browsers` = 1 in `settingsFile`, every profile of every browser found, each cookie
+// database only read and left byte for byte as it was. `listText` is the exclusion list's text
+// as an editor holds it: a site counts as kept when a run, with that text saved, would keep all
+// its cookies. The run's Outcome gets, per browser: BrowserNotFound (no cookie database),
+// BrowserCleared (read whole), BrowserRunning (held by the running browser: not read),
+// BrowserDamaged (unreadable, or of a layout not known), BrowserRefused (its data folder leads
+// elsewhere). Returns 0 when it ran.
+typedef int (*ListCookieSitesProc)(const char* settingsFile, const char* listText, struct BrowserRun* run,
+                                   CookieSiteFound found, void* context);
+#define LIST_COOKIE_SITES_EXPORT "ListCookieSites"
+
 // The browser's name as the windows give it ("Chrome Beta"); null for a number it does not know.
 typedef const char* (*BrowserNameProc)(int id);
 #define BROWSER_NAME_EXPORT "BrowserName"

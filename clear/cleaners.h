@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "urlcache.h"
+
 // history: empties the browser's URL history through the platform's URL history object.
 // Returns the result of creating that object (0 when it was created and asked to clear).
 HRESULT ClearUrlHistory();
@@ -21,14 +23,11 @@ std::string DeleteRegistryKey(HKEY root, const char* path);
 // tmpInt: which cache entries each cache step takes.
 // The temporary-files step takes every name without "Cookie" in it (letter case counts).
 bool IsTemporaryFileEntry(std::string_view name);
-// The cookie step takes names that begin with "Cookie" (letter case counts).
-bool IsCookieEntry(std::string_view name);
-// Exclusion entries in upper case, ready for matching.
-std::vector<std::string> UpperCaseEntries(const std::vector<std::string>& entries);
-// True when any entry occurs in the name, letter case ignored (an empty entry occurs in every
-// name). `upperEntries` come from UpperCaseEntries.
-bool IsExcluded(std::string_view name, const std::vector<std::string>& upperEntries);
-std::string UpperCase(std::string_view text);
+// The cookie step's entries and the keep-list's rule (shared with the panel's list of sites).
+using winapp::IsCookieEntry;
+using winapp::IsExcluded;
+using winapp::UpperCase;
+using winapp::UpperCaseEntries;
 
 // otherBrowsers: the run's five choices applied to today's browsers through browsers.dll in the
 // program folder `folder`. Returns the line that names the browsers left alone (open, damaged or

@@ -2,13 +2,13 @@
 
 #include <wininet.h>
 
-#include <cstring>
 
 #include "cleaners.h"
 #include "frmError.h"
 #include "raii.h"
 #include "settings.h"
 #include "system.h"
+#include "urlcache.h"
 
 using namespace winapp;
 
@@ -147,40 +147,11 @@ std::string_view frmMain::AnsiStringAt(const char* address) {
   return {address, static_cast<size_t>(lstrlenA(address))};
 }
 
-// The cache walk works on the platform's own record; on 32-bit Windows it is the 80-byte record
-// the cache functions have always filled.
-#ifndef _WIN64
-static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry record");
-#endif
-
 void frmMain::FillCacheList() {
   CacheNames.Clear();
-  // One block per entry, sized exactly by a probe and freed before the next entry is fetched.
-  DWORD size = 0;
-  UrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, nullptr, &size));
-  if (find || GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < sizeof(INTERNET_CACHE_ENTRY_INFOA))
-    return;
-  LocalBlock block(LocalAlloc(LMEM_FIXED, size));
-  if (!block) return;
-  auto* record = static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.get());
-  record->dwStructSize = size;
-  find.reset(FindFirstUrlCacheEntryA(nullptr, record, &size));
-  if (!find) return;
-  for (;;) {
-    INTERNET_CACHE_ENTRY_INFOA entry;
-    std::memcpy(&entry, block.get(), sizeof entry);
+  WalkUrlCache([this](const INTERNET_CACHE_ENTRY_INFOA& entry) {
     if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) CacheNames.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
-    block.reset();
-    size = 0;
-    FindNextUrlCacheEntryA(find.get(), nullptr, &size);
-    if (size == 0) break;
-    if (size < sizeof(INTERNET_CACHE_ENTRY_INFOA)) break;
-    block.reset(LocalAlloc(LMEM_FIXED, size));
-    if (!block) break;
-    record = static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.get());
-    record->dwStructSize = size;
-    if (!FindNextUrlCacheEntryA(find.get(), record, &size)) break;
-  }
+  });
 }
 
 void frmMain::ClearTemporaryInterntFiles() {

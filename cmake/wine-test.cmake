@@ -47,3 +47,11 @@ function(add_foreign_folder_test name filter)
     ENVIRONMENT "WINEPREFIX=${WINE_PREFIX};QR_PROGRAM_DIR=${PROGRAM_DIR};QR_FRESH_DIR=${FRESH_DIR};QR_FOREIGN_FOLDER=1"
     TIMEOUT 900)
 endfunction()
+
+# lean_link(TARGET): the release link of a program drops the functions it never calls, which the
+# default x86_64 link keeps for their unwind tables' sake (cmake/lean-link.sh).
+function(lean_link target)
+  if(CMAKE_BUILD_TYPE STREQUAL "Release")
+    set_property(TARGET ${target} PROPERTY RULE_LAUNCH_LINK "bash ${CMAKE_SOURCE_DIR}/cmake/lean-link.sh")
+  endif()
+endfunction()

@@ -2,6 +2,9 @@
 // control and user database, its windows found from outside, clicked, typed into and read.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <set>
 
 #include "client.h"
@@ -695,6 +698,43 @@ TEST_F(Panel, ExclusionListRoundTrips) {
     Press(Ctl(settings, "Command2"));
     EXPECT_TRUE(p.WaitForEnd(seconds(10)));
   }
+}
+
+// The sites with cookies in the real program: a cookie's site listed, ticked from the keyboard,
+// and added to the editor's text by OK; the list is saved only by the editor's own OK.
+TEST_F(Panel, ATickedSiteWithCookiesJoinsTheList) {
+  ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\browsers.dll", dir.path()));
+  testcache::EmptyCache();
+  ASSERT_TRUE(testcache::SeedCookie("Cookie:qr@www.picked.example/"));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "exclude.ini", "bank\r\n"));
+  ASSERT_TRUE(testutil::WriteWholeFile(dir / "quietrail.ini", UserSettings));
+  e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
+  HWND settings = OpenSettings(p);
+  ASSERT_TRUE(settings);
+  Press(Ctl(settings, "CmdCookie"));
+  HWND editor = WaitFor(p, "frmCookieExclude");
+  ASSERT_TRUE(editor);
+  Press(Ctl(editor, "cmdSites"));
+  HWND sites = WaitFor(p, "frmCookieSites");
+  ASSERT_TRUE(sites);
+  EXPECT_EQ(testutil::TextOf(sites), "Sites with cookies");
+  HWND list = Ctl(sites, "lstSites");
+  EXPECT_TRUE(Until([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 1; }));
+  EXPECT_FALSE(Enabled(editor));
+  Key(list, VK_DOWN);
+  Key(list, VK_SPACE);
+  EXPECT_TRUE(Until([&] { return SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2); }));
+  Press(Ctl(sites, "Command1"));
+  EXPECT_TRUE(Gone(p, "frmCookieSites"));
+  EXPECT_TRUE(Until([&] { return Enabled(editor); }));
+  EXPECT_EQ(LongText(Ctl(editor, "txtExclude")), "bank,picked.example");
+  EXPECT_EQ(Read("exclude.ini"), "bank\r\n");
+  Press(Ctl(editor, "Command1"));
+  EXPECT_TRUE(Gone(p, "frmCookieExclude"));
+  EXPECT_EQ(Read("exclude.ini"), "bank\r\npicked.example\r\n");
+  Press(Ctl(settings, "Command2"));
+  EXPECT_TRUE(p.WaitForEnd(seconds(10)));
+  testcache::EmptyCache();
 }
 
 TEST_F(Panel, ExclusionCancelLeavesTheFileAsItWas) {

@@ -8,8 +8,7 @@ using namespace winapp;
 frmCookieExclude::frmCookieExclude(Panel& panel)
     : PanelForm({.name = "frmCookieExclude", .caption = "Exclude Cookie List", .client = {6120, 4680},
                  .defaultButton = "Command1", .cancelButton = "Command2"}),
-      panel_(panel) {
-}
+      Sites(panel, txtExclude), panel_(panel) {}
 
 void frmCookieExclude::Form_Load() {
   // A missing list (or one too damaged to read) opens as an empty one.
@@ -22,6 +21,8 @@ void frmCookieExclude::Command1_Click() {
 }
 
 void frmCookieExclude::Command2_Click() { CloseEditor(); }
+
+void frmCookieExclude::cmdSites_Click() { Sites.ShowFrom(*this); }
 
 void frmCookieExclude::CloseEditor() {
   // Opened from the settings dialog (ShowFrom): the unload hands it back.

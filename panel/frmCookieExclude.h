@@ -3,12 +3,16 @@
 #pragma once
 
 #include "controls.h"
+#include "frmCookieSites.h"
 
 struct Panel;
 
 class frmCookieExclude : public PanelForm {
  public:
   explicit frmCookieExclude(Panel& panel);
+
+  // "&Sites with cookies...": the sites to pick entries from.
+  frmCookieSites Sites;
 
  protected:
   void Form_Load() override;
@@ -24,6 +28,7 @@ class frmCookieExclude : public PanelForm {
                        "Tip: it is often better to enter only the distinctive part of a website's name, such as "
                        "amazon, than its full host name, such as www.amazon.com."};
   ListTextBox txtExclude{this, "txtExclude", {240, 2100, 5640, 1875}, {}};
+  CmdButton cmdSites{this, "cmdSites", {240, 4140, 1935, 375}, "&Sites with cookies...", [this] { cmdSites_Click(); }};
   CmdButton Command1{this, "Command1", {3345, 4140, 1215, 375}, "&OK", [this] { Command1_Click(); }};
   CmdButton Command2{this, "Command2", {4665, 4140, 1215, 375}, "&Cancel", [this] { Command2_Click(); }};
 
@@ -31,5 +36,6 @@ class frmCookieExclude : public PanelForm {
 
   void Command1_Click();
   void Command2_Click();
+  void cmdSites_Click();
   void CloseEditor();
 };

@@ -59,9 +59,16 @@ void PropertyBag::WriteProperty(const std::string& name, const Value& value, con
 // ---------------------------------------------------------------------------------------------
 // The control
 
+// What reading a bag that stores the caption alone does, without a bag: every program's buttons
+// are made so, and the bag's code stays out of a program that never stores properties.
 xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place, std::string_view caption,
                          std::function<void()> onClick)
-    : xpcmdbutton(form, name, place, PropertyBag{{"Caption", std::string(caption)}}, std::move(onClick)) {}
+    : Control(form, name, place), OnClick(std::move(onClick)) {
+  font_ = AmbientFont();
+  SetEnabled(true);
+  SetCaption(std::string(caption));
+  SetFont(AmbientFont());
+}
 
 xpcmdbutton::xpcmdbutton(Form* form, const char* name, Twips place, const PropertyBag& stored,
                          std::function<void()> onClick)

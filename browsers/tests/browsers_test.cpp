@@ -19,6 +19,7 @@
 #include "openbrowsers.h"
 #include "system.h"
 #include "programs.h"
+#include "test_cache.h"
 #include "test_util.h"
 
 namespace {
@@ -498,3 +499,91 @@ TEST_F(BrowsersTest, ABrowserStartedDuringTheRunFindsItsProfileInUse) {
 }
 
 }  // namespace
+
+// The sites with cookies as the keep-list's picker lists them: every browser's hosts and the
+// platform's cookies counted by site and judged by the list's rule, every profile left byte for
+// byte (no side file made), and a browser whose cookies cannot be read named for it.
+TEST_F(BrowsersTest, CookieSitesAreCountedAndTheProfilesLeftAsTheyWere) {
+  const std::string crDefault = Chromium + "\\Default\\Network\\Cookies", crProfile1 = Chromium + "\\Profile 1\\Cookies",
+                    fxCookies = Firefox + "\\cookies.sqlite";
+  WriteWholeFile(program / "quietrail.ini", "[Settings]\r\nBrowsers=1\r\n");
+  Module module(program.path());
+  auto list = module.Proc<ListCookieSitesProc>(LIST_COOKIE_SITES_EXPORT);
+  ASSERT_TRUE(list);
+  struct Listed {
+    std::map<std::string, std::string> sites;  // name -> "count kept"
+    BrowserRun run{};
+  };
+  auto List = [&](const char* text) {
+    Listed l;
+    l.run.size = sizeof l.run;
+    EXPECT_EQ(list((program / "quietrail.ini").c_str(), text, &l.run,
+                   [](void* c, const char* site, unsigned long n, int kept) {
+                     (*static_cast<std::map<std::string, std::string>*>(c))[site] = std::to_string(n) + (kept ? " kept" : "");
+                   }, &l.sites), 0);
+    return l;
+  };
+  // What the databases hold, counted by the test: hosts with their leading dot dropped.
+  const std::string crSql = "SELECT ltrim(host_key, '.'), count(*) FROM cookies GROUP BY 1",
+                    fxSql = "SELECT ltrim(host, '.'), count(*) FROM moz_cookies GROUP BY 1";
+  auto Counted = [](const std::vector<std::pair<std::string, std::string>>& files) {
+    std::map<std::string, long> n;
+    for (const auto& [file, sql] : files)
+      for (const std::string& row : Rows(file, sql)) n[row.substr(0, row.find('|'))] += std::stol(row.substr(row.find('|') + 1));
+    return n;
+  };
+
+  testcache::EmptyCache();
+  ASSERT_TRUE(testcache::SeedCookie("Cookie:qr@www.localhost/"));
+  LayChromium();
+  LayFirefox();
+  std::map<std::string, long> expected = Counted({{crDefault, crSql}, {crProfile1, crSql}, {fxCookies, fxSql}});
+  ASSERT_EQ(expected.size(), 2u) << "the made profiles' two hosts";
+  // Taken after the test's own reading, which may leave a side file of its own.
+  Snapshot chromium = Take(Chromium), firefox = Take(Firefox);
+  auto Changed = [](const Snapshot& before, const Snapshot& after) {
+    std::string names;
+    for (const auto& [name, bytes] : after)
+      if (!before.count(name) || before.at(name) != bytes) names += name + " ";
+    for (const auto& [name, bytes] : before)
+      if (!after.count(name)) names += name + " (gone) ";
+    return names;
+  };
+  Listed l = List("bank, LocalHost,");
+  EXPECT_EQ(l.sites, (std::map<std::string, std::string>{{"127.0.0.1", std::to_string(expected["127.0.0.1"])},
+                                                          {"localhost", std::to_string(expected["localhost"] + 1) + " kept"}}));
+  EXPECT_EQ(l.run.Outcome[BrowserChromium], BrowserCleared);
+  EXPECT_EQ(l.run.Outcome[BrowserFirefox], BrowserCleared);
+  EXPECT_EQ(l.run.Outcome[BrowserChrome], BrowserNotFound);
+  EXPECT_EQ(Changed(chromium, Take(Chromium)) + Changed(firefox, Take(Firefox)), "");
+
+  // Open in a browser that does not lock others out (a read under way on a connection of its
+  // own): read all the same.
+  {
+    sqlite3* open = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(fxCookies.c_str(), &open, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_stmt* read = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(open, "SELECT host FROM moz_cookies", -1, &read, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
+    EXPECT_EQ(List("").run.Outcome[BrowserFirefox], BrowserCleared);
+    sqlite3_finalize(read);
+    sqlite3_close(open);
+  }
+
+  // Firefox held as a running Firefox holds it; a damaged profile of Chromium's.
+  std::string bytes = ReadWholeFile(crProfile1);
+  for (size_t at = 4096; at < bytes.size(); at += 7) bytes[at] = static_cast<char>(at * 31);
+  WriteWholeFile(crProfile1, bytes);
+  {
+    HeldDatabase held(fxCookies);
+    ASSERT_TRUE(held.held());
+    expected = Counted({{crDefault, crSql}});
+    chromium = Take(Chromium);
+    l = List("");
+    EXPECT_EQ(l.run.Outcome[BrowserFirefox], BrowserRunning);
+    EXPECT_EQ(l.run.Outcome[BrowserChromium], BrowserDamaged);
+    EXPECT_EQ(l.sites["127.0.0.1"], std::to_string(expected["127.0.0.1"])) << "the sound profile is still read";
+    EXPECT_EQ(Changed(chromium, Take(Chromium)), "");
+  }
+  testcache::EmptyCache();
+}

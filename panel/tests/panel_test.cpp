@@ -30,7 +30,8 @@ TEST(PanelWindows, CaptionsButtonsAndDialogKeys) {
       {panel.ChangePassword, "Change Password", {"Command1", "Command2"}},
       {panel.Welcome, "Welcome", {"Command1"}},
       {panel.Settings, "Settings", {"Command1", "Command2", "CmdCookie", "cmdCP"}},
-      {panel.CookieExclude, "Exclude Cookie List", {"Command1", "Command2"}},
+      {panel.CookieExclude, "Exclude Cookie List", {"Command1", "Command2", "cmdSites"}},
+      {panel.CookieExclude.Sites, "Sites with cookies", {"Command1", "Command2"}},
   };
   for (size_t i = 0; i < std::size(windows); ++i) {
     const winapp::FormDesc& desc = windows[i].form.Desc();
@@ -271,7 +272,7 @@ TEST(HighDpi, WindowsLaidOutAtTheScreensResolutionAndAfterAMove) {
   winapp::ComApartment com;
   Panel panel(dir.path(), "");
   winapp::Form* windows[] = {&panel.Prompt, &panel.Main, &panel.About, &panel.Error, &panel.ChangePassword,
-                             &panel.Welcome, &panel.Settings, &panel.CookieExclude};
+                             &panel.Welcome, &panel.Settings, &panel.CookieExclude, &panel.CookieExclude.Sites};
   for (size_t i = 0; i < std::size(windows); ++i) {
     winapp::Form& form = *windows[i];
     winapp::app::ResetForTests();
