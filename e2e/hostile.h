@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "programs.h"
 #include "test_util.h"
 
 namespace hostile {
 
-constexpr const char* Token = "K4T9B3";
+using e2e::Token;
 
 // Bytes of no text at all: every value 0 to 255, in an order that repeats only after `size`.
 inline std::string Binary(size_t size, unsigned seed = 7) {
