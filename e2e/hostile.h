@@ -138,6 +138,32 @@ class ReadOnly {
   bool mounted_ = false;
 };
 
+// Locks and read-only marks held on files of a folder while a program runs, each checked to have
+// taken effect; let go when the guard goes.
+struct Hold {
+  std::vector<std::unique_ptr<Lock>> locks;
+  std::vector<std::unique_ptr<ReadOnly>> readOnly;
+  // False, with the reason, when one did not take effect.
+  bool Apply(const std::string& dir, const std::vector<std::string>& lock,
+             const std::vector<std::string>& readOnlyNames, std::string& why) {
+    for (const auto& name : lock) {
+      locks.push_back(std::make_unique<Lock>(dir + "\\" + name));
+      if (!locks.back()->Held(dir + "\\" + name)) {
+        why = name + " could not be locked";
+        return false;
+      }
+    }
+    for (const auto& name : readOnlyNames) {
+      readOnly.push_back(std::make_unique<ReadOnly>(dir + "\\" + name));
+      if (!readOnly.back()->Held()) {
+        why = name + " could not be made read-only";
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
 // Exit codes of a program that did not end by its own choice: an access violation, a broken
 // stack guard, a breakpoint, abort().
 inline bool CrashCode(DWORD code) {

@@ -39,29 +39,6 @@ struct Folder {
   void MakeFolder(const std::string& name) const { ASSERT_TRUE(CreateDirectoryA((*this / name).c_str(), nullptr)); }
 };
 
-// Locks and read-only marks for the run, each checked to have taken effect.
-struct Hold {
-  std::vector<std::unique_ptr<hostile::Lock>> locks;
-  std::vector<std::unique_ptr<hostile::ReadOnly>> readOnly;
-  bool Apply(const Folder& f, std::string& why) {
-    for (const auto& name : f.lock) {
-      locks.push_back(std::make_unique<hostile::Lock>(f / name));
-      if (!locks.back()->Held(f / name)) {
-        why = name + " could not be locked";
-        return false;
-      }
-    }
-    for (const auto& name : f.readOnly) {
-      readOnly.push_back(std::make_unique<hostile::ReadOnly>(f / name));
-      if (!readOnly.back()->Held()) {
-        why = name + " could not be made read-only";
-        return false;
-      }
-    }
-    return true;
-  }
-};
-
 std::string Settings(const std::string& keys) { return "; Quietrail INI File\r\n\r\n[Settings]\r\n" + keys; }
 const std::string CookiesOnly = Settings("History=0\r\nTmpInt=0\r\nCookies=1\r\nRecent=0\r\nURL=0\r\nClearDialog=1\r\n");
 
@@ -71,9 +48,9 @@ const std::string CookiesOnly = Settings("History=0\r\nTmpInt=0\r\nCookies=1\r\n
 // let go before it returns. False when the case could not be set up.
 bool RunHeld(const Folder& f, const char* exe, const std::string& arguments, bool reportsMissingSettings,
              seconds deadline) {
-  Hold hold;
+  hostile::Hold hold;
   std::string why;
-  if (!hold.Apply(f, why)) {
+  if (!hold.Apply(f.dir, f.lock, f.readOnly, why)) {
     ADD_FAILURE() << "the case could not be set up: " << why;
     return false;
   }

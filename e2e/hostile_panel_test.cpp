@@ -111,16 +111,9 @@ void RunPanel(const PanelCase& c) {
   f.Write("exclude.ini", "bank\r\n");
   c.lay(f);
   auto before = hostile::Take(f.dir);
-  std::vector<std::unique_ptr<hostile::Lock>> locks;
-  for (const auto& name : f.lock) {
-    locks.push_back(std::make_unique<hostile::Lock>(f / name));
-    ASSERT_TRUE(locks.back()->Held(f / name)) << c.id << ": " << name << " could not be locked";
-  }
-  std::vector<std::unique_ptr<hostile::ReadOnly>> readOnly;
-  for (const auto& name : f.readOnly) {
-    readOnly.push_back(std::make_unique<hostile::ReadOnly>(f / name));
-    ASSERT_TRUE(readOnly.back()->Held()) << c.id << ": " << name << " could not be made read-only";
-  }
+  std::string why;
+  auto hold = std::make_unique<hostile::Hold>();
+  ASSERT_TRUE(hold->Apply(f.dir, f.lock, f.readOnly, why)) << c.id << ": " << why;
 
   e2e::Program p(f.dir, "panel.exe", c.arguments);
   ASSERT_TRUE(p.Started()) << c.id << ": " << p.StartError();
@@ -131,8 +124,7 @@ void RunPanel(const PanelCase& c) {
   EXPECT_TRUE(CloseAll(p)) << c.id << ": the panel did not end when its windows were closed";
   EXPECT_EQ(p.ExitCode(), 0u) << c.id;
   EXPECT_FALSE(hostile::CrashHandlerRunning()) << c.id;
-  locks.clear();
-  readOnly.clear();
+  hold.reset();
   std::map<std::string, std::string> allowed;
   for (const auto& name : f.rewritten)
     if (!hostile::IsFolder(f / name)) allowed[name] = testutil::ReadWholeFile(f / name);
