@@ -113,22 +113,22 @@ void RunPanel(const PanelCase& c) {
   auto before = hostile::Take(f.dir);
   std::string why;
   auto hold = std::make_unique<hostile::Hold>();
-  ASSERT_TRUE(hold->Apply(f.dir, f.lock, f.readOnly, why)) << c.id << ": " << why;
+  ASSERT_TRUE(hold->Apply(f.dir, f.lock, f.readOnly, why)) << why;
 
   e2e::Program p(f.dir, "panel.exe", c.arguments);
-  ASSERT_TRUE(p.Started()) << c.id << ": " << p.StartError();
+  ASSERT_TRUE(p.Started()) << p.StartError();
   // A panel that ends before it shows anything says why in its exit code (the system's error of a
   // window it could not make).
-  EXPECT_EQ(Settle(p), c.opens) << c.id << (p.Running() ? "" : ": ended with code " + std::to_string(p.ExitCode()));
+  EXPECT_EQ(Settle(p), c.opens) << (p.Running() ? "" : "ended with code " + std::to_string(p.ExitCode()));
   if (c.drive) c.drive(p, f);
-  EXPECT_TRUE(CloseAll(p)) << c.id << ": the panel did not end when its windows were closed";
-  EXPECT_EQ(p.ExitCode(), 0u) << c.id;
-  EXPECT_FALSE(hostile::CrashHandlerRunning()) << c.id;
+  EXPECT_TRUE(CloseAll(p)) << "the panel did not end when its windows were closed";
+  EXPECT_EQ(p.ExitCode(), 0u);
+  EXPECT_FALSE(hostile::CrashHandlerRunning());
   hold.reset();
   std::map<std::string, std::string> allowed;
   for (const auto& name : f.rewritten)
     if (!hostile::IsFolder(f / name)) allowed[name] = testutil::ReadWholeFile(f / name);
-  EXPECT_EQ(hostile::Changed(f.dir, before, allowed), std::vector<std::string>{}) << c.id;
+  EXPECT_EQ(hostile::Changed(f.dir, before, allowed), std::vector<std::string>{});
   if (c.after) c.after(f);
 }
 
