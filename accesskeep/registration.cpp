@@ -155,7 +155,11 @@ HRESULT RegisterInUserClasses(const std::wstring& libraryPath) {
 }  // namespace
 
 HRESULT RegisterControlForUser(const std::wstring& libraryPath) {
-  if (PerUserClassesIgnored()) return RegisterControl(libraryPath);
+  return RegisterControlForUser(libraryPath, PerUserClassesIgnored());
+}
+
+HRESULT RegisterControlForUser(const std::wstring& libraryPath, bool machineClassesOnly) {
+  if (machineClassesOnly) return RegisterControl(libraryPath);
   // The user's own classes only, elevated or not: an installation of one user never changes what
   // the machine's other accounts load.
   return RegisterInUserClasses(libraryPath);

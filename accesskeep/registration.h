@@ -27,6 +27,8 @@ HRESULT UnregisterControl();
 // reads no per-user classes (Wine, told apart by its ntdll's wine_get_version export).
 HRESULT RegisterControlForUser(const std::wstring& libraryPath);
 bool PerUserClassesIgnored();
+// The same for a platform that does (`machineClassesOnly` false) or does not read per-user classes.
+HRESULT RegisterControlForUser(const std::wstring& libraryPath, bool machineClassesOnly);
 
 // The entries themselves, written under `classesRoot` (tests point it elsewhere).
 HRESULT WriteClassEntries(HKEY classesRoot, const std::wstring& libraryPath);

@@ -94,11 +94,21 @@ DbState Database::Open(const std::wstring& path, bool foreignKeys) {
     Close();
     return state;
   }
-  if (!Exec("PRAGMA secure_delete = ON")) {
+  // None of the databases the module changes holds a trigger or a view in the browsers' own
+  // layouts. One that does is a layout of someone else's making, whose code would run with our
+  // statements (a trigger can keep a row from being deleted, or copy it elsewhere, while the
+  // cleaning reports it done): it is left alone, as any layout the module does not know.
+  if (!Exec("PRAGMA secure_delete = ON") || SchemaHasCode()) {
     Close();
     return DbState::Failed;
   }
   return DbState::Ready;
+}
+
+bool Database::SchemaHasCode() {
+  Statement code(db_, "SELECT 1 FROM sqlite_master WHERE type IN ('trigger', 'view') LIMIT 1");
+  // A schema that cannot be asked is judged as one with code.
+  return !code.s || sqlite3_step(code.s) != SQLITE_DONE;
 }
 
 const std::set<std::string>* Database::Columns(const std::string& table) {

@@ -23,8 +23,9 @@ class Database {
 
   // Opens an existing database (SQLite rolls back a hot journal itself), takes the write lock
   // with a short wait (a browser that runs holds it: Busy), checks the file (Damaged when it is
-  // not sound) and makes deleted rows unreadable in free pages. `foreignKeys` lets the file's own
-  // cascades remove what depends on a deleted row.
+  // not sound) and makes deleted rows unreadable in free pages. A file whose schema holds
+  // triggers or views is refused (Failed). `foreignKeys` lets the file's own cascades remove what
+  // depends on a deleted row.
   DbState Open(const std::wstring& path, bool foreignKeys);
   bool IsOpen() const { return db_ != nullptr; }
   sqlite3* Handle() const { return db_; }
@@ -52,6 +53,7 @@ class Database {
   bool hadSideFile_[2] = {};  // -wal, -shm before the open
   std::map<std::string, std::set<std::string>> columns_;  // table -> its columns, looked up once
   const std::set<std::string>* Columns(const std::string& table);
+  bool SchemaHasCode();
 };
 
 }  // namespace browsers

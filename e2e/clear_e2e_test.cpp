@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* Token = "K4T9B3";
+using e2e::Token;
 
 std::set<std::string> CacheLeft() {
   auto all = testcache::AllEntries();
@@ -27,8 +27,7 @@ struct Watch {
 class ClearProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set";
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\clear.exe", dir.path()));
+    ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"clear.exe"}), "");
     testcache::EmptyCache();
     cleartest::ForgetHistoryCalls();
   }
@@ -97,11 +96,12 @@ TEST_F(ClearProgram, WithoutTheExactTokenNothingHappens) {
   auto before = CacheLeft();
   // Raw argument text after the program path and its one separating blank.
   const char* arguments[] = {"", "k4t9b3", "K4T9B3 ", "\"K4T9B3\"", "  K4T9B3", "\tK4T9B3"};
-  for (size_t i = 0; i < std::size(arguments); ++i) {
-    e2e::Program run(dir.path(), "clear.exe", arguments[i]);
+  for (const char* text : arguments) {
+    SCOPED_TRACE(std::string("arguments [") + text + "]");
+    e2e::Program run(dir.path(), "clear.exe", text);
     Watch watch = RunToEnd(run);
-    EXPECT_FALSE(watch.everVisible) << "case " << i;
-    EXPECT_TRUE(watch.labels.empty()) << "case " << i;
+    EXPECT_FALSE(watch.everVisible);
+    EXPECT_TRUE(watch.labels.empty());
   }
   EXPECT_EQ(CacheLeft(), before);
   EXPECT_TRUE(cleartest::TypedUrlsPresent());
@@ -113,14 +113,15 @@ TEST_F(ClearProgram, ClearDialogZeroRunsUnseenAndOtherValuesShowTheWindow) {
     const char* clearDialog;
     bool visible;
   } cases[] = {{"0", false}, {"2", true}};
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("ClearDialog=") + c.clearDialog);
     testcache::EmptyCache();
     ASSERT_TRUE(testcache::SeedContent("http://example.com/page.html"));
-    cleartest::WriteSettings(dir.path(), "0", "1", "0", "0", "0", cases[i].clearDialog);
+    cleartest::WriteSettings(dir.path(), "0", "1", "0", "0", "0", c.clearDialog);
     e2e::Program run(dir.path(), "clear.exe", Token);
     Watch watch = RunToEnd(run);
-    EXPECT_EQ(watch.everVisible, cases[i].visible) << "case " << i;
-    EXPECT_TRUE(CacheLeft().empty()) << "case " << i;
+    EXPECT_EQ(watch.everVisible, c.visible);
+    EXPECT_TRUE(CacheLeft().empty());
   }
 }
 
@@ -128,15 +129,10 @@ TEST_F(ClearProgram, MissingSettingsFileIsReportedUntilOk) {
   SeedEverything();
   auto before = CacheLeft();
   e2e::Program run(dir.path(), "clear.exe", Token);
-  HWND error = nullptr;
-  ASSERT_TRUE(testutil::PumpUntil([&] {
-    error = run.Window("frmError");
-    return (error && IsWindowVisible(error)) || !run.Running();
-  }));
+  HWND error = e2e::WaitForWindow(run, "frmError");
   ASSERT_TRUE(error);
   EXPECT_EQ(testutil::TextOf(error), "Quietrail 2003 Error");
-  EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")),
-            dir.path() + "\\quietrail.ini not found. Please run panel.exe (user interface) again from " + dir.path());
+  EXPECT_EQ(e2e::MessageOf(error), e2e::MissingSettingsMessage(dir.path()));
   EXPECT_EQ(run.Window("frmMain"), nullptr);
   EXPECT_TRUE(run.Running());  // waits for the user
   // OK is the program's own skinned button, and it hovers under the pointer.
@@ -181,10 +177,11 @@ TEST_F(ClearProgram, DamagedSettingsNeverCrashTheRun) {
       "[Settings]\r\nTmpInt=" + std::string(20000, '9') + "\r\nClearDialog=" + std::string(3000, 'x') + "\r\n",
   };
   for (size_t i = 0; i < std::size(files); ++i) {
+    SCOPED_TRACE("file " + std::to_string(i));
     testutil::WriteWholeFile(dir / "quietrail.ini", files[i]);
     e2e::Program run(dir.path(), "clear.exe", Token);
     RunToEnd(run);
-    EXPECT_EQ(run.ExitCode(), 0u) << "file " << i;
+    EXPECT_EQ(run.ExitCode(), 0u);
   }
 }
 

@@ -17,14 +17,10 @@ namespace {
 
 using std::chrono::seconds;
 
-constexpr const char* Token = "K4T9B3";
-constexpr const char* ConfirmedDatabase =
-    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=7\r\n";
-constexpr const char* UnconfirmedDatabase =
-    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=0\r\n";
-constexpr const char* UserSettings =
-    "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=1\r\nTmpInt=1\r\nCookies=1\r\nRecent=0\r\nURL=1\r\n"
-    "Startup=0\r\nClearDialog=0\r\n\r\n[Launch]\r\nSplash=0\r\nTray=1\r\n";
+using e2e::ConfirmedDatabase;
+using e2e::Token;
+using e2e::UnconfirmedDatabase;
+using e2e::UserSettings;
 
 std::set<std::string> CacheLeft() {
   auto all = testcache::AllEntries();
@@ -40,9 +36,7 @@ void PutWhole(const std::string& path, const std::string& content) {
 class Concurrency : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set";
-    for (const char* file : {"clear.exe", "panel.exe", "accesskeep.ocx"})
-      ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\" + file, dir.path())) << file;
+    ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"clear.exe", "panel.exe", "accesskeep.ocx"}), "");
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "panel.dll", ConfirmedDatabase));
     testcache::EmptyCache();
     cleartest::ForgetHistoryCalls();
@@ -52,8 +46,11 @@ class Concurrency : public ::testing::Test {
   // Starts `n` clearing runs at once.
   std::vector<std::unique_ptr<e2e::Program>> StartRuns(int n) {
     std::vector<std::unique_ptr<e2e::Program>> runs;
-    for (int i = 0; i < n; ++i) runs.push_back(std::make_unique<e2e::Program>(dir.path(), "clear.exe", Token));
+    AddRuns(runs, n);
     return runs;
+  }
+  void AddRuns(std::vector<std::unique_ptr<e2e::Program>>& runs, int n) {
+    for (int i = 0; i < n; ++i) runs.push_back(std::make_unique<e2e::Program>(dir.path(), "clear.exe", Token));
   }
   // Every run ends by itself, without a crash, and leaves nothing behind.
   void ExpectAllEnd(std::vector<std::unique_ptr<e2e::Program>>& runs, const char* id) {
@@ -85,14 +82,15 @@ TEST_F(Concurrency, EightRunsAtOnceEraseEverythingAndSpareTheExcludedCookies) {
   };
   cleartest::HistoryClassOverride standIn(cleartest::TestBinFolder() + "\\fake_urlhistory.dll");
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
     testcache::EmptyCache();
     cleartest::ForgetHistoryCalls();
     for (int i = 0; i < 6; ++i)
-      ASSERT_TRUE(testcache::SeedContent("http://example.com/page" + std::to_string(i) + ".html")) << c.id;
-    ASSERT_TRUE(testcache::SeedContent("http://example.com/Cookie.png")) << c.id;
+      ASSERT_TRUE(testcache::SeedContent("http://example.com/page" + std::to_string(i) + ".html"));
+    ASSERT_TRUE(testcache::SeedContent("http://example.com/Cookie.png"));
     for (const char* cookie : {"Cookie:user@bank.example/", "Cookie:user@shop.example/", "Cookie:user@ads.example/",
                                "Cookie:user@mail.example/login", "Cookie:user@news.example/"})
-      ASSERT_TRUE(testcache::SeedCookie(cookie)) << c.id << " " << cookie;
+      ASSERT_TRUE(testcache::SeedCookie(cookie)) << cookie;
     cleartest::SeedTypedUrls();
     cleartest::SeedRecentDocs();
     cleartest::WriteSettings(dir.path(), "1", "1", "1", "1", "1", c.clearDialog);
@@ -103,12 +101,12 @@ TEST_F(Concurrency, EightRunsAtOnceEraseEverythingAndSpareTheExcludedCookies) {
 
     auto runs = StartRuns(8);
     ExpectAllEnd(runs, c.id);
-    EXPECT_EQ(CacheLeft(), c.kept) << c.id;
-    EXPECT_FALSE(cleartest::TypedUrlsPresent()) << c.id;
-    EXPECT_EQ(cleartest::RecentShortcutCount(), 0) << c.id;
-    EXPECT_NE(cleartest::HistoryCalls().find("ClearHistory"), std::string::npos) << c.id;
+    EXPECT_EQ(CacheLeft(), c.kept);
+    EXPECT_FALSE(cleartest::TypedUrlsPresent());
+    EXPECT_EQ(cleartest::RecentShortcutCount(), 0);
+    EXPECT_NE(cleartest::HistoryCalls().find("ClearHistory"), std::string::npos);
     // The list is left as it was, or made empty once where there was none.
-    EXPECT_EQ(testutil::ReadWholeFile(dir / "exclude.ini"), c.exclude ? c.exclude : "") << c.id;
+    EXPECT_EQ(testutil::ReadWholeFile(dir / "exclude.ini"), c.exclude ? c.exclude : "");
   }
 }
 
@@ -130,7 +128,7 @@ TEST_F(Concurrency, C03_SettingsSavedWhileRunsReadThemAreNeverSeenHalfDone) {
   faults::Watcher watcher(dir / "quietrail.ini");
   std::vector<std::unique_ptr<e2e::Program>> runs;
   for (int round = 0; round < 6; ++round) {
-    for (int i = 0; i < 2; ++i) runs.push_back(std::make_unique<e2e::Program>(dir.path(), "clear.exe", Token));
+    AddRuns(runs, 2);
     const std::string& ticks = choices[round % 2];
     faults::Session s = faults::SaveSettings(dir.path(), ticks);
     ASSERT_TRUE(s.opened && s.ended) << "C03 round " << round << ": " << s.note;
@@ -159,7 +157,7 @@ TEST_F(Concurrency, C04_WelcomeRewritesTheSettingsWithoutAMomentWithout) {
   for (int round = 0; round < 4; ++round) {
     ASSERT_TRUE(testutil::WriteWholeFile(dir / "panel.dll", UnconfirmedDatabase));
     PutWhole(dir / "quietrail.ini", UserSettings);
-    for (int i = 0; i < 2; ++i) runs.push_back(std::make_unique<e2e::Program>(dir.path(), "clear.exe", Token));
+    AddRuns(runs, 2);
     faults::Session s = faults::OpenWelcome(dir.path());
     ASSERT_TRUE(s.opened && s.ended) << "C04 round " << round << ": " << s.note;
     EXPECT_EQ(testutil::ReadWholeFile(dir / "quietrail.ini"), winapp::FirstRunSettingsText()) << "C04 round " << round;
@@ -187,7 +185,7 @@ TEST_F(Concurrency, C05_ListSavedWhileRunsReadItKeepsItsCookies) {
   std::vector<std::unique_ptr<e2e::Program>> runs;
   for (int round = 0; round < 4; ++round) {
     ASSERT_TRUE(testcache::SeedCookie("Cookie:user@ads" + std::to_string(round) + ".example/"));
-    for (int i = 0; i < 2; ++i) runs.push_back(std::make_unique<e2e::Program>(dir.path(), "clear.exe", Token));
+    AddRuns(runs, 2);
     faults::Session s = faults::SaveList(dir.path(), lists[round % 2]);
     ASSERT_TRUE(s.opened && s.ended) << "C05 round " << round << ": " << s.note;
     EXPECT_EQ(testutil::ReadWholeFile(dir / "exclude.ini"), winapp::ExclusionFileContent(lists[round % 2]))

@@ -310,13 +310,7 @@ TEST_F(DiskFaults, EveryProgramReportsOrSkipsAndEveryFileKeepsItsBytes) {
 
 namespace {
 
-void PressButton(HWND control) {
-  RECT r;
-  GetClientRect(control, &r);
-  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-  PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageA(control, WM_LBUTTONUP, 0, at);
-}
+using e2e::Press;
 
 // The user database cannot take the protection switched off: the panel says so and ends after
 // the message's OK, and the database keeps its bytes.
@@ -342,17 +336,17 @@ TEST_F(DiskFaults, D15_ProtectionThatCannotBeStoredIsReported) {
   ASSERT_TRUE(prompt) << "D15: no password prompt";
   HWND box = e2e::Control(prompt, "Text1");
   for (char ch : std::string("Secret1")) PostMessageA(box, WM_CHAR, static_cast<unsigned char>(ch), 1);
-  PressButton(e2e::Control(prompt, "Command1"));
+  Press(e2e::Control(prompt, "Command1"));
   HWND settings = VisibleWindow(p, "frmSettings");
   ASSERT_TRUE(settings) << "D15: no settings dialog after the right password";
   HWND protect = e2e::Control(settings, "chkProtect");
   EXPECT_EQ(SendMessageA(protect, BM_GETCHECK, 0, 0), BST_CHECKED) << "D15";
   SendMessageA(protect, BM_CLICK, 0, 0);
-  PressButton(e2e::Control(settings, "Command1"));
+  Press(e2e::Control(settings, "Command1"));
   HWND error = VisibleWindow(p, "frmError");
   ASSERT_TRUE(error) << "D15: no message";
   EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), "Unexpected error when attempting to write password data");
-  PressButton(e2e::Control(error, "Command1"));
+  Press(e2e::Control(error, "Command1"));
   EXPECT_TRUE(p.WaitForEnd(seconds(20))) << "D15";
   EXPECT_EQ(p.ExitCode(), 0u) << "D15";
   ExpectKept(before, Snapshot(folder), {}, "D15");

@@ -32,6 +32,13 @@ void SetBox(HWND form, const char* name, bool on) {
   if (Checked(box) != on) SendMessageA(box, BM_CLICK, 0, 0);
 }
 
+// The panel's window of `form` once it shows; null, with a note of what did not show, otherwise.
+HWND Shown(e2e::Program& p, const char* form, const char* what, Session& s) {
+  HWND w = VisibleWindow(p, form);
+  if (!w) s.note += std::string("no ") + what + "; ";
+  return w;
+}
+
 void Finish(e2e::Program& p, Session& s) {
   s.ended = p.WaitForEnd(seconds(30));
   s.exitCode = p.ExitCode();
@@ -52,11 +59,8 @@ std::string SettingsAfterSave(const std::string& before, const std::string& tick
 Session SaveSettings(const std::string& folder, const std::string& ticks) {
   Session s;
   e2e::Program p(folder, "panel.exe", "SETTINGS");
-  HWND settings = VisibleWindow(p, "frmSettings");
-  if (!settings) {
-    s.note = "no settings dialog; ";
-    return s;
-  }
+  HWND settings = Shown(p, "frmSettings", "settings dialog", s);
+  if (!settings) return s;
   s.opened = true;
   // Splash and Tray can be changed only while Startup is ticked.
   SetBox(settings, "chkStartup", true);
@@ -73,17 +77,11 @@ Session SaveSettings(const std::string& folder, const std::string& ticks) {
 Session SaveList(const std::string& folder, const std::string& text) {
   Session s;
   e2e::Program p(folder, "panel.exe", "SETTINGS");
-  HWND settings = VisibleWindow(p, "frmSettings");
-  if (!settings) {
-    s.note = "no settings dialog; ";
-    return s;
-  }
+  HWND settings = Shown(p, "frmSettings", "settings dialog", s);
+  if (!settings) return s;
   Press(e2e::Control(settings, "CmdCookie"));
-  HWND editor = VisibleWindow(p, "frmCookieExclude");
-  if (!editor) {
-    s.note = "no exclusion editor; ";
-    return s;
-  }
+  HWND editor = Shown(p, "frmCookieExclude", "exclusion editor", s);
+  if (!editor) return s;
   s.opened = true;
   SetWindowTextA(e2e::Control(editor, "txtExclude"), text.c_str());
   Press(e2e::Control(editor, "Command1"));
@@ -97,11 +95,8 @@ Session SaveList(const std::string& folder, const std::string& text) {
 Session OpenWelcome(const std::string& folder) {
   Session s;
   e2e::Program p(folder, "panel.exe", "");
-  HWND welcome = VisibleWindow(p, "frmWelcome");
-  if (!welcome) {
-    s.note = "no welcome window; ";
-    return s;
-  }
+  HWND welcome = Shown(p, "frmWelcome", "welcome window", s);
+  if (!welcome) return s;
   s.opened = true;
   PostMessageA(welcome, WM_CLOSE, 0, 0);
   Finish(p, s);

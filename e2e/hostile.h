@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "programs.h"
 #include "test_util.h"
 
 namespace hostile {
 
-constexpr const char* Token = "K4T9B3";
+using e2e::Token;
 
 // Bytes of no text at all: every value 0 to 255, in an order that repeats only after `size`.
 inline std::string Binary(size_t size, unsigned seed = 7) {
@@ -135,6 +136,32 @@ class ReadOnly {
  private:
   std::string path_;
   bool mounted_ = false;
+};
+
+// Locks and read-only marks held on files of a folder while a program runs, each checked to have
+// taken effect; let go when the guard goes.
+struct Hold {
+  std::vector<std::unique_ptr<Lock>> locks;
+  std::vector<std::unique_ptr<ReadOnly>> readOnly;
+  // False, with the reason, when one did not take effect.
+  bool Apply(const std::string& dir, const std::vector<std::string>& lock,
+             const std::vector<std::string>& readOnlyNames, std::string& why) {
+    for (const auto& name : lock) {
+      locks.push_back(std::make_unique<Lock>(dir + "\\" + name));
+      if (!locks.back()->Held(dir + "\\" + name)) {
+        why = name + " could not be locked";
+        return false;
+      }
+    }
+    for (const auto& name : readOnlyNames) {
+      readOnly.push_back(std::make_unique<ReadOnly>(dir + "\\" + name));
+      if (!readOnly.back()->Held()) {
+        why = name + " could not be made read-only";
+        return false;
+      }
+    }
+    return true;
+  }
 };
 
 // Exit codes of a program that did not end by its own choice: an access violation, a broken

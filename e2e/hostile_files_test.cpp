@@ -39,53 +39,44 @@ struct Folder {
   void MakeFolder(const std::string& name) const { ASSERT_TRUE(CreateDirectoryA((*this / name).c_str(), nullptr)); }
 };
 
-// Locks and read-only marks for the run, each checked to have taken effect.
-struct Hold {
-  std::vector<std::unique_ptr<hostile::Lock>> locks;
-  std::vector<std::unique_ptr<hostile::ReadOnly>> readOnly;
-  bool Apply(const Folder& f, std::string& why) {
-    for (const auto& name : f.lock) {
-      locks.push_back(std::make_unique<hostile::Lock>(f / name));
-      if (!locks.back()->Held(f / name)) {
-        why = name + " could not be locked";
-        return false;
-      }
-    }
-    for (const auto& name : f.readOnly) {
-      readOnly.push_back(std::make_unique<hostile::ReadOnly>(f / name));
-      if (!readOnly.back()->Held()) {
-        why = name + " could not be made read-only";
-        return false;
-      }
-    }
-    return true;
-  }
-};
-
 std::string Settings(const std::string& keys) { return "; Quietrail INI File\r\n\r\n[Settings]\r\n" + keys; }
 const std::string CookiesOnly = Settings("History=0\r\nTmpInt=0\r\nCookies=1\r\nRecent=0\r\nURL=0\r\nClearDialog=1\r\n");
 
-std::string MissingMessage(const std::string& dir) {
-  return dir + "\\quietrail.ini not found. Please run panel.exe (user interface) again from " + dir;
-}
-
-// Waits until the program ends by itself, or shows the missing-settings message, which must wait
-// for its OK; the OK is then pressed. True when the program ended within the deadline.
-bool EndOrAnswerMissingSettings(e2e::Program& run, const std::string& dir, const char* id, seconds deadline,
-                                bool& errorShown) {
-  return testutil::PumpUntil(
+// Runs `exe` in the case's folder, its files held as the case says, until it ends by itself or,
+// when it shows the missing-settings message (which must wait for its OK), until that OK ends it;
+// checks that the message showed exactly when expected and that nothing crashed. The holds are
+// let go before it returns. False when the case could not be set up.
+bool RunHeld(const Folder& f, const char* exe, const std::string& arguments, bool reportsMissingSettings,
+             seconds deadline) {
+  hostile::Hold hold;
+  std::string why;
+  if (!hold.Apply(f.dir, f.lock, f.readOnly, why)) {
+    ADD_FAILURE() << "the case could not be set up: " << why;
+    return false;
+  }
+  e2e::Program run(f.dir, exe, arguments);
+  if (!run.Started()) {
+    ADD_FAILURE() << exe << " did not start: " << run.StartError();
+    return false;
+  }
+  bool errorShown = false;
+  bool ended = testutil::PumpUntil(
       [&] {
-        HWND error = run.Window("frmError");
-        if (error && IsWindowVisible(error)) {
+        if (HWND error = e2e::VisibleWindow(run, "frmError")) {
           errorShown = true;
-          EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), MissingMessage(dir)) << id;
-          EXPECT_TRUE(run.Running()) << id << ": the message must wait for its OK";
-          e2e::Click(e2e::Control(error, "Command1"));
+          EXPECT_EQ(e2e::MessageOf(error), e2e::MissingSettingsMessage(f.dir));
+          EXPECT_TRUE(run.Running()) << "the message must wait for its OK";
+          e2e::AnswerMessage(error);
           return run.WaitForEnd(seconds(10));
         }
         return !run.Running();
       },
       deadline);
+  EXPECT_TRUE(ended) << exe << " neither ended nor showed its message";
+  EXPECT_EQ(errorShown, reportsMissingSettings);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(hostile::CrashHandlerRunning());
+  return true;
 }
 
 // Entries none of which occurs in a seeded name, then the ones given.
@@ -119,8 +110,6 @@ struct ClearCase {
 
 class HostileFiles : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set"; }
-
   void Seed() {
     testcache::EmptyCache();
     ASSERT_TRUE(testcache::SeedContent(Content));
@@ -131,32 +120,17 @@ class HostileFiles : public ::testing::Test {
   void RunClear(const ClearCase& c) {
     SCOPED_TRACE(c.id);
     testutil::TempFolder dir;
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\clear.exe", dir.path()));
+    ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"clear.exe"}), "");
     Folder f{dir.path()};
     c.lay(f);
     Seed();
     cleartest::SeedTypedUrls();
     auto before = hostile::Take(f.dir);
-    Hold hold;
-    std::string why;
-    if (!hold.Apply(f, why)) {
-      ADD_FAILURE() << c.id << ": the case could not be set up: " << why;
-      return;
-    }
-    e2e::Program run(f.dir, "clear.exe", Token);
-    ASSERT_TRUE(run.Started()) << c.id << ": " << run.StartError();
-    bool errorShown = false;
-    bool ended = EndOrAnswerMissingSettings(run, f.dir, c.id, seconds(90), errorShown);
-    EXPECT_TRUE(ended) << c.id << ": clear.exe neither ended nor showed its message";
-    EXPECT_EQ(errorShown, c.reportsMissingSettings) << c.id;
-    EXPECT_EQ(run.ExitCode(), 0u) << c.id;
-    EXPECT_FALSE(hostile::CrashHandlerRunning()) << c.id;
+    if (!RunHeld(f, "clear.exe", Token, c.reportsMissingSettings, seconds(90))) return;
     auto left = testcache::AllEntries();
-    EXPECT_EQ(std::set<std::string>(left.begin(), left.end()), c.left) << c.id;
-    EXPECT_TRUE(cleartest::TypedUrlsPresent()) << c.id << ": the typed-URL step was never asked for";
-    hold.locks.clear();
-    hold.readOnly.clear();
-    EXPECT_EQ(hostile::Changed(f.dir, before, f.becomes), std::vector<std::string>{}) << c.id;
+    EXPECT_EQ(std::set<std::string>(left.begin(), left.end()), c.left);
+    EXPECT_TRUE(cleartest::TypedUrlsPresent()) << "the typed-URL step was never asked for";
+    EXPECT_EQ(hostile::Changed(f.dir, before, f.becomes), std::vector<std::string>{});
   }
 };
 
@@ -275,46 +249,23 @@ struct LaunchCase {
   std::vector<std::string> started;  // "name arguments", in order
 };
 
-std::string LaunchSettings(const char* startup, const char* splash, const char* tray) {
-  return Settings(std::string("History=0\r\nStartup=") + startup + "\r\nClearDialog=1\r\n\r\n[Launch]\r\nSplash=" +
-                  splash + "\r\nTray=" + tray + "\r\n");
-}
+using e2e::LaunchSettings;
 
 void RunLaunch(const LaunchCase& c) {
   SCOPED_TRACE(c.id);
   testutil::TempFolder dir;
-  ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\launch.exe", dir.path()));
+  ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"launch.exe"}), "");
   for (const char* name : {"tray.exe", "clear.exe"}) ASSERT_TRUE(e2e::CopyStandIn(dir.path(), name));
   Folder f{dir.path()};
   c.lay(f);
   auto before = hostile::Take(f.dir);
-  Hold hold;
-  std::string why;
-  if (!hold.Apply(f, why)) {
-    ADD_FAILURE() << c.id << ": the case could not be set up: " << why;
-    return;
-  }
-  e2e::Program run(f.dir, "launch.exe", c.arguments);
-  ASSERT_TRUE(run.Started()) << c.id << ": " << run.StartError();
-  bool errorShown = false;
-  bool ended = EndOrAnswerMissingSettings(run, f.dir, c.id, seconds(30), errorShown);
-  EXPECT_TRUE(ended) << c.id << ": launch.exe neither ended nor showed its message";
-  EXPECT_EQ(errorShown, c.reportsMissingSettings) << c.id;
-  EXPECT_EQ(run.ExitCode(), 0u) << c.id;
-  EXPECT_FALSE(hostile::CrashHandlerRunning()) << c.id;
-  if (!c.started.empty()) e2e::WaitForStarts(f.dir, c.started.size());
-  testutil::PumpFor(std::chrono::milliseconds(200));
-  std::vector<std::string> started;
-  for (const auto& s : e2e::Starts(f.dir)) started.push_back(s.program + " " + s.arguments);
-  EXPECT_EQ(started, c.started) << c.id;
-  hold.locks.clear();
-  hold.readOnly.clear();
+  if (!RunHeld(f, "launch.exe", c.arguments, c.reportsMissingSettings, seconds(30))) return;
+  EXPECT_EQ(e2e::StartLines(f.dir, c.started.size()), c.started);
   if (testutil::Exists(f / "started.txt")) f.becomes["started.txt"] = testutil::ReadWholeFile(f / "started.txt");
-  EXPECT_EQ(hostile::Changed(f.dir, before, f.becomes), std::vector<std::string>{}) << c.id;
+  EXPECT_EQ(hostile::Changed(f.dir, before, f.becomes), std::vector<std::string>{});
 }
 
 TEST(HostileLaunch, LaunchMeetsDamagedSettingsAndArguments) {
-  ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set";
   const std::vector<std::string> both = {"tray.exe K4T9B3", "clear.exe K4T9B3"};
   auto settings = [](std::string bytes) { return [bytes](Folder& f) { f.Write("quietrail.ini", bytes); }; };
   const LaunchCase cases[] = {
@@ -358,8 +309,7 @@ TEST_F(HostileFiles, ClearAndTrayEndAtOnceWithoutTheExactToken) {
   };
   testutil::TempFolder dir;
   Folder f{dir.path()};
-  ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\clear.exe", dir.path()));
-  ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\tray.exe", dir.path()));
+  ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"clear.exe", "tray.exe"}), "");
   for (const char* name : {"panel.exe", "update.exe"}) ASSERT_TRUE(e2e::CopyStandIn(dir.path(), name));
   f.Write("quietrail.ini", Settings("History=1\r\nTmpInt=1\r\nCookies=1\r\nRecent=1\r\nURL=1\r\nClearDialog=1\r\n"));
   Seed();
@@ -367,20 +317,13 @@ TEST_F(HostileFiles, ClearAndTrayEndAtOnceWithoutTheExactToken) {
   auto before = hostile::Take(f.dir);
   for (const auto& c : cases) {
     for (const char* exe : {"clear.exe", "tray.exe"}) {
-      const char* id = exe[0] == 'c' ? c.clearId : c.trayId;
+      SCOPED_TRACE(exe[0] == 'c' ? c.clearId : c.trayId);
       e2e::Program run(f.dir, exe, c.text);
-      ASSERT_TRUE(run.Started()) << id << ": " << run.StartError();
-      bool sawWindow = false;
-      EXPECT_TRUE(testutil::PumpUntil(
-          [&] {
-            for (const char* form : {"frmMain", "frmError", "FrmSysTray"})
-              if (run.Window(form)) sawWindow = true;
-            return !run.Running();
-          },
-          seconds(10)))
-          << id;
-      EXPECT_FALSE(sawWindow) << id;
-      EXPECT_EQ(run.ExitCode(), 0u) << id;
+      ASSERT_TRUE(run.Started()) << run.StartError();
+      e2e::Watch watch = e2e::WatchToEnd(run, {"frmMain", "frmError", "FrmSysTray"}, seconds(10), false);
+      EXPECT_TRUE(watch.ended);
+      EXPECT_TRUE(watch.seen.empty());
+      EXPECT_EQ(run.ExitCode(), 0u);
     }
   }
   // 100 KB of argument: refused by the system itself; were it passed on, it is no token either.

@@ -156,10 +156,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-HWND VisibleWindow(e2e::Program& p, const char* form) {
-  HWND w = p.Window(form);
-  return w && IsWindowVisible(w) ? w : nullptr;
-}
+using e2e::VisibleWindow;
 
 void RunCase(const Case& c) {
   // QR_HOSTILE_CASES=N24,N31 runs only those cases (when chasing one).
@@ -230,8 +227,7 @@ void RunCase(const Case& c) {
   e2e::Program run(dir.path, "update.exe", s.arguments);
   ASSERT_TRUE(run.Started());
   MessageBoxes boxes(run.Id());
-  HWND start = nullptr;
-  ASSERT_TRUE(testutil::PumpUntil([&] { return (start = VisibleWindow(run, "frmMain")) || !run.Running(); }));
+  HWND start = e2e::WaitForWindow(run, "frmMain");
   ASSERT_TRUE(start) << "no start window";
   e2e::Click(e2e::Control(start, "Command1"));
 

@@ -20,16 +20,12 @@ namespace {
 using std::chrono::seconds;
 using namespace std::string_literals;
 
-constexpr const char* Confirmed =
-    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=7\r\n";
-constexpr const char* Unconfirmed =
-    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=0\r\n";
+constexpr const char* Confirmed = e2e::ConfirmedDatabase;
+constexpr const char* Unconfirmed = e2e::UnconfirmedDatabase;
 constexpr const char* Protected =
     "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=1\r\nShowWelcome=7\r\n"
     "Pswd=96V102V108V114V120V126\r\n";
-const std::string UserSettings =
-    "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=1\r\nTmpInt=1\r\nCookies=1\r\nRecent=0\r\nURL=1\r\n"
-    "Startup=0\r\nClearDialog=0\r\n\r\n[Launch]\r\nSplash=0\r\nTray=1\r\n";
+const std::string UserSettings = e2e::UserSettings;
 
 struct Folder {
   std::string dir;
@@ -52,17 +48,6 @@ using e2e::Checked;
 using e2e::LongText;
 using e2e::Press;
 
-const char* const Forms[] = {"frmLogin",          "frmMain",     "frmAbout",    "frmError",
-                             "frmChangePassword", "frmWelcome", "frmSettings", "frmCookieExclude"};
-
-std::set<std::string> VisibleForms(e2e::Program& p) {
-  std::set<std::string> shown;
-  for (const char* form : Forms)
-    for (HWND w : p.Windows(form))
-      if (IsWindowVisible(w)) shown.insert(form);
-  return shown;
-}
-
 HWND Visible(e2e::Program& p, const char* form) { return e2e::VisibleWindow(p, form); }
 
 HWND WaitFor(e2e::Program& p, const char* form, seconds deadline = seconds(30)) {
@@ -70,18 +55,7 @@ HWND WaitFor(e2e::Program& p, const char* form, seconds deadline = seconds(30)) 
 }
 
 // What a starting panel shows once it has settled: its visible forms, or none when it ended.
-std::set<std::string> Settle(e2e::Program& p) {
-  std::set<std::string> shown;
-  testutil::PumpUntil([&] {
-    shown = VisibleForms(p);
-    return !shown.empty() || !p.Running();
-  }, seconds(60));
-  if (!shown.empty()) {
-    testutil::PumpFor(std::chrono::milliseconds(300));
-    shown = VisibleForms(p);
-  }
-  return shown;
-}
+std::set<std::string> Settle(e2e::Program& p) { return e2e::Settle(p, e2e::PanelForms, seconds(60)); }
 
 // Closes whatever shows the way a user leaves the panel: the welcome's Continue, the main
 // window's Exit, the settings' OK, the prompt's Cancel, the OK of a message. False when the
@@ -130,40 +104,31 @@ struct PanelCase {
 void RunPanel(const PanelCase& c) {
   SCOPED_TRACE(c.id);
   testutil::TempFolder dir;
-  for (const char* file : {"panel.exe", "accesskeep.ocx"})
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\" + file, dir.path())) << file;
+  ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"panel.exe", "accesskeep.ocx"}), "");
   Folder f{dir.path()};
   f.Write("panel.dll", Confirmed);
   f.Write("quietrail.ini", UserSettings);
   f.Write("exclude.ini", "bank\r\n");
   c.lay(f);
   auto before = hostile::Take(f.dir);
-  std::vector<std::unique_ptr<hostile::Lock>> locks;
-  for (const auto& name : f.lock) {
-    locks.push_back(std::make_unique<hostile::Lock>(f / name));
-    ASSERT_TRUE(locks.back()->Held(f / name)) << c.id << ": " << name << " could not be locked";
-  }
-  std::vector<std::unique_ptr<hostile::ReadOnly>> readOnly;
-  for (const auto& name : f.readOnly) {
-    readOnly.push_back(std::make_unique<hostile::ReadOnly>(f / name));
-    ASSERT_TRUE(readOnly.back()->Held()) << c.id << ": " << name << " could not be made read-only";
-  }
+  std::string why;
+  auto hold = std::make_unique<hostile::Hold>();
+  ASSERT_TRUE(hold->Apply(f.dir, f.lock, f.readOnly, why)) << why;
 
   e2e::Program p(f.dir, "panel.exe", c.arguments);
-  ASSERT_TRUE(p.Started()) << c.id << ": " << p.StartError();
+  ASSERT_TRUE(p.Started()) << p.StartError();
   // A panel that ends before it shows anything says why in its exit code (the system's error of a
   // window it could not make).
-  EXPECT_EQ(Settle(p), c.opens) << c.id << (p.Running() ? "" : ": ended with code " + std::to_string(p.ExitCode()));
+  EXPECT_EQ(Settle(p), c.opens) << (p.Running() ? "" : "ended with code " + std::to_string(p.ExitCode()));
   if (c.drive) c.drive(p, f);
-  EXPECT_TRUE(CloseAll(p)) << c.id << ": the panel did not end when its windows were closed";
-  EXPECT_EQ(p.ExitCode(), 0u) << c.id;
-  EXPECT_FALSE(hostile::CrashHandlerRunning()) << c.id;
-  locks.clear();
-  readOnly.clear();
+  EXPECT_TRUE(CloseAll(p)) << "the panel did not end when its windows were closed";
+  EXPECT_EQ(p.ExitCode(), 0u);
+  EXPECT_FALSE(hostile::CrashHandlerRunning());
+  hold.reset();
   std::map<std::string, std::string> allowed;
   for (const auto& name : f.rewritten)
     if (!hostile::IsFolder(f / name)) allowed[name] = testutil::ReadWholeFile(f / name);
-  EXPECT_EQ(hostile::Changed(f.dir, before, allowed), std::vector<std::string>{}) << c.id;
+  EXPECT_EQ(hostile::Changed(f.dir, before, allowed), std::vector<std::string>{});
   if (c.after) c.after(f);
 }
 

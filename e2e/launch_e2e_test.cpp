@@ -11,56 +11,19 @@
 
 namespace {
 
-constexpr const char* Token = "K4T9B3";
+using e2e::Token;
 constexpr unsigned long long TicksPerMs = 10000;  // creation times count 100 ns
 
 void WriteSettings(const std::string& folder, const char* startup, const char* splash, const char* tray) {
-  testutil::WriteWholeFile(folder + "\\quietrail.ini", std::string("; Quietrail INI File\r\n\r\n[Settings]\r\n") +
-                                                           "History=0\r\nStartup=" + startup +
-                                                           "\r\nClearDialog=1\r\n\r\n[Launch]\r\nSplash=" + splash +
-                                                           "\r\nTray=" + tray + "\r\n");
-}
-
-// What a watcher outside the launcher saw of its windows until it ended.
-struct Watch {
-  bool ended = false;
-  bool splashSeen = false;
-  bool otherWindowSeen = false;
-};
-
-Watch WatchToEnd(e2e::Program& launch) {
-  Watch watch;
-  watch.ended = testutil::PumpUntil(
-      [&] {
-        for (HWND w : launch.Windows("frmSplash"))
-          if (IsWindowVisible(w)) watch.splashSeen = true;
-        for (const char* form : {"frmError", "frmStart"})
-          for (HWND w : launch.Windows(form))
-            if (IsWindowVisible(w)) watch.otherWindowSeen = true;
-        return !launch.Running();
-      },
-      std::chrono::seconds(30));
-  return watch;
+  testutil::WriteWholeFile(folder + "\\quietrail.ini", e2e::LaunchSettings(startup, splash, tray));
 }
 
 class LaunchProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set";
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\launch.exe", dir.path()));
-  }
+  void SetUp() override { ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"launch.exe"}), ""); }
   void StandIns() {
     for (const char* name : {"tray.exe", "clear.exe", "panel.exe", "update.exe"})
       ASSERT_TRUE(e2e::CopyStandIn(dir.path(), name)) << name;
-  }
-  HWND WaitForVisible(e2e::Program& p, const char* form) {
-    HWND found = nullptr;
-    testutil::PumpUntil([&] {
-      for (HWND w : p.Windows(form))
-        if (IsWindowVisible(w)) found = w;
-      return found || !p.Running();
-    });
-    return found;
   }
   testutil::TempFolder dir;
 };
@@ -85,27 +48,19 @@ TEST_F(LaunchProgram, SettingsDecideWhatStartsWithoutASplash) {
       {"1", "-1", "0", {"clear.exe"}},
       {" 1 ", " 0 ", " 1 ", {"tray.exe", "clear.exe"}},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("Startup=") + c.startup + " Splash=" + c.splash + " Tray=" + c.tray);
     DeleteFileA((dir / "started.txt").c_str());
-    WriteSettings(dir.path(), cases[i].startup, cases[i].splash, cases[i].tray);
+    WriteSettings(dir.path(), c.startup, c.splash, c.tray);
     e2e::Program launch(dir.path(), "launch.exe", "");
-    Watch watch = WatchToEnd(launch);
-    ASSERT_TRUE(watch.ended) << "case " << i << ": launch.exe did not end";
-    EXPECT_EQ(launch.ExitCode(), 0u) << "case " << i;
-    EXPECT_FALSE(watch.splashSeen) << "case " << i;
-    EXPECT_FALSE(watch.otherWindowSeen) << "case " << i;
-    if (!cases[i].started.empty()) {
-      EXPECT_TRUE(e2e::WaitForStarts(dir.path(), cases[i].started.size())) << "case " << i;
-    } else {
-      testutil::PumpFor(std::chrono::milliseconds(200));
-    }
-    auto starts = e2e::Starts(dir.path());
-    ASSERT_EQ(starts.size(), cases[i].started.size()) << "case " << i;
-    for (size_t k = 0; k < starts.size(); ++k) {
-      EXPECT_EQ(starts[k].program, cases[i].started[k]) << "case " << i << ", start " << k;
-      EXPECT_EQ(starts[k].arguments, Token) << "case " << i << ", start " << k;
-      EXPECT_EQ(starts[k].directory, dir.path()) << "case " << i << ", start " << k;
-    }
+    e2e::Watch watch = e2e::WatchToEnd(launch, {"frmSplash", "frmError", "frmStart"}, std::chrono::seconds(30));
+    ASSERT_TRUE(watch.ended) << "launch.exe did not end";
+    EXPECT_EQ(launch.ExitCode(), 0u);
+    EXPECT_TRUE(watch.seen.empty());
+    std::vector<std::string> expected;
+    for (const auto& program : c.started) expected.push_back(program + " " + Token);
+    EXPECT_EQ(e2e::StartLines(dir.path(), expected.size()), expected);
+    for (const auto& start : e2e::Starts(dir.path())) EXPECT_EQ(start.directory, dir.path()) << start.program;
   }
 }
 
@@ -113,7 +68,7 @@ TEST_F(LaunchProgram, TheSplashShowsForItsTimeBeforeTheClearingRunStarts) {
   StandIns();
   WriteSettings(dir.path(), "1", "1", "1");
   e2e::Program launch(dir.path(), "launch.exe", "");
-  HWND splash = WaitForVisible(launch, "frmSplash");
+  HWND splash = e2e::WaitForWindow(launch, "frmSplash");
   ASSERT_TRUE(splash);
   // Closing it changes nothing: the sequence goes on to the clearing run.
   PostMessageA(splash, WM_CLOSE, 0, 0);
@@ -151,11 +106,10 @@ TEST_F(LaunchProgram, TheSplashShowsForItsTimeBeforeTheClearingRunStarts) {
 TEST_F(LaunchProgram, MissingSettingsAreReportedAndNothingStarts) {
   StandIns();
   e2e::Program launch(dir.path(), "launch.exe", "");
-  HWND error = WaitForVisible(launch, "frmError");
+  HWND error = e2e::WaitForWindow(launch, "frmError");
   ASSERT_TRUE(error);
   EXPECT_EQ(testutil::TextOf(error), "Error");
-  EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")),
-            dir.path() + "\\quietrail.ini not found. Please run panel.exe (user interface) again from " + dir.path());
+  EXPECT_EQ(e2e::MessageOf(error), e2e::MissingSettingsMessage(dir.path()));
   HWND ok = e2e::Control(error, "Command1");
   ASSERT_TRUE(ok);
   EXPECT_EQ(testutil::TextOf(ok), "&OK");
@@ -174,53 +128,45 @@ TEST_F(LaunchProgram, MissingSettingsAreReportedAndNothingStarts) {
 // clear.exe missing, with the real tray: the error comes after the tray (and the splash, when
 // asked), and the tray runs on after OK.
 TEST_F(LaunchProgram, MissingClearingProgramIsReportedAfterTheTrayStarted) {
-  ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\tray.exe", dir.path()));
+  ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"tray.exe"}), "");
   const std::string message =
       dir.path() + "\\clear.exe not found. Please reinstall Quietrail or locate the file and try again";
-  struct Case {
-    const char* splash;
-    bool splashSeen;
-  } cases[] = {{"0", false}, {"1", true}};
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    WriteSettings(dir.path(), "1", cases[i].splash, "1");
+  for (const bool splash : {false, true}) {
+    SCOPED_TRACE(splash ? "with the splash" : "without the splash");
+    WriteSettings(dir.path(), "1", splash ? "1" : "0", "1");
     e2e::Program launch(dir.path(), "launch.exe", "");
     bool splashSeen = false;
     HWND error = nullptr;
     ASSERT_TRUE(testutil::PumpUntil([&] {
-      for (HWND w : launch.Windows("frmSplash"))
-        if (IsWindowVisible(w)) splashSeen = true;
-      for (HWND w : launch.Windows("frmError"))
-        if (IsWindowVisible(w)) error = w;
+      if (e2e::VisibleWindow(launch, "frmSplash")) splashSeen = true;
+      error = e2e::VisibleWindow(launch, "frmError");
       return error || !launch.Running();
-    })) << "case " << i;
-    ASSERT_TRUE(error) << "case " << i;
-    EXPECT_EQ(splashSeen, cases[i].splashSeen) << "case " << i;
-    EXPECT_EQ(testutil::TextOf(e2e::Control(error, "Label1")), message) << "case " << i;
-    for (HWND w : launch.Windows("frmSplash")) EXPECT_FALSE(IsWindowVisible(w)) << "case " << i;
+    }));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(splashSeen, splash);
+    EXPECT_EQ(e2e::MessageOf(error), message);
+    EXPECT_FALSE(e2e::VisibleWindow(launch, "frmSplash"));
 
     HWND trayWindow = nullptr;
-    ASSERT_TRUE(testutil::PumpUntil([&] { return (trayWindow = FindWindowA("FrmSysTray", nullptr)) != nullptr; }))
-        << "case " << i;
-    e2e::Click(e2e::Control(error, "Command1"));
-    EXPECT_TRUE(launch.WaitForEnd()) << "case " << i;
+    ASSERT_TRUE(testutil::PumpUntil([&] { return (trayWindow = FindWindowA("FrmSysTray", nullptr)) != nullptr; }));
+    e2e::AnswerMessage(error);
+    EXPECT_TRUE(launch.WaitForEnd());
     testutil::PumpFor(std::chrono::milliseconds(200));
-    EXPECT_TRUE(IsWindow(trayWindow)) << "case " << i << ": the tray ended with the launcher";
-    EXPECT_TRUE(e2e::IconPresent(trayWindow)) << "case " << i;
-    EXPECT_TRUE(e2e::ExitTray(trayWindow)) << "case " << i;
+    EXPECT_TRUE(IsWindow(trayWindow)) << "the tray ended with the launcher";
+    EXPECT_TRUE(e2e::IconPresent(trayWindow));
+    EXPECT_TRUE(e2e::ExitTray(trayWindow));
   }
 }
 
 // A fresh program folder as the build lays it out: the real tray, splash and clearing run.
 TEST_F(LaunchProgram, FirstRunSettingsStartTheTrayTheSplashAndARealClearingRun) {
-  for (const char* name : {"tray.exe", "clear.exe", "quietrail.ini", "exclude.ini"})
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\" + name, dir.path())) << name;
+  ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"tray.exe", "clear.exe", "quietrail.ini", "exclude.ini"}), "");
   e2e::Program launch(dir.path(), "launch.exe", "");
   bool splashSeen = false, progressSeen = false;
   HWND trayWindow = nullptr;
   ASSERT_TRUE(testutil::PumpUntil(
       [&] {
-        for (HWND w : launch.Windows("frmSplash"))
-          if (IsWindowVisible(w)) splashSeen = true;
+        if (e2e::VisibleWindow(launch, "frmSplash")) splashSeen = true;
         if (!trayWindow) trayWindow = FindWindowA("FrmSysTray", nullptr);
         if (HWND progress = FindWindowA("frmMain", nullptr); progress && IsWindowVisible(progress)) progressSeen = true;
         return !launch.Running() && progressSeen;

@@ -27,6 +27,8 @@ std::string HostFolder(const std::string& hostPath) {
   return folder;
 }
 
+using e2e::WaitForWindow;
+
 class UpdateProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -37,14 +39,11 @@ class UpdateProgram : public ::testing::Test {
   static std::string Old(const char* p) { return ProgramBytes(std::string("installed ") + p); }
   static std::string New(const char* p) { return ProgramBytes(std::string("update of ") + p); }
 
-  // Waits for a visible window of the program; null when none came.
-  HWND WaitForWindow(e2e::Program& p, const char* form) {
-    HWND w = nullptr;
-    testutil::PumpUntil([&] {
-      w = p.Window(form);
-      return (w && IsWindowVisible(w)) || !p.Running();
-    });
-    return w && IsWindowVisible(w) ? w : nullptr;
+  // Presses "Check" in the start window once it shows; the start window, null when it never did.
+  static HWND PressCheck(e2e::Program& run) {
+    HWND start = WaitForWindow(run, "frmMain");
+    if (start) e2e::Click(e2e::Control(start, "Command1"));
+    return start;
   }
   // An installed program still starts and runs to its end.
   DWORD RunInstalled(const char* name) {
@@ -116,9 +115,8 @@ TEST_F(UpdateProgram, ANewUserChecksAcceptsAndGetsTheNewPrograms) {
 TEST_F(UpdateProgram, WithTheServerDownTheStartWindowStays) {
   e2e::Program run(dir.path(), "update.exe", "");
   MessageBoxes boxes(run.Id());
-  HWND start = WaitForWindow(run, "frmMain");
+  HWND start = PressCheck(run);
   ASSERT_TRUE(start);
-  e2e::Click(e2e::Control(start, "Command1"));
   ASSERT_TRUE(boxes.WaitFor(1));
   auto seen = boxes.Seen();
   EXPECT_EQ(seen[0].title, "Error");
@@ -146,9 +144,7 @@ TEST_F(UpdateProgram, ABrokenDownloadLeavesEveryInstalledProgramWorking) {
 
   e2e::Program run(dir.path(), "update.exe", "");
   MessageBoxes boxes(run.Id());
-  HWND start = WaitForWindow(run, "frmMain");
-  ASSERT_TRUE(start);
-  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(PressCheck(run));
   HWND compare = WaitForWindow(run, "frmCompare");
   ASSERT_TRUE(compare);
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -183,9 +179,8 @@ TEST_F(UpdateProgram, AnOlderSignedListIsRefusedRightAfterSetup) {
   server.ServeFile("panel_new.exe", New("panel.exe"));
   e2e::Program run(dir.path(), "update.exe", "");
   MessageBoxes boxes(run.Id());
-  HWND start = WaitForWindow(run, "frmMain");
+  HWND start = PressCheck(run);
   ASSERT_TRUE(start);
-  e2e::Click(e2e::Control(start, "Command1"));
   ASSERT_TRUE(boxes.WaitFor(1));
   EXPECT_EQ(boxes.Seen()[0].text, "The latest version list is older than the one already installed - 07");
   EXPECT_FALSE(run.Window("frmCompare"));
@@ -209,9 +204,7 @@ TEST_F(UpdateProgram, APublishedReleaseIsTakenAsItStands) {
 
   e2e::Program run(dir.path(), "update.exe", "");
   MessageBoxes boxes(run.Id());
-  HWND start = WaitForWindow(run, "frmMain");
-  ASSERT_TRUE(start);
-  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(PressCheck(run));
   HWND compare = WaitForWindow(run, "frmCompare");
   ASSERT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
   e2e::Click(e2e::Control(compare, "Command2"));
@@ -254,9 +247,7 @@ class ReleaseOverHttps : public UpdateProgram {
     EXPECT_TRUE(testutil::WriteWholeFile(folder + "panel_new.exe", New("panel.exe")));
     e2e::Program run(dir.path(), "newerly.exe", "");
     MessageBoxes boxes(run.Id());
-    HWND start = WaitForWindow(run, "frmMain");
-    if (!start) return {};
-    e2e::Click(e2e::Control(start, "Command1"));
+    if (!PressCheck(run)) return {};
     HWND compare = WaitForWindow(run, "frmCompare");
     EXPECT_TRUE(compare) << (boxes.Count() ? boxes.Seen()[0].text : "no message");
     if (!compare) return boxes.Seen();
@@ -296,9 +287,7 @@ TEST_F(ReleaseOverHttps, WithoutTrustInTheServerNothingIsFetched) {
   ASSERT_TRUE(testutil::WriteWholeFile(folder + "available.ini", Available(offer)));
   e2e::Program run(dir.path(), "newerly.exe", "");
   MessageBoxes boxes(run.Id());
-  HWND start = WaitForWindow(run, "frmMain");
-  ASSERT_TRUE(start);
-  e2e::Click(e2e::Control(start, "Command1"));
+  ASSERT_TRUE(PressCheck(run));
   ASSERT_TRUE(testutil::PumpUntil([&] { return boxes.Count() > 0 || run.Window("frmCompare"); }, std::chrono::seconds(60)));
   ASSERT_EQ(boxes.Count(), 1u) << "the list was fetched from an untrusted server";
   EXPECT_EQ(boxes.Seen()[0].text, "Unable to download latest version list - 02");

@@ -18,13 +18,9 @@ namespace {
 
 using std::chrono::seconds;
 
-constexpr const char* FreshDatabase =
-    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=0\r\n";
-constexpr const char* ConfirmedDatabase =
-    "[General]\r\nVersion=2\r\n\r\n[Users]\r\ncount=1\r\n1=default\r\n\r\n[default]\r\nlogin=0\r\nShowWelcome=7\r\n";
-constexpr const char* UserSettings =
-    "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=1\r\nTmpInt=1\r\nCookies=1\r\nRecent=0\r\nURL=1\r\n"
-    "Startup=0\r\nClearDialog=0\r\n\r\n[Launch]\r\nSplash=0\r\nTray=1\r\n";
+constexpr const char* FreshDatabase = e2e::UnconfirmedDatabase;
+using e2e::ConfirmedDatabase;
+using e2e::UserSettings;
 
 // --- driving another process's windows ---------------------------------------------------------
 
@@ -52,48 +48,19 @@ HWND WaitFor(e2e::Program& p, const char* form, seconds deadline = seconds(20)) 
   return e2e::WaitForWindow(p, form, deadline);
 }
 
-bool Gone(e2e::Program& p, const char* form) {
-  return testutil::PumpUntil([&] {
-    for (HWND w : p.Windows(form))
-      if (IsWindowVisible(w)) return false;
-    return true;
-  });
-}
+using e2e::Gone;
 
 bool Until(const std::function<bool()>& done) { return testutil::PumpUntil(done); }
 
-// The forms of the panel that show at the moment.
-std::set<std::string> VisibleForms(e2e::Program& p) {
-  std::set<std::string> shown;
-  for (const char* form : {"frmLogin", "frmMain", "frmAbout", "frmError", "frmChangePassword", "frmWelcome",
-                           "frmSettings", "frmCookieExclude"})
-    for (HWND w : p.Windows(form))
-      if (IsWindowVisible(w)) shown.insert(form);
-  return shown;
-}
-
 // Lets a starting program settle: until it shows a window or ends.
-std::set<std::string> Settle(e2e::Program& p) {
-  std::set<std::string> shown;
-  testutil::PumpUntil([&] {
-    shown = VisibleForms(p);
-    return !shown.empty() || !p.Running();
-  });
-  if (!shown.empty()) {
-    testutil::PumpFor(std::chrono::milliseconds(200));
-    shown = VisibleForms(p);
-  }
-  return shown;
-}
+std::set<std::string> Settle(e2e::Program& p) { return e2e::Settle(p, e2e::PanelForms); }
 
 // --- the program folder ------------------------------------------------------------------------
 
 class Panel : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set";
-    for (const char* file : {"panel.exe", "accesskeep.ocx"})
-      ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\" + file, dir.path())) << file;
+    ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"panel.exe", "accesskeep.ocx"}), "");
     ASSERT_TRUE(testutil::WriteWholeFile(Db(), ConfirmedDatabase));
     ASSERT_EQ(control.Create(testutil::ProgramFolder() + "\\accesskeep.ocx"), S_OK);
   }
@@ -229,7 +196,7 @@ TEST_F(Panel, WrongPasswordIsToldAndTheRightOneOpensWhatTheArgumentsAsk) {
     Key(box, VK_RETURN);
     EXPECT_TRUE(WaitFor(p, cases[i].opens));
     EXPECT_TRUE(Gone(p, "frmLogin"));
-    EXPECT_EQ(VisibleForms(p), std::set<std::string>{cases[i].opens});
+    EXPECT_EQ(e2e::VisibleForms(p, e2e::PanelForms), std::set<std::string>{cases[i].opens});
   }
 }
 

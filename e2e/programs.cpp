@@ -66,6 +66,23 @@ HWND Program::Window(const char* formName) const {
   return all.empty() ? nullptr : all.front();
 }
 
+std::string LaunchSettings(const std::string& startup, const std::string& splash, const std::string& tray) {
+  return "; Quietrail INI File\r\n\r\n[Settings]\r\nHistory=0\r\nStartup=" + startup +
+         "\r\nClearDialog=1\r\n\r\n[Launch]\r\nSplash=" + splash + "\r\nTray=" + tray + "\r\n";
+}
+
+std::string MissingSettingsMessage(const std::string& folder) {
+  return folder + "\\quietrail.ini not found. Please run panel.exe (user interface) again from " + folder;
+}
+
+std::string CopyPrograms(const std::string& folder, std::initializer_list<const char*> names) {
+  std::string built = testutil::ProgramFolder();
+  if (built.empty()) return "QR_PROGRAM_DIR is not set";
+  for (const char* name : names)
+    if (!testutil::CopyInto(built + "\\" + name, folder)) return std::string(name) + " could not be copied";
+  return {};
+}
+
 bool CopyStandIn(const std::string& folder, const std::string& name) {
   return testutil::CopyInto(winapp::ProgramFolder() + "\\standin.exe", folder, name);
 }
@@ -90,6 +107,14 @@ std::vector<Start> Starts(const std::string& folder) {
 
 bool WaitForStarts(const std::string& folder, size_t count, std::chrono::milliseconds deadline) {
   return testutil::PumpUntil([&] { return Starts(folder).size() >= count; }, deadline);
+}
+
+std::vector<std::string> StartLines(const std::string& folder, size_t expected) {
+  if (expected) WaitForStarts(folder, expected);
+  testutil::PumpFor(std::chrono::milliseconds(200));
+  std::vector<std::string> lines;
+  for (const auto& s : Starts(folder)) lines.push_back(s.program + " " + s.arguments);
+  return lines;
 }
 
 HWND Control(HWND form, const char* name) { return testutil::ChildNamed(form, name); }
@@ -125,6 +150,53 @@ HWND WaitForWindow(Program& p, const char* form, std::chrono::milliseconds deadl
   testutil::PumpUntil([&] { return (found = VisibleWindow(p, form)) || !p.Running(); }, deadline);
   return found;
 }
+
+const std::vector<const char*> PanelForms = {"frmLogin",          "frmMain",     "frmAbout",    "frmError",
+                                              "frmChangePassword", "frmWelcome", "frmSettings", "frmCookieExclude"};
+
+bool Gone(const Program& p, const char* form, std::chrono::milliseconds deadline) {
+  return testutil::PumpUntil([&] { return !VisibleWindow(p, form); }, deadline);
+}
+
+std::set<std::string> VisibleForms(const Program& p, const std::vector<const char*>& forms) {
+  std::set<std::string> shown;
+  for (const char* form : forms)
+    if (VisibleWindow(p, form)) shown.insert(form);
+  return shown;
+}
+
+std::set<std::string> Settle(const Program& p, const std::vector<const char*>& forms,
+                             std::chrono::milliseconds deadline) {
+  std::set<std::string> shown;
+  testutil::PumpUntil(
+      [&] {
+        shown = VisibleForms(p, forms);
+        return !shown.empty() || !p.Running();
+      },
+      deadline);
+  if (!shown.empty()) {
+    testutil::PumpFor(std::chrono::milliseconds(300));
+    shown = VisibleForms(p, forms);
+  }
+  return shown;
+}
+
+Watch WatchToEnd(const Program& p, const std::vector<const char*>& forms, std::chrono::milliseconds deadline,
+                 bool visibleOnly) {
+  Watch watch;
+  watch.ended = testutil::PumpUntil(
+      [&] {
+        for (const char* form : forms)
+          if (visibleOnly ? VisibleWindow(p, form) != nullptr : !p.Windows(form).empty()) watch.seen.insert(form);
+        return !p.Running();
+      },
+      deadline);
+  return watch;
+}
+
+std::string MessageOf(HWND errorForm) { return testutil::TextOf(Control(errorForm, "Label1")); }
+
+void AnswerMessage(HWND errorForm) { Click(Control(errorForm, "Command1")); }
 
 std::string SettingsFlags(const std::string& file) {
   std::string flags;

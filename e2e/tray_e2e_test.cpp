@@ -11,13 +11,18 @@
 
 namespace {
 
-constexpr const char* Token = "K4T9B3";
+using e2e::Token;
+
+// The tray's window once its icon is in the notification area; null when either never came.
+HWND TrayWithIcon(const e2e::Program& tray) {
+  HWND w = e2e::WaitForTrayWindow(tray.Id());
+  return w && testutil::PumpUntil([&] { return e2e::IconPresent(w); }) ? w : nullptr;
+}
 
 class TrayProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(testutil::ProgramFolder().empty()) << "QR_PROGRAM_DIR is not set";
-    ASSERT_TRUE(testutil::CopyInto(testutil::ProgramFolder() + "\\tray.exe", dir.path()));
+    ASSERT_EQ(e2e::CopyPrograms(dir.path(), {"tray.exe"}), "");
     for (const char* name : {"panel.exe", "clear.exe", "update.exe"})
       ASSERT_TRUE(e2e::CopyStandIn(dir.path(), name)) << name;
   }
@@ -26,26 +31,23 @@ class TrayProgram : public ::testing::Test {
 
 TEST_F(TrayProgram, WithoutTheExactTokenItEndsAtOnceWithoutAnIcon) {
   const char* arguments[] = {"", "k4t9b3", "K4T9B3 x", "\"K4T9B3\"", "K4T9B"};
-  for (size_t i = 0; i < std::size(arguments); ++i) {
-    e2e::Program tray(dir.path(), "tray.exe", arguments[i]);
-    ASSERT_TRUE(tray.Started()) << "case " << i;
-    bool sawWindow = false;
-    EXPECT_TRUE(testutil::PumpUntil([&] {
-      if (tray.Window("FrmSysTray")) sawWindow = true;
-      return !tray.Running();
-    })) << "case " << i;
-    EXPECT_FALSE(sawWindow) << "case " << i;
-    EXPECT_EQ(tray.ExitCode(), 0u) << "case " << i;
+  for (const char* text : arguments) {
+    SCOPED_TRACE(std::string("arguments [") + text + "]");
+    e2e::Program tray(dir.path(), "tray.exe", text);
+    ASSERT_TRUE(tray.Started()) << tray.StartError();
+    e2e::Watch watch = e2e::WatchToEnd(tray, {"FrmSysTray"}, std::chrono::seconds(20), false);
+    EXPECT_TRUE(watch.ended);
+    EXPECT_TRUE(watch.seen.empty());
+    EXPECT_EQ(tray.ExitCode(), 0u);
   }
   EXPECT_TRUE(e2e::Starts(dir.path()).empty());
 }
 
 TEST_F(TrayProgram, TheMenuStartsEachProgramAndExitRemovesTheIcon) {
   e2e::Program tray(dir.path(), "tray.exe", Token);
-  HWND w = e2e::WaitForTrayWindow(tray.Id());
-  ASSERT_TRUE(w);
+  HWND w = TrayWithIcon(tray);
+  ASSERT_TRUE(w) << "no tray window with its icon";
   EXPECT_FALSE(IsWindowVisible(w));
-  ASSERT_TRUE(testutil::PumpUntil([&] { return e2e::IconPresent(w); })) << "no icon";
 
   // Icon events other than the right-button release open nothing.
   for (int number : {512, 513, 514, 515, 516, 518, 519, 520, 521, 1024}) {
@@ -70,13 +72,14 @@ TEST_F(TrayProgram, TheMenuStartsEachProgramAndExitRemovesTheIcon) {
       {3, "update.exe", ""},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
-    ASSERT_TRUE(e2e::ChooseFromMenu(w, cases[i].item)) << "case " << i << ": the menu did not open";
-    ASSERT_TRUE(e2e::WaitForStarts(dir.path(), i + 1)) << "case " << i;
+    SCOPED_TRACE(std::string("item ") + std::to_string(cases[i].item) + ": " + cases[i].program);
+    ASSERT_TRUE(e2e::ChooseFromMenu(w, cases[i].item)) << "the menu did not open";
+    ASSERT_TRUE(e2e::WaitForStarts(dir.path(), i + 1));
     auto starts = e2e::Starts(dir.path());
-    ASSERT_EQ(starts.size(), i + 1) << "case " << i;
-    EXPECT_EQ(starts.back().program, cases[i].program) << "case " << i;
-    EXPECT_EQ(starts.back().arguments, cases[i].arguments) << "case " << i;
-    EXPECT_EQ(starts.back().directory, dir.path()) << "case " << i;
+    ASSERT_EQ(starts.size(), i + 1);
+    EXPECT_EQ(starts.back().program, cases[i].program);
+    EXPECT_EQ(starts.back().arguments, cases[i].arguments);
+    EXPECT_EQ(starts.back().directory, dir.path());
     if (i == 0) {
       ASSERT_TRUE(e2e::CopyStandIn(dir.path(), "update.exe"));
     }
@@ -119,9 +122,8 @@ TEST_F(TrayProgram, L01_AProgramMissingFromTheFolderIsNotSoughtOnThePath) {
 
 TEST_F(TrayProgram, TheIconComesBackWhenTheNotificationAreaRestarts) {
   e2e::Program tray(dir.path(), "tray.exe", Token);
-  HWND w = e2e::WaitForTrayWindow(tray.Id());
+  HWND w = TrayWithIcon(tray);
   ASSERT_TRUE(w);
-  ASSERT_TRUE(testutil::PumpUntil([&] { return e2e::IconPresent(w); }));
   ASSERT_TRUE(e2e::RemoveIcon(w));
   EXPECT_FALSE(e2e::IconPresent(w));
   PostMessageA(w, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
@@ -199,13 +201,25 @@ class NotificationAreaStandIn {
   HWND window_;
 };
 
-TEST_F(TrayProgram, TheShellGetsTheIconWithItsTipAndExitTakesItAway) {
+// A tray started with the stand-in in place of the notification area.
+class TrayAndShell : public TrayProgram {
+ protected:
+  void SetUp() override {
+    TrayProgram::SetUp();
+    ASSERT_TRUE(area.First()) << "the shell would not reach the stand-in";
+  }
+  // The tray's window once the stand-in has its first request; null when either never came.
+  HWND TrayThatAsked(const e2e::Program& tray) {
+    HWND w = e2e::WaitForTrayWindow(tray.Id());
+    return w && testutil::PumpUntil([] { return !g_requests.empty(); }) ? w : nullptr;
+  }
   NotificationAreaStandIn area;
-  ASSERT_TRUE(area.First()) << "the shell would not reach the stand-in";
+};
+
+TEST_F(TrayAndShell, TheShellGetsTheIconWithItsTipAndExitTakesItAway) {
   e2e::Program tray(dir.path(), "tray.exe", Token);
-  HWND w = e2e::WaitForTrayWindow(tray.Id());
+  HWND w = TrayThatAsked(tray);
   ASSERT_TRUE(w);
-  ASSERT_TRUE(testutil::PumpUntil([&] { return !g_requests.empty(); }));
   PostMessageA(w, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   ASSERT_TRUE(testutil::PumpUntil([&] { return g_requests.size() >= 2; }));
   ASSERT_TRUE(e2e::ChooseFromMenu(w, 4));
@@ -215,27 +229,21 @@ TEST_F(TrayProgram, TheShellGetsTheIconWithItsTipAndExitTakesItAway) {
   ASSERT_EQ(g_requests.size(), 3u);
   const DWORD expected[] = {NIM_ADD, NIM_ADD, NIM_DELETE};
   for (size_t i = 0; i < g_requests.size(); ++i) {
+    SCOPED_TRACE("request " + std::to_string(i));
     const Request& r = g_requests[i];
-    EXPECT_EQ(r.message, expected[i]) << "request " << i;
-    EXPECT_EQ(r.owner, w) << "request " << i;
-    EXPECT_EQ(r.id, 1u) << "request " << i;
-    EXPECT_EQ(r.flags, 7u) << "request " << i;
-    EXPECT_EQ(r.callback, 512u) << "request " << i;
-    EXPECT_EQ(r.tip, "Quietrail 2003 QuickLaunch") << "request " << i;
+    EXPECT_EQ(r.message, expected[i]);
+    EXPECT_EQ(r.owner, w);
+    EXPECT_EQ(r.id, 1u);
+    EXPECT_EQ(r.flags, 7u);
+    EXPECT_EQ(r.callback, 512u);
+    EXPECT_EQ(r.tip, "Quietrail 2003 QuickLaunch");
   }
 }
 
-}  // namespace
-
-namespace {
-
-TEST_F(TrayProgram, ClosingItsWindowFromOutsideEndsItAsExitDoes) {
-  NotificationAreaStandIn area;
-  ASSERT_TRUE(area.First()) << "the shell would not reach the stand-in";
+TEST_F(TrayAndShell, ClosingItsWindowFromOutsideEndsItAsExitDoes) {
   e2e::Program tray(dir.path(), "tray.exe", Token);
-  HWND w = e2e::WaitForTrayWindow(tray.Id());
+  HWND w = TrayThatAsked(tray);
   ASSERT_TRUE(w);
-  ASSERT_TRUE(testutil::PumpUntil([&] { return !g_requests.empty(); }));
   PostMessageA(w, WM_CLOSE, 0, 0);
   ASSERT_TRUE(tray.WaitForEnd());
   testutil::PumpFor(std::chrono::milliseconds(100));

@@ -106,6 +106,30 @@ Verdict Check(const std::wstring& folder) {
   return OthersMayWrite(d.dacl, user.get()) ? Verdict::Writable : Verdict::Fine;
 }
 
+DWORD SetPrivate(const std::wstring& name, SE_OBJECT_TYPE type, PSID user) {
+  Sid system = WellKnown(WinLocalSystemSid), admins = WellKnown(WinBuiltinAdministratorsSid);
+  if (!user || !system.get() || !admins.get()) return ERROR_INVALID_SID;
+  EXPLICIT_ACCESS_W access[3] = {};
+  PSID who[3] = {user, system.get(), admins.get()};
+  for (int i = 0; i < 3; ++i) {
+    access[i].grfAccessPermissions = FILE_ALL_ACCESS;
+    access[i].grfAccessMode = SET_ACCESS;
+    access[i].grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+    access[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access[i].Trustee.TrusteeType = i == 2 ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER;
+    access[i].Trustee.ptstrName = static_cast<LPWSTR>(who[i]);
+  }
+  PACL dacl = nullptr;
+  if (DWORD rc = SetEntriesInAclW(3, access, nullptr, &dacl); rc != ERROR_SUCCESS) return rc;
+  std::wstring path = name;
+  DWORD rc = SetNamedSecurityInfoW(path.data(), type,
+                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                       PROTECTED_DACL_SECURITY_INFORMATION,
+                                   user, nullptr, dacl, nullptr);
+  LocalFree(dacl);
+  return rc;
+}
+
 Verdict MakePrivate(const std::wstring& folder) {
   Descriptor d;
   Sid user = UserSid();
@@ -116,27 +140,7 @@ Verdict MakePrivate(const std::wstring& folder) {
   BOOL elevated = FALSE;
   if (admins.get() && !CheckTokenMembership(nullptr, admins.get(), &elevated)) elevated = FALSE;
   if (!EqualSid(d.owner, user.get()) && !(elevated && EqualSid(d.owner, admins.get()))) return Verdict::Foreign;
-  Sid system = WellKnown(WinLocalSystemSid);
-  if (!system.get() || !admins.get()) return Verdict::Failed;
-  EXPLICIT_ACCESS_W access[3] = {};
-  PSID who[3] = {user.get(), system.get(), admins.get()};
-  for (int i = 0; i < 3; ++i) {
-    access[i].grfAccessPermissions = FILE_ALL_ACCESS;
-    access[i].grfAccessMode = SET_ACCESS;
-    access[i].grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    access[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    access[i].Trustee.TrusteeType = i == 2 ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER;
-    access[i].Trustee.ptstrName = static_cast<LPWSTR>(who[i]);
-  }
-  PACL dacl = nullptr;
-  if (SetEntriesInAclW(3, access, nullptr, &dacl) != ERROR_SUCCESS) return Verdict::Failed;
-  std::wstring path = folder;
-  DWORD rc = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
-                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                       PROTECTED_DACL_SECURITY_INFORMATION,
-                                   user.get(), nullptr, dacl, nullptr);
-  LocalFree(dacl);
-  if (rc != ERROR_SUCCESS) return Verdict::Failed;
+  if (SetPrivate(folder, SE_FILE_OBJECT, user.get()) != ERROR_SUCCESS) return Verdict::Failed;
   // What was asked for is what the folder now has.
   return Check(folder) == Verdict::Fine ? Verdict::Fine : Verdict::Failed;
 }

@@ -4,9 +4,11 @@
 
 #include <olectl.h>
 
+#include <functional>
 #include <optional>
 
 #include "host.h"
+#include "registration.h"
 #include "test_util.h"
 
 using namespace akt;
@@ -30,10 +32,11 @@ std::optional<std::string> ClassesValue(const std::string& key, const char* name
   return std::string(value);
 }
 
-bool ClassesKeyExists(const std::string& key) {
+bool KeyExists(HKEY root, const std::string& key) {
   winapp::RegKey k;
-  return RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
+  return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
 }
+bool ClassesKeyExists(const std::string& key) { return KeyExists(HKEY_CLASSES_ROOT, key); }
 
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 
@@ -164,6 +167,46 @@ TEST(Registration, RegisteredByProgIdUnregisteredFromTheProgramFolder) {
   }
   RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(ProgId) + "\\CLSID").c_str());
   RegDeleteKeyA(HKEY_CLASSES_ROOT, ProgId);
+}
+
+// Where an installation for one user registers the control, read from the registry after: the
+// user's own classes, the machine's only where the platform reads no per-user classes (Wine).
+// DllInstall "user" takes this platform's way; the way of the other platform is taken through
+// the same code with the platform's answer given, so that both are run here.
+TEST(Registration, APerUserInstallationWritesTheMachinesClassesOnlyWhereItMust) {
+  winapp::ComApartment com;
+  Library library;
+  ASSERT_TRUE(library);
+  winapp::Module module(LoadLibraryA(LibraryPath().c_str()));
+  using Install = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+  auto install = reinterpret_cast<Install>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), "DllInstall")));
+  ASSERT_TRUE(install);
+  const std::string clsid = "Software\\Classes\\CLSID\\" + GuidText(ClsId) + "\\InprocServer32";
+  const std::string progId = std::string("Software\\Classes\\") + ProgId;
+  const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  EXPECT_EQ(accesskeep::PerUserClassesIgnored(), wine);
+  struct Row {
+    const char* way;
+    std::function<HRESULT()> registration;
+    bool machine;
+  } const rows[] = {
+      {"DllInstall user", [&] { return install(TRUE, L"user"); }, wine},
+      {"a platform with per-user classes",
+       [] { return accesskeep::RegisterControlForUser(winapp::Wide(LibraryPath()), false); }, false},
+      {"a platform without", [] { return accesskeep::RegisterControlForUser(winapp::Wide(LibraryPath()), true); },
+       true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.way);
+    ASSERT_EQ(install(FALSE, nullptr), S_OK);
+    ASSERT_EQ(r.registration(), S_OK);
+    for (const std::string& key : {clsid, progId}) {
+      EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key), r.machine) << key;
+      EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, key), !r.machine) << key;
+    }
+    ASSERT_EQ(install(FALSE, nullptr), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, clsid) || KeyExists(HKEY_CURRENT_USER, clsid)) << "left registered";
+  }
 }
 
 TEST(Registration, OnlyTheOneClassComesFromTheLibrary) {

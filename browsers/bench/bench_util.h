@@ -1,12 +1,17 @@
-// What both browser benchmarks measure with: the seeded profile's place, the clock and the peak of
-// the working set.
+// What both browser benchmarks measure with: the seeded profile's place, the clock, the peak of
+// the working set, and the command line they share.
 #pragma once
 
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include "cleaners.h"
+#include "test_util.h"
 
 namespace bench {
 
@@ -29,6 +34,35 @@ inline double PeakMb() {
   pmc.cb = sizeof pmc;
   GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
   return pmc.PeakWorkingSetSize / (1024.0 * 1024.0);
+}
+
+// Lays the profile out from the made one (MADE) with four sizes, and writes FOLDER\exclude.ini.
+using SeedProfile = int (*)(const std::string& folder, const std::string& made, int, int, int, int);
+
+// The command line of both: "seed FOLDER MADE A B C D", "run FOLDER" (the clearing run's own call
+// with `choices`) or "bare FOLDER" (the written-out baseline); a measuring mode ends with
+// report(folder, seconds, processor seconds) and answers 0 when the pass went through.
+template <class Report>
+int Main(int argc, char** argv, const char* usage, SeedProfile seed, const BrowserFlags& choices,
+         int (*bare)(const std::string&), Report report) {
+  std::string mode = argc > 1 ? argv[1] : "", folder = argc > 2 ? argv[2] : "";
+  if (mode == "seed" && argc == 8)
+    return seed(folder, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
+  double start = Now(), cpu = testutil::ProcessorSeconds();
+  int rc;
+  if (mode == "run") {
+    std::string line = ClearOtherBrowsers(folder, choices);
+    rc = line.empty() ? 0 : 1;
+    if (rc) std::fprintf(stderr, "%s\n", line.c_str());
+  } else if (mode == "bare") {
+    rc = bare(folder);
+  } else {
+    std::fprintf(stderr, "usage: %s seed|run|bare FOLDER ...\n", usage);
+    return 2;
+  }
+  double seconds = Now() - start;
+  report(folder, seconds, testutil::ProcessorSeconds() - cpu);
+  return rc;
 }
 
 }  // namespace bench

@@ -27,7 +27,6 @@
 
 namespace {
 
-using bench::Now;
 using bench::PeakMb;
 using bench::Profile;
 
@@ -189,25 +188,9 @@ int Bare(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string mode = argc > 1 ? argv[1] : "", folder = argc > 2 ? argv[2] : "";
-  if (mode == "seed" && argc == 8)
-    return Seed(folder, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
-  double start = Now(), cpu = testutil::ProcessorSeconds();
-  int rc;
-  if (mode == "run") {
-    // QR_BENCH_CHOICES ("110": History and Temporary Internet Files) measures a part of the step.
-    const char* only = std::getenv("QR_BENCH_CHOICES");
-    auto on = [&](int i) -> short { return !only || (std::strlen(only) > static_cast<size_t>(i) && only[i] == '1'); };
-    std::string line = ClearOtherBrowsers(folder, {on(0), on(1), on(2), 0, 0});
-    rc = line.empty() ? 0 : 1;
-    if (rc) std::fprintf(stderr, "%s\n", line.c_str());
-  } else if (mode == "bare") {
-    rc = Bare(folder);
-  } else {
-    std::fprintf(stderr, "usage: browsers_bench seed|run|bare FOLDER ...\n");
-    return 2;
-  }
-  double seconds = Now() - start;
-  Report(seconds, testutil::ProcessorSeconds() - cpu);
-  return rc;
+  // QR_BENCH_CHOICES ("110": History and Temporary Internet Files) measures a part of the step.
+  const char* only = std::getenv("QR_BENCH_CHOICES");
+  auto on = [&](int i) -> short { return !only || (std::strlen(only) > static_cast<size_t>(i) && only[i] == '1'); };
+  return bench::Main(argc, argv, "browsers_bench", Seed, {on(0), on(1), on(2), 0, 0}, Bare,
+                     [](const std::string&, double seconds, double cpu) { Report(seconds, cpu); });
 }

@@ -30,7 +30,6 @@
 
 namespace {
 
-using bench::Now;
 using bench::PeakMb;
 using bench::Profile;
 
@@ -195,23 +194,10 @@ long long Left(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string mode = argc > 1 ? argv[1] : "", folder = argc > 2 ? argv[2] : "";
-  if (mode == "seed" && argc == 8)
-    return Seed(folder, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
-  double start = Now(), cpu = testutil::ProcessorSeconds();
-  int rc;
-  if (mode == "run") {
-    std::string line = ClearOtherBrowsers(folder, {0, 0, 1, 0, 0});
-    rc = line.empty() ? 0 : 1;
-    if (rc) std::fprintf(stderr, "%s\n", line.c_str());
-  } else if (mode == "bare") {
-    rc = Bare(folder);
-  } else {
-    std::fprintf(stderr, "usage: sitedata_bench seed|run|bare FOLDER ...\n");
-    return 2;
-  }
-  double seconds = Now() - start, used = testutil::ProcessorSeconds() - cpu;
-  double peak = PeakMb();
-  std::printf("seconds=%.3f cpu_s=%.3f peak_mb=%.1f left=%lld\n", seconds, used, peak, Left(folder));
-  return rc;
+  // The Cookies choice empties the site data; the profile has no cookie database.
+  return bench::Main(argc, argv, "sitedata_bench", Seed, {0, 0, 1, 0, 0}, Bare,
+                     [](const std::string& folder, double seconds, double cpu) {
+                       std::printf("seconds=%.3f cpu_s=%.3f peak_mb=%.1f left=%lld\n", seconds, cpu, PeakMb(),
+                                   Left(folder));
+                     });
 }

@@ -291,6 +291,62 @@ TEST_F(BrowsersTest, ABrowserThatRunsOrIsDamagedIsLeftWholeAndNamed) {
   }
 }
 
+// A database whose schema brings code of its own, as anyone who could write into the user's
+// folder could leave it: none of it runs with the cleaning. Triggers and views (which the
+// browsers keep in none of these files) make the browser's layout an unknown one, left whole and
+// named; an index or a computed column may not call the keep function, so the cleaning's
+// statements fail on one that does, leaving the browser whole and named. Nothing else changes.
+TEST_F(BrowsersTest, CodeADatabaseBringsAlongIsNeverRun) {
+  const std::string crCookies = Chromium + "\\Default\\Network\\Cookies";
+  const std::string fxCookies = Firefox + "\\cookies.sqlite";
+  struct Case {
+    const char* name;
+    std::string file;
+    const char* sql;      // run with a stand-in keep function, for an index to be made on it
+    bool browserWhole;    // refused at the look before anything changes; otherwise the file alone
+  } cases[] = {
+      {"a trigger keeping every cookie through the keep function", crCookies,
+       "CREATE TRIGGER keep_all BEFORE DELETE ON cookies WHEN qr_keep(old.host_key) = 0 BEGIN SELECT RAISE(IGNORE); END",
+       true},
+      {"a trigger copying each deleted address elsewhere", CrHistory,
+       "CREATE TABLE stash(url TEXT); CREATE TRIGGER copy AFTER DELETE ON urls BEGIN INSERT INTO stash VALUES (old.url); END",
+       true},
+      {"a view that loads a library", fxCookies, "CREATE VIEW v AS SELECT load_extension('evil.dll') FROM moz_cookies",
+       true},
+      {"an index on the keep function", crCookies, "CREATE INDEX kept ON cookies(qr_keep(host_key))", false},
+      {"an indexed column computed by the keep function", crCookies,
+       "ALTER TABLE cookies ADD COLUMN kept AS (qr_keep(host_key)); CREATE INDEX by_kept ON cookies(kept)", false},
+  };
+  auto standIn = [](sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_int(c, 1); };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveBrowsers();
+    LayChromium();
+    LayFirefox();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(c.file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_create_function(db, "qr_keep", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, standIn, nullptr, nullptr);
+    EXPECT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    const bool firefox = c.file == fxCookies;
+    const std::string browser = firefox ? Firefox : Chromium;
+    WriteWholeFile(program / "exclude.ini", "localhost\r\n");
+    Snapshot before = Take(browser), folder = Take(program.path());
+    const std::string bytes = ReadWholeFile(c.file);
+    EXPECT_EQ(Run({1, 0, 1, 0, 0}, "localhost\r\n"), std::string("Not cleared completely: ") + (firefox ? "Firefox" : "Chromium"));
+    EXPECT_TRUE(ReadWholeFile(c.file) == bytes) << "the file that brought code was changed";
+    if (c.browserWhole) EXPECT_TRUE(Take(browser) == before) << "the browser was changed";
+    EXPECT_TRUE(Take(program.path()) == folder) << "the program folder changed";
+    // The other browser is cleared as ever.
+    if (firefox) {
+      EXPECT_EQ(Rows(crCookies, "SELECT DISTINCT host_key FROM cookies"), std::vector<std::string>{"localhost"});
+      EXPECT_EQ(Rows(CrHistory, "SELECT url FROM urls"), std::vector<std::string>{Kept});
+    } else {
+      EXPECT_EQ(Rows(fxCookies, "SELECT DISTINCT host FROM moz_cookies"), std::vector<std::string>{"localhost"});
+    }
+  }
+}
+
 // Where the browsers and their profiles are: none at all, a profile no list names, a schema
 // without some tables, Opera's folder that is itself the profile.
 TEST_F(BrowsersTest, ProfilesAreFoundWhereverTheBrowsersKeepThem) {

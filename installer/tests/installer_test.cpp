@@ -313,31 +313,105 @@ bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_ge
 // the Administrators), nothing inherited from above. Wine keeps no access list on files: it
 // shows one made from the Unix permissions (the user and SYSTEM full, Everyone reading), so
 // there only what that tells is checked: no other account may change the folder.
-TEST(Installed, FolderIsTheUsersAlone) {
-  EXPECT_EQ(folderrights::Check(winapp::Wide(InstallFolder())), folderrights::Verdict::Fine);
-  if (UnderWine()) return;
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  PACL dacl = nullptr;
-  ASSERT_EQ(GetNamedSecurityInfoA(InstallFolder().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                  &dacl, nullptr, &sd),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorControl(sd, &control, &revision);
-  EXPECT_TRUE(control & SE_DACL_PROTECTED);
-  ASSERT_TRUE(dacl);
-  std::set<std::string> who;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+// The entries of an access list: kind, who (in SDDL's words), rights and inheritance.
+struct Entry {
+  BYTE type, flags;
+  DWORD mask;
+  std::string who;
+};
+std::vector<Entry> EntriesOf(PACL dacl) {
+  std::vector<Entry> entries;
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
     void* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, i, &ace));
+    if (!GetAce(dacl, i, &ace)) break;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
     char* text = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidA(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, &text));
-    who.insert(text);
+    if (!ConvertSidToStringSidA(&allowed->SidStart, &text)) break;
+    entries.push_back({allowed->Header.AceType, allowed->Header.AceFlags, allowed->Mask, text});
     LocalFree(text);
   }
+  return entries;
+}
+
+std::string UserSidText() {
+  winapp::Handle token;
+  alignas(TOKEN_USER) BYTE info[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+  DWORD size = sizeof info;
+  char* text = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+      !GetTokenInformation(token.get(), TokenUser, info, size, &size) ||
+      !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(info)->User.Sid, &text))
+    return {};
+  std::string sid = text;
+  LocalFree(text);
+  return sid;
+}
+
+// A descriptor as Setup leaves it: owner the user, the list protected from what lies above, and
+// full access for the user, SYSTEM and the Administrators alone, handed down to all inside.
+void ExpectPrivate(PSECURITY_DESCRIPTOR sd, PSID owner, PACL dacl, bool protectedMarkKept) {
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(sd, &control, &revision));
+  if (protectedMarkKept) EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  char* ownerText = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(owner, &ownerText));
+  EXPECT_EQ(ownerText, UserSidText());
+  LocalFree(ownerText);
+  std::set<std::string> who;
+  for (const Entry& e : EntriesOf(dacl)) {
+    SCOPED_TRACE(e.who);
+    EXPECT_EQ(e.type, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(e.mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+    EXPECT_EQ(e.flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE | INHERITED_ACE),
+              OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    who.insert(e.who);
+  }
+  EXPECT_EQ(who, (std::set<std::string>{UserSidText(), "S-1-5-18", "S-1-5-32-544"}));
+  EXPECT_EQ(EntriesOf(dacl).size(), 3u);
+}
+
+TEST(Installed, FolderIsTheUsersAlone) {
+  EXPECT_EQ(folderrights::Check(winapp::Wide(InstallFolder())), folderrights::Verdict::Fine);
+  // Wine keeps no descriptor of a file or folder: it answers with one made from the Unix owner
+  // and mode bits, whatever was set (Setup.PrivateSecurityReadsBackAsSet checks the call).
+  if (UnderWine()) return;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoA(InstallFolder().c_str(), SE_FILE_OBJECT,
+                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl,
+                                  nullptr, &sd),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ExpectPrivate(sd, owner, dacl, true);
   LocalFree(sd);
-  EXPECT_EQ(who.size(), 3u);
-  EXPECT_TRUE(who.count("S-1-5-18") && who.count("S-1-5-32-544"));
+}
+
+// The security Setup gives its folder, set through the same call on an object whose descriptor
+// the platform keeps everywhere, a registry key of the user's, and read back. (Wine keeps a key's
+// owner and list, not the protected mark, which it keeps for no object.)
+TEST(Setup, PrivateSecurityReadsBackAsSet) {
+  const wchar_t* const key = L"Software\\Quietrail private security check";
+  winapp::RegKey made;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, made.put(), nullptr),
+            ERROR_SUCCESS);
+  made.reset();
+  PSID user = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidA(UserSidText().c_str(), &user));
+  const std::wstring name = std::wstring(L"CURRENT_USER\\") + key;
+  EXPECT_EQ(folderrights::SetPrivate(name, SE_REGISTRY_KEY, user), static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(user);
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  std::wstring path = name;
+  ASSERT_EQ(GetNamedSecurityInfoW(path.data(), SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &owner, nullptr, &dacl, nullptr, &sd),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ExpectPrivate(sd, owner, dacl, !UnderWine());
+  EXPECT_FALSE(folderrights::OthersMayWrite(dacl, owner));
+  LocalFree(sd);
+  RegDeleteKeyW(HKEY_CURRENT_USER, key);
 }
 
 // Which access lists let another account change an installation folder.
