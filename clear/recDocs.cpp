@@ -4,8 +4,8 @@
 #include "cleaners.h"
 #include "raii.h"
 
-void ClearRecentDocsList() {
-  SHAddToRecentDocs(SHARD_PATHA, nullptr);
+void ClearRecentDocsList(Tally* tally, bool countOnly) {
+  if (!countOnly) SHAddToRecentDocs(SHARD_PATHA, nullptr);
 
   // The shell empties the list, but not every shell removes the shortcuts of the user's Recent
   // folder with it; they are the list as the user sees it, so they go too.
@@ -18,6 +18,10 @@ void ClearRecentDocsList() {
   if (!found) return;
   do {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    DeleteFileA((folder + "\\" + data.cFileName).c_str());
+    if (!countOnly && !DeleteFileA((folder + "\\" + data.cFileName).c_str())) continue;
+    if (tally) {
+      ++tally->items;
+      tally->bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
   } while (FindNextFileA(found.get(), &data));
 }
