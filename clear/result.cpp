@@ -24,8 +24,7 @@ std::string ByteSize(unsigned long long bytes) {
     scale *= 1024;
     ++unit;
   }
-  unsigned long long tenths = (bytes * 10 + scale / 2) / scale;
-  if (bytes > ~0ull / 10) tenths = bytes / scale * 10;
+  auto tenths = static_cast<unsigned long long>(static_cast<long double>(bytes) * 10 / scale + 0.5L);
   return Grouped(tenths / 10) + "." + static_cast<char>('0' + tenths % 10) + " " + units[unit];
 }
 
