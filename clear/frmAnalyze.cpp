@@ -13,7 +13,7 @@ namespace {
 
 constexpr UINT WM_COUNTED = WM_APP + 1;  // wParam: the stage just counted
 constexpr int Stages = 4;                // the cache, recent documents, typed addresses, browsers
-constexpr int BarLeft = 7680, BarWidth = 2400, RowTop = 480, RowHeight = 300;
+constexpr int BarLeft = 10380, BarWidth = 1500, RowTop = 480, RowHeight = 300;
 
 #define ROW_NAMES(p) {p "0", p "1", p "2", p "3", p "4", p "5", p "6", p "7", p "8", p "9", p "10", p "11", p "12"}
 constexpr const char* NameIds[] = ROW_NAMES("lblName");
@@ -66,8 +66,8 @@ std::string BrowserDetail(unsigned char outcome, const BrowserCounts& c) {
   Append(text, c.Pages, "page", "pages");
   Append(text, c.Visits, "visit", "visits");
   Append(text, c.Cookies, "cookie", "cookies");
-  if (c.CookiesKept) text += (text.empty() ? "" : ", ") + Grouped(c.CookiesKept) + " kept";
-  Append(text, c.Rows, "other entry", "other entries");
+  if (c.CookiesKept) text += (text.empty() ? "" : " ") + std::string("(") + Grouped(c.CookiesKept) + " kept)";
+  Append(text, c.Rows, "other", "others");
   Append(text, c.Files, "file", "files");
   if (c.Bytes) text += (text.empty() ? "" : ", ") + ByteSize(c.Bytes);
   return text.empty() ? "nothing to clear" : text;
@@ -118,7 +118,7 @@ struct frmAnalyze::Work {
 frmAnalyze::frmAnalyze(std::string folder, std::string commandText)
     : Form({.name = "frmAnalyze",
             .caption = "Quietrail 2003 Analyze",
-            .client = {10200, 5400},
+            .client = {12000, 5400},
             .minButton = true,
             .defaultButton = "Command2",
             .cancelButton = "Command2"}),
@@ -127,7 +127,7 @@ frmAnalyze::frmAnalyze(std::string folder, std::string commandText)
   for (int r = 0; r < Rows; ++r) {
     int top = RowTop + r * RowHeight;
     lblName[r] = std::make_unique<Label>(this, NameIds[r], Twips{120, top, 2280, 240}, "");
-    lblCount[r] = std::make_unique<Label>(this, CountIds[r], Twips{2460, top, 5100, 240}, "");
+    lblCount[r] = std::make_unique<Label>(this, CountIds[r], Twips{2460, top, 7800, 240}, "");
     shpBar[r] = std::make_unique<Shape>(this, BarIds[r], Twips{BarLeft, top + 30, 0, 180}, RGB(3, 118, 222));
   }
 }
@@ -183,7 +183,7 @@ bool frmAnalyze::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
 
 void frmAnalyze::ShowStage(int stage) {
   if (!work_ || counted_) return;
-  shpProgress.SetWidth(6000.0f * static_cast<float>(stage) / Stages);
+  shpProgress.SetWidth(8400.0f * static_cast<float>(stage) / Stages);
   static const char* const next[] = {"", "Counting Recent Documents...", "Counting Typed URLs...",
                                      "Counting Other Browsers' Data..."};
   if (stage < Stages) {
@@ -195,7 +195,7 @@ void frmAnalyze::ShowStage(int stage) {
   for (int t = 0; t < TraceRows; ++t) rows_[t].tally = work_->traces[t];
   rows_[History].detail = "cleared by Windows itself, not counted";
   rows_[TmpInt].detail = Amount(rows_[TmpInt].tally.items, "entry", "entries") + ", " + ByteSize(rows_[TmpInt].tally.bytes);
-  rows_[Cookies].detail = Amount(rows_[Cookies].tally.items, "cookie", "cookies") + ", " + Grouped(rows_[Cookies].tally.kept) + " kept";
+  rows_[Cookies].detail = Amount(rows_[Cookies].tally.items, "cookie", "cookies") + " (" + Grouped(rows_[Cookies].tally.kept) + " kept)";
   rows_[Recent].detail = Amount(rows_[Recent].tally.items, "shortcut", "shortcuts") + ", " + ByteSize(rows_[Recent].tally.bytes);
   rows_[URL].detail = Amount(rows_[URL].tally.items, "address", "addresses");
   if (work_->browsers.size) {

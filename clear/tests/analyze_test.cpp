@@ -92,16 +92,17 @@ TEST_F(AnalyzeTest, CountsWhatTheRunThenErasesAndChangesNothing) {
   } cases[] = {
       // three content entries, two cookies not kept, two typed addresses, two shortcuts
       {"0", false, 9, 1},
-      // and the stand-in module's 19 items of Chrome, with its two cookies kept
-      {"1", true, 28, 3},
+      // and the stand-in module's 178,146 items of Chrome, with its 38 cookies kept
+      {"1", true, 178155, 39},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
     if (i) SetUp();
     cleartest::WriteSettings(dir.path(), "0", "1", "1", "1", "1", "1", cases[i].browsers);
     testutil::WriteWholeFile(dir / "exclude.ini", "YAHOO");
-    if (cases[i].module)
+    if (cases[i].module) {
       ASSERT_TRUE(CopyFileA((cleartest::TestBinFolder() + "\\fake_browsers.dll").c_str(), (dir / "browsers.dll").c_str(), FALSE));
+    }
     auto cache = testcache::AllEntries();
     int shortcuts = cleartest::RecentShortcutCount();
 
@@ -114,7 +115,7 @@ TEST_F(AnalyzeTest, CountsWhatTheRunThenErasesAndChangesNothing) {
     // The rows close up: History is not chosen, so the browsers follow the four traces.
     if (cases[i].module) {
       EXPECT_EQ(Text(analyze, "lblName4"), "Chrome");
-      EXPECT_EQ(Text(analyze, "lblCount4"), "3 pages, 4 visits, 5 cookies, 2 kept, 1 other entry, 6 files, 2.0 KB");
+      EXPECT_EQ(Text(analyze, "lblCount4"), "12,345 pages, 123,456 visits, 10,000 cookies (38 kept), 12,345 others, 20,000 files, 1.2 GB");
       EXPECT_EQ(Text(analyze, "lblName5"), "Firefox");
       EXPECT_EQ(Text(analyze, "lblCount5"), "open: close it to clear it");
       EXPECT_EQ(Text(analyze, "lblStatus"), "Not cleared while open: Firefox");
@@ -159,6 +160,59 @@ TEST_F(AnalyzeTest, OnlyItsOwnCommandTextOpensIt) {
     EXPECT_FALSE(analyze.Loaded());
     EXPECT_TRUE(app::Ended());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Every text of a window fits its label on one line at the window's resolution.
+BOOL CALLBACK CheckFits(HWND w, LPARAM where) {
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  std::string text = testutil::TextOf(w);
+  if (lstrcmpiA(cls, "Static") || text.empty() || !IsWindowVisible(w)) return TRUE;
+  RECT inside;
+  GetClientRect(w, &inside);
+  HDC dc = GetDC(w);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(w, WM_GETFONT, 0, 0)));
+  RECT need{0, 0, 0, 0};
+  DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(w, dc);
+  EXPECT_LE(need.right, inside.right) << *reinterpret_cast<const std::string*>(where) << " \"" << text << "\"";
+  EXPECT_LE(need.bottom, inside.bottom) << *reinterpret_cast<const std::string*>(where) << " \"" << text << "\"";
+  return TRUE;
+}
+
+// The Analyze window with its longest texts, and the progress window with its two lines under the
+// bar, at 96 and at 144 dots an inch (a move to a monitor of the other resolution and back).
+TEST_F(AnalyzeTest, WindowsFitTheirTextsAt96And144) {
+  cleartest::WriteSettings(dir.path(), "1", "1", "1", "1", "1", "1", "1");
+  testutil::WriteWholeFile(dir / "exclude.ini", "YAHOO");
+  ASSERT_TRUE(CopyFileA((cleartest::TestBinFolder() + "\\fake_browsers.dll").c_str(), (dir / "browsers.dll").c_str(), FALSE));
+  WatchedAnalyze analyze(dir.path(), AnalyzeCommand);
+  Count(analyze);
+  frmError error;
+  frmMain run(error, dir.path(), LaunchToken);
+  run.ShowAsStartup();
+  SetWindowTextA(GetDlgItem(run.hwnd(), ControlId("lblResult")), ResultLine(1234567, 1288490189, 1000).c_str());
+  SetWindowTextA(GetDlgItem(run.hwnd(), ControlId("lblBrowsers")),
+                 "Not cleared while open: Chrome; Not cleared, data damaged: Firefox");
+  for (Form* form : {static_cast<Form*>(&analyze), static_cast<Form*>(&run)}) {
+    const UINT dpi = form->Dpi(), other = dpi == 144 ? 96 : 144;
+    for (UINT to : {dpi, other, dpi}) {
+      std::string where = std::string(form->Desc().name) + " at " + std::to_string(to);
+      if (to != form->Dpi() || form->Dpi() != dpi) {
+        RECT suggested{0, 0, Pixels(form->Desc().client.cx, to), Pixels(form->Desc().client.cy, to)};
+        AdjustWindowRectEx(&suggested, GetWindowLongA(form->hwnd(), GWL_STYLE), FALSE, GetWindowLongA(form->hwnd(), GWL_EXSTYLE));
+        SendMessageA(form->hwnd(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+      }
+      EXPECT_EQ(form->Dpi(), to) << where;
+      EnumChildWindows(form->hwnd(), CheckFits, reinterpret_cast<LPARAM>(&where));
+    }
+  }
+  run.Unload();
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ int Counted(BrowserRun* run, BrowserTally* tally) {
   for (unsigned char& outcome : run->Outcome) outcome = BrowserNotFound;
   *tally = BrowserTally{sizeof *tally, {}};
   run->Outcome[BrowserChrome] = BrowserCleared;
-  tally->Browser[BrowserChrome] = {3, 4, 5, 2, 1, 6, 2048};
+  tally->Browser[BrowserChrome] = {12345, 123456, 10000, 38, 12345, 20000, 1288490189};
   run->Outcome[BrowserFirefox] = BrowserRunning;
   return 0;
 }
