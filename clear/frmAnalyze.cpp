@@ -129,6 +129,7 @@ frmAnalyze::frmAnalyze(std::string folder, std::string commandText)
     lblName[r] = std::make_unique<Label>(this, NameIds[r], Twips{120, top, 2280, 240}, "");
     lblCount[r] = std::make_unique<Label>(this, CountIds[r], Twips{2460, top, 7800, 240}, "");
     shpBar[r] = std::make_unique<Shape>(this, BarIds[r], Twips{BarLeft, top + 30, 0, 180}, RGB(3, 118, 222));
+    shpBar[r]->SetVisible(false);
   }
 }
 
@@ -216,7 +217,10 @@ void frmAnalyze::ShowStage(int stage) {
       }
     }
   }
-  lblStatus.SetText(work_->browsersLine.empty() ? "Counted: nothing was changed." : work_->browsersLine);
+  // A browser that would be left alone says so in its row; the line under the rows is for a module
+  // that could not count at all.
+  bool uncounted = work_->flags[Browsers] == 1 && !work_->browsers.size;
+  lblStatus.SetText(uncounted ? work_->browsersLine : "Counted: nothing was changed.");
   ShowRows();
   Command1.SetEnabled(true);
   if (closing_) {
@@ -242,13 +246,15 @@ void frmAnalyze::ShowRows() {
     if (!row.shown) continue;
     lblName[line]->SetText(row.name);
     lblCount[line]->SetText(row.detail);
-    shpBar[line]->SetWidth(most ? static_cast<float>(BarWidth * (static_cast<double>(row.tally.items) / most)) : 0.0f);
+    float width = most ? static_cast<float>(BarWidth * (static_cast<double>(row.tally.items) / most)) : 0.0f;
+    shpBar[line]->SetWidth(width);
+    shpBar[line]->SetVisible(width > 0);
     ++line;
   }
   for (; line < Rows; ++line) {
     lblName[line]->SetText("");
     lblCount[line]->SetText("");
-    shpBar[line]->SetWidth(0);
+    shpBar[line]->SetVisible(false);
   }
   Tally total = Total();
   std::string text = "In all: " + Amount(total.items, "item", "items") + ", " + ByteSize(total.bytes);

@@ -81,7 +81,10 @@ std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& fl
   std::string line;
   if (result != 0) {
     if (tally) tally->size = 0;
-    line = countOnly ? "browsers.dll not found: other browsers not counted" : "browsers.dll not found: other browsers not cleared";
+    if (!countOnly)
+      line = "browsers.dll not found: other browsers not cleared";
+    else
+      line = clear ? "browsers.dll cannot count: other browsers not counted" : "browsers.dll not found: other browsers not counted";
   } else {
     line = SkippedBrowsersLine(run.Outcome);
     if (outcomes) std::copy(std::begin(run.Outcome), std::end(run.Outcome), outcomes);

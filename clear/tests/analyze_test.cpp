@@ -118,7 +118,7 @@ TEST_F(AnalyzeTest, CountsWhatTheRunThenErasesAndChangesNothing) {
       EXPECT_EQ(Text(analyze, "lblCount4"), "12,345 pages, 123,456 visits, 10,000 cookies (38 kept), 12,345 others, 20,000 files, 1.2 GB");
       EXPECT_EQ(Text(analyze, "lblName5"), "Firefox");
       EXPECT_EQ(Text(analyze, "lblCount5"), "open: close it to clear it");
-      EXPECT_EQ(Text(analyze, "lblStatus"), "Not cleared while open: Firefox");
+      EXPECT_EQ(Text(analyze, "lblStatus"), "Counted: nothing was changed.");
     }
     // Nothing changed: the cache, the typed addresses, the shortcuts, the keep-list.
     EXPECT_EQ(testcache::AllEntries(), cache);
