@@ -63,6 +63,31 @@ struct BrowserRun {
 typedef int (*ClearBrowsersProc)(struct BrowserRun* run);
 #define CLEAR_BROWSERS_EXPORT "ClearBrowsers"
 
+// What a run erased in one browser, or what CountBrowsers finds a run would erase: rows of its
+// databases (addresses, visits, cookies, and every other row a choice takes), files removed with
+// their bytes, and the cookies the keep-list spared. Site data is not in these counts.
+struct BrowserCounts {
+  unsigned long long Pages, Visits, Cookies, CookiesKept, Rows, Files, Bytes;
+};
+
+// Counts for every browser, beside a BrowserRun. `size` is sizeof(BrowserTally) as the caller knows
+// it: a record with room for fewer browsers gets the counts of those it has room for.
+struct BrowserTally {
+  unsigned size;
+  struct BrowserCounts Browser[BrowserCount];
+};
+
+// ClearBrowsers that also counts what it erased. A module without this export clears as
+// ClearBrowsers does and counts nothing. Returns 1 for a record it cannot read.
+typedef int (*ClearBrowsersCountedProc)(struct BrowserRun* run, struct BrowserTally* tally);
+#define CLEAR_BROWSERS_COUNTED_EXPORT "ClearBrowsersCounted"
+
+// What ClearBrowsersCounted would do now, changing nothing: the same choices, keep rule, files and
+// statements, the databases read from copies made in memory and every folder only listed. Outcome
+// says per browser what the run would meet (BrowserRunning for one that is open).
+typedef int (*CountBrowsersProc)(struct BrowserRun* run, struct BrowserTally* tally);
+#define COUNT_BROWSERS_EXPORT "CountBrowsers"
+
 // How a browser runs for this user in this session.
 enum BrowserOpenState {
   BrowserClosed = 0,

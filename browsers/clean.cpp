@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string_view>
 
 #include "browserdata.h"
 #include "database.h"
@@ -240,6 +242,29 @@ std::string OriginOf(const std::string& url) {
   return url.substr(0, slash);
 }
 
+// What a statement that deletes took, by the table it deletes from; the cookies left are the kept.
+bool Count(Database& db, const char* sql, BrowserCounts& counts) {
+  std::string_view text(sql);
+  constexpr std::string_view Delete = "DELETE FROM ";
+  if (text.substr(0, Delete.size()) != Delete) return true;
+  text.remove_prefix(Delete.size());
+  std::string table(text.substr(0, text.find(' ')));
+  auto changed = static_cast<unsigned long long>(db.Changes());
+  if (table == "urls" || table == "moz_places") {
+    counts.Pages += changed;
+  } else if (table == "visits" || table == "moz_historyvisits") {
+    counts.Visits += changed;
+  } else if (table == "cookies" || table == "moz_cookies") {
+    counts.Cookies += changed;
+    std::vector<std::string> left;
+    if (!db.Column(("SELECT count(*) FROM " + table).c_str(), left) || left.size() != 1) return false;
+    counts.CookiesKept += std::strtoull(left[0].c_str(), nullptr, 10);
+  } else {
+    counts.Rows += changed;
+  }
+  return true;
+}
+
 }  // namespace
 
 namespace {
@@ -255,8 +280,9 @@ bool InUseWithSideFiles(const std::wstring& path) {
 // here and held until the cleaning is over; then every file the run would change is looked at
 // before anything is opened, so no file of a browser that runs is touched.
 bool TakeProfiles(const Browser& browser, const Choices& choices, LockFiles& locks) {
+  // Counting holds nothing: a lock file that another program holds is enough to know.
   for (const std::wstring& lock : browser.lockFiles)
-    if (!locks.Hold(lock)) return false;
+    if (choices.countOnly ? InUse(lock) : !locks.Hold(lock)) return false;
   for (const Profile& profile : browser.profiles) {
     for (const DatabaseKind& kind : Kinds)
       if (kind.family == browser.family && InUseWithSideFiles(profile.data + L"\\" + kind.file)) return false;
@@ -292,7 +318,7 @@ BrowserOutcome OpenAndCheck(const Browser& browser, const Choices& choices, std:
       std::wstring path = profile.data + L"\\" + kind.file;
       if (!wanted || !IsFile(path)) continue;
       auto db = std::make_unique<Database>();
-      DbState state = db->Open(path, kind.foreignKeys);
+      DbState state = choices.countOnly ? db->OpenCopy(path, kind.foreignKeys) : db->Open(path, kind.foreignKeys);
       if (state != DbState::Ready) return OutcomeOf(state);
       open.push_back({&kind, &profile, i, std::move(db)});
     }
@@ -324,13 +350,16 @@ BrowserOutcome ApplyStatements(const Browser& browser, const Choices& choices, s
     }
     for (size_t s = 0; ok && s < o.kind->count; ++s) {
       const Step& step = o.kind->steps[s];
-      if ((step.choices & choices.chosen) && db.Has(step.needs)) ok = db.Exec(step.sql);
+      if ((step.choices & choices.chosen) && db.Has(step.needs)) {
+        ok = db.Exec(step.sql);
+        if (ok && choices.counts) ok = Count(db, step.sql, *choices.counts);
+      }
     }
     if (ok && o.kind->tellsPages && (choices.chosen & H)) {
       ok = db.Has("moz_places.url") && db.Column("SELECT url FROM moz_places WHERE url IS NOT NULL", keptPages[o.profileIndex]);
       pagesKnown[o.profileIndex] = ok;
     }
-    if (!ok || !db.Commit()) outcome = BrowserFailed;
+    if (!ok || (!choices.countOnly && !db.Commit())) outcome = BrowserFailed;
     db.Close();
   }
   return outcome;
@@ -339,14 +368,20 @@ BrowserOutcome ApplyStatements(const Browser& browser, const Choices& choices, s
 // Files deleted whole, and the caches emptied.
 BrowserOutcome RemoveFiles(const Browser& browser, const Choices& choices) {
   BrowserOutcome outcome = BrowserCleared;
+  Freed counted{choices.countOnly};
+  Freed* freed = choices.counts || choices.countOnly ? &counted : nullptr;
   for (const Profile& profile : browser.profiles)
     for (const Rule& rule : Rules)
       if (Applies(rule, browser, choices))
         for (const std::wstring& path : PathsOf(rule, profile))
-          if (!(rule.removal == Removal::File ? DeleteWithSideFiles(path) : EmptyFolder(path))) outcome = BrowserFailed;
+          if (!(rule.removal == Removal::File ? DeleteWithSideFiles(path, freed) : EmptyFolder(path, freed))) outcome = BrowserFailed;
   if (choices.chosen & T)
     for (const std::wstring& cache : browser.sharedCaches)
-      if (!EmptyFolder(cache)) outcome = BrowserFailed;
+      if (!EmptyFolder(cache, freed)) outcome = BrowserFailed;
+  if (choices.counts) {
+    choices.counts->Files += counted.files;
+    choices.counts->Bytes += counted.bytes;
+  }
   return outcome;
 }
 
@@ -362,9 +397,11 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
   std::vector<std::vector<std::string>> bookmarks;
   if (BrowserOutcome checked = OpenAndCheck(browser, choices, open, bookmarks); checked != BrowserCleared)
     return checked;
-  // The site data's stores, each read and judged before anything changes.
+  // The site data's stores, each read and judged before anything changes. Counting leaves them
+  // alone: reading them would mean opening them as the clearing does.
   std::vector<SiteData> siteData;
-  for (const Profile& profile : browser.profiles)
+  if (!choices.countOnly)
+    for (const Profile& profile : browser.profiles)
     if (BrowserOutcome site = siteData.emplace_back(browser, profile, choices).Check(); site != BrowserCleared) return site;
   BrowserOutcome applied = ApplyStatements(browser, choices, open, bookmarks);
   for (SiteData& site : siteData)

@@ -19,6 +19,10 @@ struct Choices {
   unsigned chosen = 0;  // Choice bits
   BrowserKeepCookie keepCookie = nullptr;
   void* keepContext = nullptr;
+  // Where the run adds up what it erased (null: not counted).
+  BrowserCounts* counts = nullptr;
+  // Counting only: nothing is locked, written or deleted, the databases are read into memory.
+  bool countOnly = false;
 };
 
 BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices);

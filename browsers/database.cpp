@@ -111,6 +111,51 @@ bool Database::SchemaHasCode() {
   return !code.s || sqlite3_step(code.s) != SQLITE_DONE;
 }
 
+DbState Database::OpenCopy(const std::wstring& path, bool foreignKeys) {
+  Close();
+  bool hadWal = IsFile(path + L"-wal"), hadShm = IsFile(path + L"-shm");
+  sqlite3* source = nullptr;
+  int rc = sqlite3_open_v2(Utf8(path).c_str(), &source, SQLITE_OPEN_READONLY, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(source, BusyMilliseconds);
+    sqlite3_backup* copy = sqlite3_backup_init(db_, "main", source, "main");
+    rc = copy ? sqlite3_backup_step(copy, -1) : sqlite3_errcode(db_);
+    if (rc == SQLITE_DONE) rc = SQLITE_OK;
+    int finished = copy ? sqlite3_backup_finish(copy) : SQLITE_OK;
+    if (rc == SQLITE_OK) rc = finished;
+    // A copy of a damaged file says so when it is read, as the file would.
+    if (rc != SQLITE_OK && (sqlite3_errcode(source) & 0xFF) != SQLITE_OK) rc = sqlite3_errcode(source);
+  }
+  sqlite3_close_v2(source);
+  if (!hadWal) DeleteFileW((path + L"-wal").c_str());
+  if (!hadShm) DeleteFileW((path + L"-shm").c_str());
+  if (rc != SQLITE_OK) {
+    Close();
+    return StateOf(rc);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  if (sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK ||
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK ||
+      (foreignKeys && !Exec("PRAGMA foreign_keys = ON")) || !Exec("BEGIN")) {
+    Close();
+    return DbState::Failed;
+  }
+  inTransaction_ = true;
+  if (DbState state = QuickCheck(db_); state != DbState::Ready) {
+    Close();
+    return state;
+  }
+  // Judged as the run judges the file itself, so that a count never promises what the run leaves.
+  if (SchemaHasCode()) {
+    Close();
+    return DbState::Failed;
+  }
+  return DbState::Ready;
+}
+
+long long Database::Changes() const { return db_ ? sqlite3_changes(db_) : 0; }
+
 const std::set<std::string>* Database::Columns(const std::string& table) {
   auto known = columns_.find(table);
   if (known != columns_.end()) return known->second.empty() ? nullptr : &known->second;
@@ -188,7 +233,7 @@ void Database::Close() {
   sqlite3_close_v2(db_);
   db_ = nullptr;
   columns_.clear();
-  if (!committed_) {
+  if (!committed_ && !path_.empty()) {
     // Only what this open made, and only while no one else has it open (the platform refuses to
     // delete a mapped -shm).
     const wchar_t* suffixes[] = {L"-wal", L"-shm"};
@@ -196,6 +241,7 @@ void Database::Close() {
       if (!hadSideFile_[k]) DeleteFileW((path_ + suffixes[k]).c_str());
   }
   committed_ = false;
+  path_.clear();
 }
 
 }  // namespace browsers

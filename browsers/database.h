@@ -27,11 +27,17 @@ class Database {
   // triggers or views is refused (Failed). `foreignKeys` lets the file's own cascades remove what
   // depends on a deleted row.
   DbState Open(const std::wstring& path, bool foreignKeys);
+  // Counting: the file read without a write lock into a copy in memory, which the same checks
+  // and statements then work on; nothing of it is ever written back. A -wal or -shm that reading
+  // it made is taken away again at once.
+  DbState OpenCopy(const std::wstring& path, bool foreignKeys);
   bool IsOpen() const { return db_ != nullptr; }
   sqlite3* Handle() const { return db_; }
 
   // True when every name of `needs` exists: "table" or "table.column", separated by blanks.
   bool Has(std::string_view needs);
+  // Rows the last statement deleted, inserted or updated itself.
+  long long Changes() const;
   // Runs one statement; false (and the transaction must be rolled back) on any error.
   bool Exec(const char* sql);
   // A temporary table of one text column `url` holding `values`.

@@ -72,6 +72,27 @@ struct Find {
   Find& operator=(const Find&) = delete;
 };
 
+bool DeleteOne(const std::wstring& path);
+
+unsigned long long SizeOf(const WIN32_FIND_DATAW& found) {
+  return (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}
+
+// A file of a walk removed, or only counted; counted once it is gone.
+bool DeleteCounted(const std::wstring& path, unsigned long long size, Freed* freed) {
+  if (freed && freed->countOnly) {
+    ++freed->files;
+    freed->bytes += size;
+    return true;
+  }
+  if (!DeleteOne(path)) return false;
+  if (freed) {
+    ++freed->files;
+    freed->bytes += size;
+  }
+  return true;
+}
+
 bool DeleteOne(const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return true;
   DWORD error = GetLastError();
@@ -111,7 +132,8 @@ struct HeldFolder {
   }
 };
 
-bool EmptyTree(const std::wstring& folder, int depth) {
+bool EmptyTree(const std::wstring& folder, int depth, Freed* freed) {
+  bool countOnly = freed && freed->countOnly;
   if (depth > 64) return false;
   WIN32_FIND_DATAW found;
   Find find(FindFirstFileW((folder + L"\\*").c_str(), &found));
@@ -122,6 +144,7 @@ bool EmptyTree(const std::wstring& folder, int depth) {
     std::wstring path = folder + L"\\" + found.cFileName;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
       // The link itself goes; what it points at is not ours.
+      if (countOnly) continue;
       ok &= (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) != 0 : DeleteOne(path);
     } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       // Listed as a folder, but it may have been swapped for a junction since: it is opened as
@@ -136,14 +159,15 @@ bool EmptyTree(const std::wstring& folder, int depth) {
           continue;
         }
         if (!sub.Plain(path)) {
+          if (countOnly) continue;
           ok &= RemoveDirectoryW(path.c_str()) != 0 || DeleteOne(path);
           continue;
         }
-        emptied = EmptyTree(path, depth + 1);
+        emptied = EmptyTree(path, depth + 1, freed);
       }
-      ok &= emptied && RemoveDirectoryW(path.c_str()) != 0;
+      ok &= emptied && (countOnly || RemoveDirectoryW(path.c_str()) != 0);
     } else {
-      ok &= DeleteOne(path);
+      ok &= DeleteCounted(path, SizeOf(found), freed);
     }
   } while (FindNextFileW(find.h, &found));
   return ok;
@@ -252,18 +276,32 @@ void LockFiles::Release() {
   held_.clear();
 }
 
-bool DeleteWithSideFiles(const std::wstring& path) {
+bool DeleteWithSideFiles(const std::wstring& path, Freed* freed) {
   // The database first: while it stands, a journal beside it may be what rolls it back, so no
   // companion goes on its own. Once it is gone its companions must go too, or a database made
   // anew under that name would take an old journal for its own.
-  if (IsFolder(path)) return EmptyTree(path, 0) && RemoveDirectoryW(path.c_str()) != 0;
-  if (!DeleteOne(path)) return false;
+  if (IsFolder(path)) return EmptyTree(path, 0, freed) && (freed && freed->countOnly ? true : RemoveDirectoryW(path.c_str()) != 0);
+  if (!freed) {
+    if (!DeleteOne(path)) return false;
+    bool ok = true;
+    for (const wchar_t* suffix : SideFileSuffixes) ok &= DeleteOne(path + suffix);
+    return ok;
+  }
+  // Counted: each file that is there, with its size as it was found.
+  auto one = [&](const std::wstring& file) {
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(file.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return freed->countOnly || DeleteOne(file);
+    FindClose(h);
+    return DeleteCounted(file, SizeOf(found), freed);
+  };
+  if (!one(path)) return false;
   bool ok = true;
-  for (const wchar_t* suffix : SideFileSuffixes) ok &= DeleteOne(path + suffix);
+  for (const wchar_t* suffix : SideFileSuffixes) ok &= one(path + suffix);
   return ok;
 }
 
-bool EmptyFolder(const std::wstring& folder) {
+bool EmptyFolder(const std::wstring& folder, Freed* freed) {
   if (Attributes(folder) == INVALID_FILE_ATTRIBUTES) return true;
   // Every part of the path below the user's folder is a real folder, held while the cache is
   // emptied so that none of them can be swapped for a junction meanwhile; a path outside the
@@ -282,7 +320,7 @@ bool EmptyFolder(const std::wstring& folder) {
     if (!held.back()->Plain(path)) return false;
     start = end + 1;
   }
-  return EmptyTree(folder, 0);
+  return EmptyTree(folder, 0, freed);
 }
 
 FolderReach DataFolderReach(const std::wstring& path) {

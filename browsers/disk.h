@@ -51,19 +51,26 @@ class LockFiles {
   std::vector<void*> held_;
 };
 
+// What removing files freed: the files (links and folders not counted) and their bytes. With
+// `countOnly` the same walk only counts what it would remove, and removes nothing.
+struct Freed {
+  bool countOnly = false;
+  unsigned long long files = 0, bytes = 0;
+};
+
 // A SQLite database file's companions, which belong to it and go with it.
 constexpr const wchar_t* SideFileSuffixes[] = {L"-journal", L"-wal", L"-shm"};
 
 // Deletes a file together with its -journal, -wal and -shm (a folder of that name goes with
 // everything in it). True when none of them is left.
-bool DeleteWithSideFiles(const std::wstring& path);
+bool DeleteWithSideFiles(const std::wstring& path, Freed* freed = nullptr);
 // Deletes everything inside a folder, keeping the folder itself. Links and junctions inside are
 // removed, never followed, also one that replaces a sub-folder while it is being emptied (each
 // is opened as itself and checked by its handle). Every part of the path below the user's folder
 // (application data, local or roaming, or the profile) must be a real folder, held while the
 // folder is emptied; a path outside them, or with a link on the way, is left alone (false).
 // True when it is empty afterwards (or was not there).
-bool EmptyFolder(const std::wstring& folder);
+bool EmptyFolder(const std::wstring& folder, Freed* freed = nullptr);
 
 // What a browser's data folder is: missing, a real folder, a junction (a folder moved to another
 // drive) to a real folder on a local fixed disk owned by the user, or anything else (a junction

@@ -52,6 +52,45 @@ extern "C" __declspec(dllexport) int ClearBrowsers(BrowserRun* run) {
   return 0;
 }
 
+namespace {
+
+// How many browsers the caller's tally has room for; 0 for a record too short for any.
+size_t CountsOf(const BrowserTally* tally) {
+  constexpr size_t first = offsetof(BrowserTally, Browser);
+  if (!tally || tally->size < first + sizeof(BrowserCounts)) return 0;
+  size_t room = (tally->size - first) / sizeof(BrowserCounts);
+  return room < size_t{BrowserCount} ? room : size_t{BrowserCount};
+}
+
+int RunCounted(BrowserRun* run, BrowserTally* tally, bool countOnly) {
+  size_t room = OutcomesOf(run), counted = CountsOf(tally);
+  if (!room || !counted) return 1;
+  browsers::Choices choices = ChoicesOf(*run);
+  choices.countOnly = countOnly;
+  for (size_t b = 0; b < room; ++b) run->Outcome[b] = BrowserNotFound;
+  for (size_t b = 0; b < counted; ++b) tally->Browser[b] = BrowserCounts{};
+  for (const browsers::Browser& browser : browsers::FindBrowsers()) {
+    size_t id = static_cast<size_t>(browser.id);
+    BrowserCounts scratch{};
+    choices.counts = id < counted ? &tally->Browser[id] : &scratch;
+    BrowserOutcome outcome = browsers::CleanBrowser(browser, choices);
+    if (id < room) run->Outcome[id] = static_cast<unsigned char>(outcome);
+    // A browser left whole erased nothing; counting, it would erase nothing either.
+    if (outcome != BrowserCleared && outcome != BrowserFailed) *choices.counts = BrowserCounts{};
+  }
+  return 0;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) int ClearBrowsersCounted(BrowserRun* run, BrowserTally* tally) {
+  return RunCounted(run, tally, false);
+}
+
+extern "C" __declspec(dllexport) int CountBrowsers(BrowserRun* run, BrowserTally* tally) {
+  return RunCounted(run, tally, true);
+}
+
 extern "C" __declspec(dllexport) int FindOpenBrowsers(BrowserRun* run) {
   size_t room = OutcomesOf(run);
   if (!room) return 1;

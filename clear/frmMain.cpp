@@ -12,11 +12,13 @@
 
 using namespace winapp;
 
-// How long "Done" stays when the run names browsers it left alone: long enough to read the line.
+// How long "Done" stays with its line of result, and with the browsers the run left alone besides:
+// long enough to read them.
+constexpr UINT ResultNoticeInterval = 4000;
 constexpr UINT BrowsersNoticeInterval = 6000;
 
 frmMain::frmMain(frmError& errorWindow, std::string folder, std::string commandText)
-    : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1725}}),
+    : Form({.name = "frmMain", .caption = "Quietrail 2003", .client = {6360, 1965}}),
       errorWindow_(errorWindow), folder_(std::move(folder)), commandText_(std::move(commandText)) {
   pic2.SetVisible(false);
   List1.SetVisible(false);
@@ -61,6 +63,9 @@ void frmMain::Timer1_Timer() {
     Label1.SetText("Done");
     pic1.SetVisible(false);
     pic2.SetVisible(true);
+    Tally total = Total();
+    lblResult.SetText(ResultLine(total.items, total.bytes, total.kept));
+    Timer2.SetInterval(ResultNoticeInterval);
     if (!SkippedBrowsers.empty()) {
       lblBrowsers.SetText(SkippedBrowsers);
       Timer2.SetInterval(BrowsersNoticeInterval);
@@ -141,43 +146,35 @@ void frmMain::Refresh() {
 // ---------------------------------------------------------------------------------------------
 // The cache steps
 
-// The name a record points at, measured where it lies; the list copies it.
-std::string_view frmMain::AnsiStringAt(const char* address) {
-  if (!address) return {};
-  return {address, static_cast<size_t>(lstrlenA(address))};
-}
-
-void frmMain::FillCacheList() {
-  CacheNames.Clear();
-  WalkUrlCache([this](const INTERNET_CACHE_ENTRY_INFOA& entry) {
-    if (entry.CacheEntryType & NORMAL_CACHE_ENTRY) CacheNames.AddItem(AnsiStringAt(entry.lpszSourceUrlName));
-  });
-}
+void frmMain::FillCacheList() { FillCacheNames(CacheNames); }
 
 void frmMain::ClearTemporaryInterntFiles() {
   FillCacheList();
-  int count = CacheNames.ListCount();
-  for (int i = 0; i < count; ++i) {
-    CacheEntryName = CacheNames.List(i);
-    if (IsTemporaryFileEntry(CacheEntryName)) DeleteUrlCacheEntryA(CacheEntryName.data());
-  }
+  ClearTemporaryEntries(CacheNames, TmpIntCount);
 }
 
 void frmMain::ClearCookies() {
   FillCacheList();
-  std::string path = InFolder(ExcludeFileName);
-  // A list that cannot be made or read could be protecting any cookie: none is deleted then.
-  // Made only where there is none: a list the panel saves at this moment is never emptied.
-  if (!CreateFileIfMissing(path)) return;
-  auto text = ReadExclusionText(path);
-  if (!text) return;
-  std::vector<std::string> entries = UpperCaseEntries(SplitAtCommas(*text));
-  int count = CacheNames.ListCount();
-  for (int i = 0; i < count; ++i) {
-    CacheEntryName = CacheNames.List(i);
-    if (!IsCookieEntry(CacheEntryName)) continue;
-    if (!IsExcluded(CacheEntryName, entries)) DeleteUrlCacheEntryA(CacheEntryName.data());
+  std::vector<std::string> entries;
+  if (!ReadKeepList(folder_, entries)) return;
+  ClearCookieEntries(CacheNames, entries, CookiesCount);
+}
+
+Tally frmMain::Total() const {
+  Tally total;
+  for (const Tally* t : {&TmpIntCount, &CookiesCount, &RecentCount, &URLCount}) {
+    total.items += t->items;
+    total.bytes += t->bytes;
+    total.kept += t->kept;
   }
+  if (BrowsersCount.size)
+    for (const BrowserCounts& c : BrowsersCount.Browser) {
+      Tally b = BrowserTotal(c);
+      total.items += b.items;
+      total.bytes += b.bytes;
+      total.kept += b.kept;
+    }
+  return total;
 }
 
 void frmMain::ClearHistory() {
@@ -186,12 +183,12 @@ void frmMain::ClearHistory() {
   ClearUrlHistory();
 }
 
-void frmMain::ClearRecentDocs() { ClearRecentDocsList(); }
+void frmMain::ClearRecentDocs() { ClearRecentDocsList(&RecentCount); }
 
 std::string frmMain::ClearOtherBrowsers() {
-  return ::ClearOtherBrowsers(folder_, {HistoryFlag, TmpIntFlag, CookiesFlag, RecentFlag, URLFlag});
+  return ::ClearOtherBrowsers(folder_, {HistoryFlag, TmpIntFlag, CookiesFlag, RecentFlag, URLFlag}, &BrowsersCount);
 }
 
 void frmMain::ClearTypedUrls() {
-  DeleteRegistryKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\TypedURLs");
+  ClearTypedUrlList(&URLCount);
 }

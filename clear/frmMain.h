@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "cleaners.h"
 #include "form.h"
 #include "nameList.h"
 #include "programs.h"
@@ -29,6 +30,8 @@ class frmMain : public winapp::Form {
   virtual std::string ClearOtherBrowsers();
 
   short TickCount() const { return TickCount_; }
+  // What the run erased so far, all steps and browsers together.
+  Tally Total() const;
 
  protected:
   void Form_Load() override;
@@ -46,7 +49,9 @@ class frmMain : public winapp::Form {
   // name, and nothing anyone sees reads it.
   winapp::ListBox List1{this, "List1", {0, 0, 1200, 900}};
   // Under the bar: the browsers a run had to leave alone, shown with "Done".
-  winapp::Label lblBrowsers{this, "lblBrowsers", {120, 1470, 6120, 240}, ""};
+  // Under the bar with "Done": what the run erased, then the browsers it had to leave alone.
+  winapp::Label lblResult{this, "lblResult", {120, 1470, 6120, 240}, ""};
+  winapp::Label lblBrowsers{this, "lblBrowsers", {120, 1710, 6120, 240}, ""};
   winapp::Timer Timer1{this, "Timer1", 850, true, [this] { Timer1_Timer(); }};
   winapp::Timer Timer2{this, "Timer2", 550, false, [this] { Timer2_Timer(); }};
 
@@ -58,11 +63,17 @@ class frmMain : public winapp::Form {
   short ClearDialog = 0;
   short HistoryFlag = 0, TmpIntFlag = 0, CookiesFlag = 0, RecentFlag = 0, URLFlag = 0, BrowsersFlag = 0;
   std::string SkippedBrowsers;
+
+ protected:
+  // What each step erased; the steps add to them.
+  Tally TmpIntCount, CookiesCount, RecentCount, URLCount;
+  BrowserTally BrowsersCount{};
+
+ private:
   short TickCount_ = 0;
   // Working storage of the cache steps: the names of the last walk, and the one being examined
   // (a view into the list, NUL-terminated).
   NameList CacheNames;
-  std::string_view CacheEntryName;
 
   void Timer1_Timer();
   void Timer2_Timer();
@@ -72,6 +83,5 @@ class frmMain : public winapp::Form {
   void ReadSettingsKey();
   short ReadFlag(const char* key);
   void FillCacheList();
-  static std::string_view AnsiStringAt(const char* address);
   void Refresh();
 };

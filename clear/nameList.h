@@ -16,9 +16,12 @@ class NameList {
   void Clear() {
     text_.clear();
     starts_.clear();
+    sizes_.clear();
   }
-  void AddItem(std::string_view name) {
+  // `size`: the bytes of the entry's stored file, as the cache reports them.
+  void AddItem(std::string_view name, unsigned long long size = 0) {
     starts_.push_back(text_.size());
+    sizes_.push_back(size);
     text_.append(name);
     text_.push_back('\0');
   }
@@ -29,8 +32,10 @@ class NameList {
     size_t end = static_cast<size_t>(index) + 1 < starts_.size() ? starts_[static_cast<size_t>(index) + 1] : text_.size();
     return {text_.data() + start, end - start - 1};
   }
+  unsigned long long Size(int index) const { return sizes_[static_cast<size_t>(index)]; }
 
  private:
   std::string text_;
   std::vector<size_t> starts_;
+  std::vector<unsigned long long> sizes_;
 };

@@ -2,6 +2,8 @@
 // browsers.dll, which is loaded only here, from the program folder, by its full path.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "browsers.h"
 #include "catalog.h"
 #include "cleaners.h"
@@ -36,7 +38,8 @@ std::string SkippedBrowsersLine(const unsigned char* outcome) {
   return line;
 }
 
-std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& flags) {
+std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& flags, BrowserTally* tally, bool countOnly,
+                               unsigned char* outcomes) {
   BrowserRun run{};
   run.size = sizeof run;
   run.History = flags.History;
@@ -47,16 +50,13 @@ std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& fl
   // The same keep-list and the same rule as the platform's cookies; a list that cannot be made
   // or read could be protecting any cookie, so then no browser cookie is deleted either.
   std::vector<std::string> entries;
-  if (run.Cookies == 1) {
-    std::string path = folder + "\\" + winapp::ExcludeFileName;
-    auto text = winapp::CreateFileIfMissing(path) ? winapp::ReadExclusionText(path) : std::nullopt;
-    if (text)
-      entries = UpperCaseEntries(winapp::SplitAtCommas(*text));
-    else
-      run.Cookies = 0;
-  }
+  if (run.Cookies == 1 && !ReadKeepList(folder, entries, !countOnly)) run.Cookies = 0;
   run.KeepCookie = KeepCookie;
   run.KeepContext = &entries;
+  if (tally) {
+    *tally = BrowserTally{};
+    tally->size = sizeof *tally;
+  }
 
   std::string module = folder + "\\browsers.dll";
   // The update checker replaces the module only while no run holds this lock. A run that cannot
@@ -64,12 +64,31 @@ std::string ClearOtherBrowsers(const std::string& folder, const BrowserFlags& fl
   // move, so it still loads either the old module or the new one whole.
   winapp::BrowsersModuleLock moduleLock(folder, 10000);
   HMODULE library = LoadLibraryExA(module.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  auto clear = library ? reinterpret_cast<ClearBrowsersProc>(reinterpret_cast<void*>(GetProcAddress(library, CLEAR_BROWSERS_EXPORT))) : nullptr;
+  auto proc = [&](const char* name) {
+    return library ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
+  };
+  auto clear = reinterpret_cast<ClearBrowsersProc>(proc(CLEAR_BROWSERS_EXPORT));
+  auto counted = reinterpret_cast<ClearBrowsersCountedProc>(proc(countOnly ? COUNT_BROWSERS_EXPORT : CLEAR_BROWSERS_COUNTED_EXPORT));
+  int result = 1;
+  if (tally && counted) {
+    result = counted(&run, tally);
+  } else {
+    // A module from before the counts clears uncounted; one that cannot count is not asked to
+    // clear when only counting was wanted.
+    if (tally) tally->size = 0;
+    if (clear && !countOnly) result = clear(&run);
+  }
   std::string line;
-  if (!clear || clear(&run) != 0)
-    line = "browsers.dll not found: other browsers not cleared";
-  else
+  if (result != 0) {
+    if (tally) tally->size = 0;
+    if (!countOnly)
+      line = "browsers.dll not found: other browsers not cleared";
+    else
+      line = clear ? "browsers.dll cannot count: other browsers not counted" : "browsers.dll not found: other browsers not counted";
+  } else {
     line = SkippedBrowsersLine(run.Outcome);
+    if (outcomes) std::copy(std::begin(run.Outcome), std::end(run.Outcome), outcomes);
+  }
   if (library) FreeLibrary(library);
   return line;
 }

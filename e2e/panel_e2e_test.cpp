@@ -291,7 +291,7 @@ TEST_F(Panel, WithoutTheLoginControlTheMissingFileIsNamedAndTheProgramEnds) {
 
 // --- the main window and the about box ----------------------------------------------------------
 
-TEST_F(Panel, ClearNowStartsClearWithTheTokenOrSaysItIsMissing) {
+TEST_F(Panel, ClearNowAndAnalyzeStartClearWithTheTokenOrSayItIsMissing) {
   e2e::Program p(dir.path(), "panel.exe", "");
   HWND main = WaitFor(p, "frmMain");
   ASSERT_TRUE(main);
@@ -314,6 +314,10 @@ TEST_F(Panel, ClearNowStartsClearWithTheTokenOrSaysItIsMissing) {
   std::string expected = "clear.exe|K4T9B3|" + dir.path() + "\r\n";
   EXPECT_TRUE(Until([&] { return Read("started.txt") == expected + expected; })) << Read("started.txt");
   EXPECT_TRUE(Enabled(main));
+  // "&Analyze" starts the same program to count instead.
+  Press(Ctl(main, "Command5"));
+  expected += expected + "clear.exe|K4T9B3 /analyze|" + dir.path() + "\r\n";
+  EXPECT_TRUE(Until([&] { return Read("started.txt") == expected; })) << Read("started.txt");
   Press(Ctl(main, "Command4"));
   EXPECT_TRUE(p.WaitForEnd(seconds(10)));
 }

@@ -7,7 +7,7 @@
 using namespace winapp;
 
 frmMain::frmMain(Panel& panel)
-    : PanelForm({.name = "frmMain", .caption = "Quietrail 2003", .client = {6600, 3420},
+    : PanelForm({.name = "frmMain", .caption = "Quietrail 2003", .client = {6600, 3900},
                  .border = Border::FixedSingle, .minButton = true}),
       panel_(panel) {
 }
@@ -24,6 +24,13 @@ void frmMain::Command2_Click() {
               ReinstallMessage(panel_.InFolder(ClearProgram)) + ".",
               this);
   }
+}
+
+void frmMain::Command5_Click() {
+  if (FileExists(panel_.InFolder(ClearProgram)))
+    StartProgram(hwnd(), ClearProgram, AnalyzeCommand);
+  else
+    ShowError(panel_, ReinstallMessage(panel_.InFolder(ClearProgram)) + ".", this);
 }
 
 void frmMain::Command3_Click() {

@@ -1,4 +1,4 @@
-// The main window: the product's pictures and the four buttons that reach everything else.
+// The main window: the product's pictures and the five buttons that reach everything else.
 #pragma once
 
 #include "controls.h"
@@ -19,8 +19,10 @@ class frmMain : public PanelForm {
   winapp::Picture Picture3{this, "Picture3", {2040, 1620, 2040, 1200}, "MAINTRACES"};
   CmdButton Command1{this, "Command1", {4800, 1380, 1575, 375}, "&Settings", [this] { Command1_Click(); }};
   CmdButton Command2{this, "Command2", {4800, 1860, 1575, 375}, "&Clear Now", [this] { Command2_Click(); }};
-  CmdButton Command3{this, "Command3", {4800, 2340, 1575, 375}, "&About", [this] { Command3_Click(); }};
-  CmdButton Command4{this, "Command4", {4800, 2820, 1575, 375}, "E&xit", [this] { Command4_Click(); }};
+  // Under "&Clear Now": what a run would erase, counted and shown by the clearing program.
+  CmdButton Command5{this, "Command5", {4800, 2340, 1575, 375}, "&Analyze", [this] { Command5_Click(); }};
+  CmdButton Command3{this, "Command3", {4800, 2820, 1575, 375}, "&About", [this] { Command3_Click(); }};
+  CmdButton Command4{this, "Command4", {4800, 3300, 1575, 375}, "E&xit", [this] { Command4_Click(); }};
 
   Panel& panel_;
 
@@ -28,4 +30,5 @@ class frmMain : public PanelForm {
   void Command2_Click();
   void Command3_Click();
   void Command4_Click();
+  void Command5_Click();
 };

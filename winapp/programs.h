@@ -10,6 +10,9 @@ namespace winapp {
 // The argument that clear.exe and tray.exe require: started without it, they do nothing.
 constexpr const char* LaunchToken = "K4T9B3";
 
+// clear.exe given this instead counts what a run would erase and shows it (the Analyze window).
+constexpr const char* AnalyzeCommand = "K4T9B3 /analyze";
+
 constexpr const char* ClearProgram = "clear.exe";
 constexpr const char* PanelProgram = "panel.exe";
 constexpr const char* TrayProgram = "tray.exe";

@@ -41,10 +41,12 @@ using SeedProfile = int (*)(const std::string& folder, const std::string& made, 
 
 // The command line of both: "seed FOLDER MADE A B C D", "run FOLDER" (the clearing run's own call
 // with `choices`) or "bare FOLDER" (the written-out baseline); a measuring mode ends with
-// report(folder, seconds, processor seconds) and answers 0 when the pass went through.
+// report(folder, seconds, processor seconds) and answers 0 when the pass went through. A benchmark
+// with modes of its own passes `more(mode, folder)`, which answers -1 for a mode it does not know.
 template <class Report>
 int Main(int argc, char** argv, const char* usage, SeedProfile seed, const BrowserFlags& choices,
-         int (*bare)(const std::string&), Report report) {
+         int (*bare)(const std::string&), Report report,
+         int (*more)(const std::string&, const std::string&) = nullptr) {
   std::string mode = argc > 1 ? argv[1] : "", folder = argc > 2 ? argv[2] : "";
   if (mode == "seed" && argc == 8)
     return seed(folder, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
@@ -56,7 +58,7 @@ int Main(int argc, char** argv, const char* usage, SeedProfile seed, const Brows
     if (rc) std::fprintf(stderr, "%s\n", line.c_str());
   } else if (mode == "bare") {
     rc = bare(folder);
-  } else {
+  } else if (!more || (rc = more(mode, folder)) < 0) {
     std::fprintf(stderr, "usage: %s seed|run|bare FOLDER ...\n", usage);
     return 2;
   }

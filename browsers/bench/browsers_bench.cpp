@@ -5,6 +5,9 @@
 //       writes FOLDER\exclude.ini; FOLDER is the program folder (with browsers.dll)
 //   browsers_bench run FOLDER   the run's step: browsers.dll through the clearing run's own call
 //   browsers_bench bare FOLDER  the same statements and deletes, written out, nothing else
+//   browsers_bench analyze FOLDER  the Analyze window's count: browsers.dll counting, nothing changed
+//   browsers_bench countbare FOLDER  the same count written out: each database read into memory and
+//       the same statements run there, the same folders listed
 // Each measuring mode prints "seconds=S cpu_s=C peak_mb=M left=N" (C: processor time, the
 // prefix's wineserver's included when BENCH_SERVER_PID names it; N: rows and files the choices
 // erase that are still there).
@@ -122,16 +125,43 @@ void KeepCookie(sqlite3_context* context, int, sqlite3_value** values) {
   sqlite3_result_int(context, host && IsExcluded(reinterpret_cast<const char*>(host), *entries));
 }
 
+bool countOnly = false;
+unsigned long long counted = 0, countedBytes = 0;
+
+// Counting: the file copied into memory, where the statements then run.
+sqlite3* InMemory(const std::string& file) {
+  sqlite3 *source = nullptr, *db = nullptr;
+  bool ok = sqlite3_open_v2(file.c_str(), &source, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_open(":memory:", &db) == SQLITE_OK;
+  sqlite3_backup* copy = ok ? sqlite3_backup_init(db, "main", source, "main") : nullptr;
+  ok = copy && sqlite3_backup_step(copy, -1) == SQLITE_DONE;
+  if (copy) sqlite3_backup_finish(copy);
+  sqlite3_close(source);
+  if (!ok) sqlite3_close(db);
+  return ok ? db : nullptr;
+}
+
 bool Clean(const std::string& file, const std::vector<const char*>& statements, std::vector<std::string>* entries) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return false;
+  if (countOnly) {
+    if (!(db = InMemory(file))) return false;
+  } else if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    return false;
+  }
   sqlite3_busy_timeout(db, 300);
-  bool ok = Exec(db, "BEGIN IMMEDIATE") && Exec(db, "PRAGMA quick_check") && Exec(db, "PRAGMA secure_delete = ON");
+  bool ok = Exec(db, countOnly ? "BEGIN" : "BEGIN IMMEDIATE") && Exec(db, "PRAGMA quick_check") &&
+            (countOnly || Exec(db, "PRAGMA secure_delete = ON"));
   if (entries)
     sqlite3_create_function(db, "qr_keep", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, entries, KeepCookie, nullptr, nullptr);
   ok = ok && Exec(db, "CREATE TEMP TABLE kept_urls(url TEXT PRIMARY KEY NOT NULL)");
-  for (const char* sql : statements)
+  for (const char* sql : statements) {
     if (ok) ok = Exec(db, sql);
+    counted += static_cast<unsigned long long>(sqlite3_changes(db));
+  }
+  if (countOnly) {
+    sqlite3_close(db);
+    return ok;
+  }
   ok = ok && Exec(db, "COMMIT") && Exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
   sqlite3_close(db);
   return ok;
@@ -147,7 +177,10 @@ void EmptyFolder(const std::string& folder) {
     std::string path = folder + "\\" + name;
     if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       EmptyFolder(path);
-      RemoveDirectoryA(path.c_str());
+      if (!countOnly) RemoveDirectoryA(path.c_str());
+    } else if (countOnly) {
+      ++counted;
+      countedBytes += static_cast<unsigned long long>(f.nFileSizeHigh) << 32 | f.nFileSizeLow;
     } else {
       DeleteFileA(path.c_str());
     }
@@ -179,7 +212,13 @@ int Bare(const std::string& folder) {
   for (const char* whole : {"\\Visited Links", "\\Top Sites", "\\Shortcuts", "\\Network Action Predictor",
                             "\\History Provider Cache", "\\DIPS", "\\Reporting and NEL", "\\MediaDeviceSalts",
                             "\\HistoryEmbeddings", "\\Archived History", "\\DownloadMetadata"})
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) DeleteFileA((Profile + whole + suffix).c_str());
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      if (countOnly)
+        counted += GetFileAttributesExA((Profile + whole + suffix).c_str(), GetFileExInfoStandard, &data) ? 1 : 0;
+      else
+        DeleteFileA((Profile + whole + suffix).c_str());
+    }
   for (const char* cache : {"\\Cache", "\\Code Cache", "\\GPUCache", "\\DawnWebGPUCache", "\\DawnGraphiteCache"})
     EmptyFolder(Profile + cache);
   return ok ? 0 : 1;
@@ -191,6 +230,20 @@ int main(int argc, char** argv) {
   // QR_BENCH_CHOICES ("110": History and Temporary Internet Files) measures a part of the step.
   const char* only = std::getenv("QR_BENCH_CHOICES");
   auto on = [&](int i) -> short { return !only || (std::strlen(only) > static_cast<size_t>(i) && only[i] == '1'); };
+  // Analyze's count of the same profile, and the bare loop's count made without changing anything.
+  auto counting = [](const std::string& mode, const std::string& folder) {
+    if (mode == "analyze") {
+      BrowserTally tally{};
+      std::string line = ClearOtherBrowsers(folder, {1, 1, 1, 0, 0}, &tally, true);
+      if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
+      return line.empty() && tally.size ? 0 : 1;
+    }
+    if (mode == "countbare") {
+      countOnly = true;
+      return Bare(folder);
+    }
+    return -1;
+  };
   return bench::Main(argc, argv, "browsers_bench", Seed, {on(0), on(1), on(2), 0, 0}, Bare,
-                     [](const std::string&, double seconds, double cpu) { Report(seconds, cpu); });
+                     [](const std::string&, double seconds, double cpu) { Report(seconds, cpu); }, +counting);
 }

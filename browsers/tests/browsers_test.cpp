@@ -643,3 +643,56 @@ TEST_F(BrowsersTest, CookieSitesAreCountedAndTheProfilesLeftAsTheyWere) {
   }
   testcache::EmptyCache();
 }
+
+namespace {
+
+// Counting reads every profile and changes no byte of it (no -wal, -shm or -journal left, no lock
+// file made), and its numbers are the ones the run that follows erases.
+TEST_F(BrowsersTest, CountingChangesNothingAndAgreesWithTheRun) {
+  for (const char* exclude : {"", "127.0.0.1"}) {
+    SCOPED_TRACE(exclude);
+    RemoveBrowsers();
+    LayChromium();
+    LayOpera();
+    LayFirefox();
+    WriteWholeFile(program / "exclude.ini", exclude);
+    const BrowserFlags all{1, 1, 1, 1, 1};
+    unsigned long long visits = 0;
+    for (const std::string& db : {CrHistory, Chromium + "\\Profile 1\\History", Opera + "\\History"})
+      visits += std::stoull(One(db, "SELECT count(*) FROM visits"));
+    const unsigned long long firefoxVisits = std::stoull(One(FxPlaces, "SELECT count(*) FROM moz_historyvisits"));
+    // The browsers' folders only: the user's folders also hold Wine's links to the home folder.
+    const std::string folders[] = {Local + "\\Chromium", Roaming + "\\Opera Software", Local + "\\Opera Software",
+                                   Roaming + "\\Mozilla", Local + "\\Mozilla"};
+    std::vector<Snapshot> before;
+    for (const std::string& f : folders) before.push_back(Take(f));
+
+    BrowserTally counted{};
+    unsigned char outcomes[BrowserCount] = {};
+    EXPECT_EQ(ClearOtherBrowsers(program.path(), all, &counted, true, outcomes), "");
+    for (size_t f = 0; f < std::size(folders); ++f) {
+      EXPECT_FALSE(before[f].empty()) << folders[f];
+      EXPECT_TRUE(Take(folders[f]) == before[f]) << folders[f];
+    }
+    ASSERT_EQ(counted.size, sizeof counted);
+    const BrowserCounts& cr = counted.Browser[BrowserChromium];
+    const BrowserCounts& fx = counted.Browser[BrowserFirefox];
+    EXPECT_EQ(outcomes[BrowserChromium], BrowserCleared);
+    EXPECT_EQ(outcomes[BrowserFirefox], BrowserCleared);
+    EXPECT_EQ(cr.Visits + counted.Browser[BrowserOpera].Visits, visits);
+    EXPECT_EQ(fx.Visits, firefoxVisits);
+    EXPECT_GT(cr.Pages * fx.Pages * cr.Files * cr.Bytes * fx.Files * fx.Rows, 0u);
+    EXPECT_EQ(cr.CookiesKept == 0 && fx.CookiesKept == 0, std::string(exclude).empty());
+
+    BrowserTally erased{};
+    EXPECT_EQ(ClearOtherBrowsers(program.path(), all, &erased), "");
+    for (int b = 0; b < BrowserCount; ++b) {
+      SCOPED_TRACE(b);
+      const BrowserCounts &c = counted.Browser[b], &e = erased.Browser[b];
+      EXPECT_EQ(std::vector<unsigned long long>({c.Pages, c.Visits, c.Cookies, c.CookiesKept, c.Rows, c.Files, c.Bytes}),
+                std::vector<unsigned long long>({e.Pages, e.Visits, e.Cookies, e.CookiesKept, e.Rows, e.Files, e.Bytes}));
+    }
+  }
+}
+
+}  // namespace

@@ -52,10 +52,11 @@ HistoryClassOverride::~HistoryClassOverride() {
 std::string TestBinFolder() { return winapp::ProgramFolder(); }
 
 void WriteSettings(const std::string& folder, const char* history, const char* tmpInt, const char* cookies,
-                   const char* recent, const char* url, const char* clearDialog) {
+                   const char* recent, const char* url, const char* clearDialog, const char* browsers) {
   std::string text = "[Settings]\r\nHistory=" + std::string(history) + "\r\nTmpInt=" + tmpInt +
                      "\r\nCookies=" + cookies + "\r\nRecent=" + recent + "\r\nURL=" + url +
-                     "\r\nStartup=1\r\nClearDialog=" + clearDialog + "\r\n\r\n[Launch]\r\nSplash=1\r\nTray=1\r\n";
+                     "\r\nStartup=1\r\nClearDialog=" + clearDialog +
+                     (browsers ? "\r\nBrowsers=" + std::string(browsers) : std::string()) + "\r\n\r\n[Launch]\r\nSplash=1\r\nTray=1\r\n";
   testutil::WriteWholeFile(folder + "\\quietrail.ini", text);
 }
 

@@ -30,9 +30,9 @@ class HistoryClassOverride {
 // The folder of the running test binary (the stand-in history DLL lies beside it).
 std::string TestBinFolder();
 
-// The settings file with the five step flags and ClearDialog.
+// The settings file with the five step flags, ClearDialog and, when given, Browsers.
 void WriteSettings(const std::string& folder, const char* history, const char* tmpInt, const char* cookies,
-                   const char* recent, const char* url, const char* clearDialog = "1");
+                   const char* recent, const char* url, const char* clearDialog = "1", const char* browsers = nullptr);
 
 // Typed URLs as the browser keeps them.
 void SeedTypedUrls();

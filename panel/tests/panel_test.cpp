@@ -24,7 +24,7 @@ TEST(PanelWindows, CaptionsButtonsAndDialogKeys) {
   Panel panel(dir.path(), "");
   Described windows[] = {
       {panel.Prompt, "Welcome", {"Command1", "Command2"}},
-      {panel.Main, "Quietrail 2003", {"Command1", "Command2", "Command3", "Command4"}},
+      {panel.Main, "Quietrail 2003", {"Command1", "Command2", "Command5", "Command3", "Command4"}},
       {panel.About, "About", {"Command1"}},
       {panel.Error, "Error", {"Command1"}},
       {panel.ChangePassword, "Change Password", {"Command1", "Command2"}},
