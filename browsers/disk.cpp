@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <cwctype>
 #include <memory>
@@ -86,6 +87,16 @@ bool DeleteOne(const std::wstring& path) {
   return false;
 }
 
+// The attributes of what a handle was opened on. GetFileInformationByHandle would tell them too,
+// but it also asks for the volume's serial number, which under Wine is a call into another
+// process each time: tens of milliseconds for every folder checked.
+DWORD HandleAttributes(HANDLE h) {
+  FILE_BASIC_INFORMATION info;
+  IO_STATUS_BLOCK io;
+  if (NtQueryInformationFile(h, &io, &info, sizeof info, FileBasicInformation) < 0) return INVALID_FILE_ATTRIBUTES;
+  return info.FileAttributes;
+}
+
 // A folder opened as itself: a link or junction in its place is opened as the link, never
 // followed. Held without letting others delete or rename it, so the path it was opened by leads
 // to it until it is closed.
@@ -103,10 +114,9 @@ struct HeldFolder {
   // and by the path: Wine opens a host's symbolic link as its target whatever the flags, and
   // tells it apart only by the path's attributes.
   bool Plain(const std::wstring& path) const {
-    BY_HANDLE_FILE_INFORMATION info;
-    DWORD a = GetFileAttributesW(path.c_str());
-    return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD held = HandleAttributes(h), a = GetFileAttributesW(path.c_str());
+    return held != INVALID_FILE_ATTRIBUTES && (held & FILE_ATTRIBUTE_DIRECTORY) && !(held & FILE_ATTRIBUTE_REPARSE_POINT) &&
            a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
   }
 };
@@ -263,26 +273,76 @@ bool DeleteWithSideFiles(const std::wstring& path) {
   return ok;
 }
 
-bool EmptyFolder(const std::wstring& folder) {
-  if (Attributes(folder) == INVALID_FILE_ATTRIBUTES) return true;
-  // Every part of the path below the user's folder is a real folder, held while the cache is
-  // emptied so that none of them can be swapped for a junction meanwhile; a path outside the
-  // user's folders, or with a link on the way, is not emptied.
-  std::wstring base, rest;
-  if (!SplitAtUserFolder(folder, base, rest)) return false;
-  std::vector<std::unique_ptr<HeldFolder>> held;
-  std::wstring path = base;
-  for (size_t start = 0; start <= rest.size();) {
-    size_t end = rest.find(L'\\', start);
-    if (end == std::wstring::npos) end = rest.size();
-    std::wstring part = rest.substr(start, end - start);
-    if (part.empty() || part == L"." || part == L"..") return false;
-    path += L"\\" + part;
-    held.push_back(std::make_unique<HeldFolder>(path));
-    if (!held.back()->Plain(path)) return false;
-    start = end + 1;
+namespace {
+
+// A folder inside the user's folders with every part of its path below them checked to be a real
+// folder and held, so that none of them can be swapped for a junction while this lives.
+struct HeldPath {
+  enum State { Held, Missing, Refused } state = Refused;
+  std::wstring path;
+  std::vector<std::unique_ptr<HeldFolder>> parts;
+
+  explicit HeldPath(const std::wstring& folder) : path(folder) {
+    if (Attributes(folder) == INVALID_FILE_ATTRIBUTES) {
+      state = Missing;
+      return;
+    }
+    std::wstring base, rest;
+    if (!SplitAtUserFolder(folder, base, rest)) return;
+    std::wstring at = base;
+    for (size_t start = 0; start <= rest.size();) {
+      size_t end = rest.find(L'\\', start);
+      if (end == std::wstring::npos) end = rest.size();
+      std::wstring part = rest.substr(start, end - start);
+      if (part.empty() || part == L"." || part == L"..") return;
+      at += L"\\" + part;
+      parts.push_back(std::make_unique<HeldFolder>(at));
+      if (!parts.back()->Plain(at)) return;
+      start = end + 1;
+    }
+    state = Held;
   }
-  return EmptyTree(folder, 0);
+};
+
+}  // namespace
+
+bool EmptyFolder(const std::wstring& folder) {
+  HeldPath held(folder);
+  return held.state == HeldPath::Missing || (held.state == HeldPath::Held && EmptyTree(folder, 0));
+}
+
+struct FolderRemoval::Parent : HeldPath {
+  using HeldPath::HeldPath;
+};
+
+FolderRemoval::FolderRemoval() = default;
+FolderRemoval::~FolderRemoval() = default;
+
+bool FolderRemoval::Remove(const std::wstring& folder) {
+  size_t cut = folder.rfind(L'\\');
+  if (cut == std::wstring::npos || cut == 0) return false;
+  std::wstring name = folder.substr(cut + 1);
+  if (name.empty() || name == L"." || name == L"..") return false;
+  if (!parent_ || parent_->path.size() != cut || folder.compare(0, cut, parent_->path) != 0) {
+    parent_.reset();  // let go before holding another: it may lie inside the one held
+    parent_ = std::make_unique<Parent>(folder.substr(0, cut));
+  }
+  if (parent_->state == HeldPath::Missing) {
+    parent_.reset();
+    return true;
+  }
+  if (parent_->state != HeldPath::Held) return false;
+  bool emptied;
+  {
+    HeldFolder sub(folder);
+    if (sub.h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    DWORD a = HandleAttributes(sub.h);
+    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    // A link in the folder's place goes itself; what it points at is not ours.
+    if (!sub.Plain(folder)) return RemoveDirectoryW(folder.c_str()) != 0;
+    emptied = EmptyTree(folder, 1);
+  }
+  return emptied && RemoveDirectoryW(folder.c_str()) != 0;
 }
 
 FolderReach DataFolderReach(const std::wstring& path) {
