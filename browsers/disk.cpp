@@ -102,11 +102,14 @@ DWORD HandleAttributes(HANDLE h) {
 // to it until it is closed.
 struct HeldFolder {
   HANDLE h = INVALID_HANDLE_VALUE;
+  HeldFolder() = default;
   explicit HeldFolder(const std::wstring& path, DWORD access = FILE_READ_ATTRIBUTES)
       : h(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
-  ~HeldFolder() {
+  ~HeldFolder() { Close(); }
+  void Close() {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
   }
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
@@ -121,42 +124,102 @@ struct HeldFolder {
   }
 };
 
-bool EmptyTree(const std::wstring& folder, int depth) {
+// The platform's own calls for the listing and the deletes done from a folder's handle: every
+// kernel since Windows NT has them. Under Wine a file opened by a name relative to a held folder
+// is found without walking its whole path again.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
+                                               FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
+constexpr NTSTATUS NotFound = static_cast<NTSTATUS>(0xC0000034), PathNotFound = static_cast<NTSTATUS>(0xC000003A);
+
+// Opens `name` in the folder held by `folder`, as itself (a link is opened as the link).
+NTSTATUS OpenInside(HANDLE folder, const wchar_t* name, size_t length, ACCESS_MASK access, ULONG share, ULONG options,
+                    HANDLE& opened) {
+  UNICODE_STRING text{static_cast<USHORT>(length * sizeof(wchar_t)), static_cast<USHORT>(length * sizeof(wchar_t)),
+                      const_cast<wchar_t*>(name)};
+  OBJECT_ATTRIBUTES object{};
+  object.Length = sizeof object;
+  object.RootDirectory = folder;
+  object.ObjectName = &text;
+  object.Attributes = OBJ_CASE_INSENSITIVE;
+  IO_STATUS_BLOCK io;
+  return NtOpenFile(&opened, access | SYNCHRONIZE, &object, &io, share,
+                    options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT);
+}
+
+// The emptied folder held by `folder` removed through that handle, which is closed: it goes with
+// the handle, as the folder that was checked, whatever its path names meanwhile.
+bool RemoveEmptied(HeldFolder& folder, const std::wstring& path) {
+  FILE_DISPOSITION_INFORMATION gone{TRUE};
+  IO_STATUS_BLOCK io;
+  bool marked = NtSetInformationFile(folder.h, &io, &gone, sizeof gone, FileDispositionInformation) >= 0;
+  folder.Close();
+  return marked && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool EmptyHeld(HANDLE folder, const std::wstring& path, int depth);
+
+// A sub-folder listed in `folder`, removed with everything in it. It may have been swapped for a
+// junction since it was listed: it is opened as itself and checked by its handle, and held while
+// it is emptied; a junction found there is removed as a link, never entered.
+bool RemoveHeldSubFolder(HANDLE folder, const wchar_t* name, size_t length, const std::wstring& path, int depth) {
+  HeldFolder sub;
+  NTSTATUS status = OpenInside(folder, name, length, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_DIRECTORY_FILE, sub.h);
+  if (status == NotFound || status == PathNotFound) return true;
+  if (status < 0) sub.h = INVALID_HANDLE_VALUE;
+  if (!sub.Plain(path)) {
+    sub.Close();
+    return RemoveDirectoryW(path.c_str()) != 0 || DeleteOne(path);
+  }
+  return EmptyHeld(sub.h, path, depth + 1) && RemoveEmptied(sub, path);
+}
+
+// Everything inside the folder held by `folder` (at `path`) removed, listed from that handle in
+// large batches.
+bool EmptyHeld(HANDLE folder, const std::wstring& path, int depth) {
   if (depth > 64) return false;
-  WIN32_FIND_DATAW found;
-  Find find(FindFirstFileW((folder + L"\\*").c_str(), &found));
-  if (find.h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  constexpr ULONG BatchSize = 32 * 1024;
+  std::unique_ptr<char[]> batch(new char[BatchSize]);
   bool ok = true;
-  do {
-    if (IsDots(found.cFileName)) continue;
-    std::wstring path = folder + L"\\" + found.cFileName;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      // The link itself goes; what it points at is not ours.
-      ok &= (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) != 0 : DeleteOne(path);
-    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      // Listed as a folder, but it may have been swapped for a junction since: it is opened as
-      // itself and checked by its handle, and held while it is emptied. A junction found there is
-      // removed as a link, never entered.
-      bool emptied;
-      {
-        HeldFolder sub(path);
-        if (sub.h == INVALID_HANDLE_VALUE) {
-          emptied = GetLastError() == ERROR_FILE_NOT_FOUND;
-          ok &= emptied;
-          continue;
+  for (BOOLEAN first = TRUE;; first = FALSE) {
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, batch.get(), BatchSize,
+                                           FileDirectoryInformation, FALSE, nullptr, first);
+    if (status != 0) return ok && static_cast<ULONG>(status) == 0x80000006u;  // no more files
+    for (size_t at = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(batch.get() + at);
+      const wchar_t* name = entry->FileName;
+      size_t length = entry->FileNameLength / sizeof(wchar_t);
+      bool dots = (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+      if (!dots) {
+        std::wstring inside = path + L"\\" + std::wstring(name, length);
+        DWORD a = entry->FileAttributes;
+        if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+          // The link itself goes; what it points at is not ours.
+          ok &= (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(inside.c_str()) != 0 : DeleteOne(inside);
+        } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
+          ok &= RemoveHeldSubFolder(folder, name, length, inside, depth);
+        } else {
+          HANDLE file;
+          NTSTATUS opened = OpenInside(folder, name, length, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE, file);
+          if (opened >= 0)
+            CloseHandle(file);
+          else if (opened != NotFound && opened != PathNotFound)
+            ok &= DeleteOne(inside);  // a read-only file, say
         }
-        if (!sub.Plain(path)) {
-          ok &= RemoveDirectoryW(path.c_str()) != 0 || DeleteOne(path);
-          continue;
-        }
-        emptied = EmptyTree(path, depth + 1);
       }
-      ok &= emptied && RemoveDirectoryW(path.c_str()) != 0;
-    } else {
-      ok &= DeleteOne(path);
+      if (!entry->NextEntryOffset) break;
+      at += entry->NextEntryOffset;
     }
-  } while (FindNextFileW(find.h, &found));
-  return ok;
+  }
+}
+
+// A folder by its path: opened as itself and checked, then emptied from its handle.
+bool EmptyTree(const std::wstring& folder, int depth) {
+  HeldFolder held(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
+  if (held.h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  return held.Plain(folder) && EmptyHeld(held.h, folder, depth);
 }
 
 // True when `path` lies inside `folder` (compared without letter case), giving the rest.
@@ -296,7 +359,9 @@ struct HeldPath {
       std::wstring part = rest.substr(start, end - start);
       if (part.empty() || part == L"." || part == L"..") return;
       at += L"\\" + part;
-      parts.push_back(std::make_unique<HeldFolder>(at));
+      // The folder itself is held so that it can be listed too.
+      parts.push_back(std::make_unique<HeldFolder>(at, end == rest.size() ? FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES
+                                                                          : FILE_READ_ATTRIBUTES));
       if (!parts.back()->Plain(at)) return;
       start = end + 1;
     }
@@ -308,7 +373,7 @@ struct HeldPath {
 
 bool EmptyFolder(const std::wstring& folder) {
   HeldPath held(folder);
-  return held.state == HeldPath::Missing || (held.state == HeldPath::Held && EmptyTree(folder, 0));
+  return held.state == HeldPath::Missing || (held.state == HeldPath::Held && EmptyHeld(held.parts.back()->h, folder, 0));
 }
 
 struct FolderRemoval::Parent : HeldPath {
@@ -332,17 +397,16 @@ bool FolderRemoval::Remove(const std::wstring& folder) {
     return true;
   }
   if (parent_->state != HeldPath::Held) return false;
-  bool emptied;
-  {
-    HeldFolder sub(folder);
-    if (sub.h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-    DWORD a = HandleAttributes(sub.h);
-    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    // A link in the folder's place goes itself; what it points at is not ours.
-    if (!sub.Plain(folder)) return RemoveDirectoryW(folder.c_str()) != 0;
-    emptied = EmptyTree(folder, 1);
+  HeldFolder sub(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE);
+  if (sub.h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  DWORD a = HandleAttributes(sub.h);
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // A link in the folder's place goes itself; what it points at is not ours.
+  if (!sub.Plain(folder)) {
+    sub.Close();
+    return RemoveDirectoryW(folder.c_str()) != 0;
   }
-  return emptied && RemoveDirectoryW(folder.c_str()) != 0;
+  return EmptyHeld(sub.h, folder, 1) && RemoveEmptied(sub, folder);
 }
 
 FolderReach DataFolderReach(const std::wstring& path) {
