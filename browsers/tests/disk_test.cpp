@@ -54,7 +54,13 @@ TEST_F(Disk, ACacheBelowTheUsersFolderIsEmptiedAndNothingElse) {
   MakeFolders(cache + L"\\a\\b");
   MakeFile(cache + L"\\a\\b\\entry");
   MakeFile(cache + L"\\index");
+  // A read-only file, at the top or deeper, is no obstacle in a cache the browser owns.
+  for (const wchar_t* name : {L"\\locked", L"\\a\\b\\locked"}) {
+    MakeFile(cache + name);
+    ASSERT_TRUE(SetFileAttributesW((cache + name).c_str(), FILE_ATTRIBUTE_READONLY));
+  }
   EXPECT_TRUE(EmptyFolder(cache));
+  EXPECT_FALSE(There(cache + L"\\locked"));
   EXPECT_TRUE(There(cache));
   EXPECT_FALSE(There(cache + L"\\a"));
   EXPECT_FALSE(There(cache + L"\\index"));
