@@ -185,7 +185,11 @@ bool EmptyHeld(HANDLE folder, const std::wstring& path, int depth) {
     IO_STATUS_BLOCK io;
     NTSTATUS status = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, batch.get(), BatchSize,
                                            FileDirectoryInformation, FALSE, nullptr, first);
-    if (status != 0) return ok && static_cast<ULONG>(status) == 0x80000006u;  // no more files
+    // No more files; or, on a file system that lists no "." and "..", none at all.
+    if (status != 0) {
+      ULONG why = static_cast<ULONG>(status);
+      return ok && (why == 0x80000006u || (first && why == 0xC000000Fu));
+    }
     for (size_t at = 0;;) {
       const auto* entry = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(batch.get() + at);
       const wchar_t* name = entry->FileName;
