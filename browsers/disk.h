@@ -2,6 +2,7 @@
 // read whole, files and folders deleted, and whether a browser holds a file open.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,25 @@ bool DeleteWithSideFiles(const std::wstring& path, Freed* freed = nullptr);
 // folder is emptied; a path outside them, or with a link on the way, is left alone (false).
 // True when it is empty afterwards (or was not there).
 bool EmptyFolder(const std::wstring& folder, Freed* freed = nullptr);
+
+// Removes folders with everything in them, checked as EmptyFolder checks: a link in a folder's
+// place or inside it is removed, never followed, and every part of the path below the user's
+// folder must be a real folder. Folders removed one after another from the same parent (one per
+// site) have the parent's path checked once, and held until a folder of another parent comes or
+// this ends: keep one only while its folders are being removed.
+class FolderRemoval {
+ public:
+  FolderRemoval();
+  ~FolderRemoval();
+  FolderRemoval(const FolderRemoval&) = delete;
+  FolderRemoval& operator=(const FolderRemoval&) = delete;
+  // True when `folder` is gone (or was not there); a file in its place is left, false.
+  bool Remove(const std::wstring& folder);
+
+ private:
+  struct Parent;
+  std::unique_ptr<Parent> parent_;
+};
 
 // What a browser's data folder is: missing, a real folder, a junction (a folder moved to another
 // drive) to a real folder on a local fixed disk owned by the user, or anything else (a junction

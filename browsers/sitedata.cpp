@@ -69,16 +69,6 @@ BrowserOutcome OutcomeOf(DbState s) {
                                               : s == DbState::Damaged ? BrowserDamaged : BrowserFailed;
 }
 
-bool RemoveFolder(const std::wstring& folder) {
-  DWORD a = GetFileAttributesW(folder.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES)
-    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  // A link in the folder's place goes itself; what it points at is not the browser's.
-  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveDirectoryW(folder.c_str()) != 0;
-  return EmptyFolder(folder) && RemoveDirectoryW(folder.c_str());
-}
-
 struct Entry {
   std::wstring name;
   bool folder;
@@ -362,8 +352,9 @@ void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<st
     for (auto& held : pass.held) {
       if (held->folder != folder) continue;
       if (!held->store.Change(held->plan->doomed, held->plan->written)) pass.Fail(BrowserFailed);
+      FolderRemoval removal;
       for (const std::wstring& gone : held->plan->folders)
-        if (!RemoveFolder(gone)) pass.Fail(BrowserFailed);
+        if (!removal.Remove(gone)) pass.Fail(BrowserFailed);
     }
     return;
   }
@@ -385,6 +376,7 @@ void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<st
 
 // Checks or removes the folders of `parent` whose owner goes; `owner` names a folder's owner.
 void OriginFolders(Pass& pass, const std::wstring& parent, SiteOwner (*owner)(std::string_view)) {
+  FolderRemoval removal;
   for (const Entry& e : Entries(parent)) {
     if (!e.folder) continue;
     SiteOwner o = owner(Utf8(e.name));
@@ -394,13 +386,14 @@ void OriginFolders(Pass& pass, const std::wstring& parent, SiteOwner (*owner)(st
     }
     if (!Erased(pass.choices, o)) continue;
     // A browser that runs holds its lock file: the folders of one that does not are its data at rest.
-    if (pass.clear && !RemoveFolder(parent + L"\\" + e.name)) pass.Fail(BrowserFailed);
+    if (pass.clear && !removal.Remove(parent + L"\\" + e.name)) pass.Fail(BrowserFailed);
   }
 }
 
 // Cache Storage: a folder per origin, named by a hash; its index names the origin.
 constexpr size_t MaxIndexFile = 4u << 20;
 void CacheStorage(Pass& pass, const std::wstring& parent) {
+  FolderRemoval removal;
   for (const Entry& e : Entries(parent)) {
     if (!e.folder) continue;
     std::wstring path = parent + L"\\" + e.name;
@@ -413,7 +406,7 @@ void CacheStorage(Pass& pass, const std::wstring& parent) {
       pass.Fail(BrowserFailed);
       continue;
     }
-    if (Erased(pass.choices, o) && pass.clear && !RemoveFolder(path)) pass.Fail(BrowserFailed);
+    if (Erased(pass.choices, o) && pass.clear && !removal.Remove(path)) pass.Fail(BrowserFailed);
   }
 }
 
@@ -488,8 +481,11 @@ void Buckets(Pass& pass, const std::wstring& webStorage) {
     if (!number) pass.Fail(BrowserFailed);
   }
   if (!pass.clear || ids.empty()) return;
-  for (const std::string& id : ids)
-    if (!RemoveFolder(webStorage + L"\\" + Wide(id))) pass.Fail(BrowserFailed);
+  {
+    FolderRemoval removal;
+    for (const std::string& id : ids)
+      if (!removal.Remove(webStorage + L"\\" + Wide(id))) pass.Fail(BrowserFailed);
+  }
   std::string list;
   for (const std::string& id : ids) list += (list.empty() ? "" : ",") + id;
   std::string sql = "DELETE FROM buckets WHERE id IN (" + list + ")";
@@ -665,8 +661,11 @@ void WebSql(Pass& pass, const std::wstring& folder) {
     if (Erased(pass.choices, o)) folders.push_back(folder + L"\\" + e.name);
   }
   if (!pass.clear) return;
-  for (const std::wstring& gone : folders)
-    if (!RemoveFolder(gone)) pass.Fail(BrowserFailed);
+  {
+    FolderRemoval removal;
+    for (const std::wstring& gone : folders)
+      if (!removal.Remove(gone)) pass.Fail(BrowserFailed);
+  }
   if (!rows.empty()) Erase(pass, db, OwnerOfStorageName, {"DELETE FROM Databases WHERE qr_erase(origin)"});
 }
 

@@ -54,7 +54,13 @@ TEST_F(Disk, ACacheBelowTheUsersFolderIsEmptiedAndNothingElse) {
   MakeFolders(cache + L"\\a\\b");
   MakeFile(cache + L"\\a\\b\\entry");
   MakeFile(cache + L"\\index");
+  // A read-only file, at the top or deeper, is no obstacle in a cache the browser owns.
+  for (const wchar_t* name : {L"\\locked", L"\\a\\b\\locked"}) {
+    MakeFile(cache + name);
+    ASSERT_TRUE(SetFileAttributesW((cache + name).c_str(), FILE_ATTRIBUTE_READONLY));
+  }
   EXPECT_TRUE(EmptyFolder(cache));
+  EXPECT_FALSE(There(cache + L"\\locked"));
   EXPECT_TRUE(There(cache));
   EXPECT_FALSE(There(cache + L"\\a"));
   EXPECT_FALSE(There(cache + L"\\index"));
@@ -75,6 +81,34 @@ TEST_F(Disk, ACacheBelowTheUsersFolderIsEmptiedAndNothingElse) {
   testutil::RemoveTree(browsers::Utf8(elsewhere));
   // A cache that is not there is empty.
   EXPECT_TRUE(EmptyFolder(root + L"\\Profile\\Gone"));
+}
+
+TEST_F(Disk, FoldersAreRemovedOneAfterAnother) {
+  // Sites' folders side by side, then their parent: holding the parent's path for the first
+  // ones must not keep the parent itself from going.
+  const std::wstring sites = root + L"\\Profile\\Sites";
+  for (const wchar_t* site : {L"\\a\\deep", L"\\b"}) MakeFolders(sites + site);
+  MakeFile(sites + L"\\a\\deep\\entry");
+  MakeFile(sites + L"\\file");
+  const std::wstring elsewhere = L"C:\\QrDiskTestOutside";
+  MakeFolders(elsewhere + L"\\site");
+  {
+    browsers::FolderRemoval removal;
+    EXPECT_TRUE(removal.Remove(sites + L"\\a"));
+    EXPECT_TRUE(removal.Remove(sites + L"\\b"));
+    EXPECT_TRUE(removal.Remove(sites + L"\\gone"));
+    EXPECT_TRUE(removal.Remove(root + L"\\Gone\\site"));
+    // A file where a folder was expected stays; so does anything outside the user's folders.
+    EXPECT_FALSE(removal.Remove(sites + L"\\file"));
+    EXPECT_FALSE(removal.Remove(elsewhere + L"\\site"));
+    EXPECT_TRUE(There(sites + L"\\file"));
+    EXPECT_TRUE(There(elsewhere + L"\\site"));
+    EXPECT_TRUE(DeleteFileW((sites + L"\\file").c_str()));
+    EXPECT_TRUE(removal.Remove(sites));
+  }
+  EXPECT_FALSE(There(sites));
+  EXPECT_TRUE(There(root + L"\\Profile"));
+  testutil::RemoveTree(browsers::Utf8(elsewhere));
 }
 
 TEST_F(Disk, DataFoldersAreToldApart) {
@@ -104,6 +138,12 @@ TEST_F(Disk, LinksAreNeverFollowed) {
     EXPECT_TRUE(There(target + L"\\precious"));
     // A data folder moved to a folder of the user's own on a local disk may be followed.
     EXPECT_EQ(DataFolderReach(root + L"\\Linked"), FolderReach::OwnLocalJunction);
+    // A site's folder that is a link goes as a link; one under a linked parent is not touched.
+    browsers::FolderRemoval removal;
+    EXPECT_FALSE(removal.Remove(root + L"\\Linked\\Cache"));
+    EXPECT_TRUE(There(target + L"\\Cache\\precious"));
+    removal.Remove(root + L"\\Linked");
+    EXPECT_TRUE(There(target + L"\\precious"));
   }
   testutil::RemoveTree(browsers::Utf8(target));
   if (!linked) GTEST_SKIP() << "the platform makes no folder links here (CreateSymbolicLinkW)";
