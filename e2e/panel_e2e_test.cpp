@@ -105,6 +105,13 @@ class Panel : public ::testing::Test {
     EXPECT_TRUE(settings);
     return settings;
   }
+  // The cookie exclusion editor opened from the settings dialog.
+  HWND OpenCookieEditor(e2e::Program& p, HWND settings, seconds deadline = seconds(20)) {
+    Press(Ctl(settings, "CmdCookie"));
+    HWND editor = WaitFor(p, "frmCookieExclude", deadline);
+    EXPECT_TRUE(editor);
+    return editor;
+  }
   void ConfirmError(e2e::Program& p, const std::string& message) {
     HWND error = WaitFor(p, "frmError");
     ASSERT_TRUE(error) << message;
@@ -651,8 +658,7 @@ TEST_F(Panel, ExclusionListRoundTrips) {
     e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
     HWND settings = OpenSettings(p);
     ASSERT_TRUE(settings);
-    Press(Ctl(settings, "CmdCookie"));
-    HWND editor = WaitFor(p, "frmCookieExclude");
+    HWND editor = OpenCookieEditor(p, settings);
     ASSERT_TRUE(editor);
     EXPECT_EQ(testutil::TextOf(editor), "Exclude Cookie List");
     EXPECT_FALSE(Enabled(settings));
@@ -682,8 +688,7 @@ TEST_F(Panel, ATickedSiteWithCookiesJoinsTheList) {
   e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
   HWND settings = OpenSettings(p);
   ASSERT_TRUE(settings);
-  Press(Ctl(settings, "CmdCookie"));
-  HWND editor = WaitFor(p, "frmCookieExclude");
+  HWND editor = OpenCookieEditor(p, settings);
   ASSERT_TRUE(editor);
   Press(Ctl(editor, "cmdSites"));
   HWND sites = WaitFor(p, "frmCookieSites");
@@ -717,8 +722,7 @@ TEST_F(Panel, ExclusionCancelLeavesTheFileAsItWas) {
   ASSERT_TRUE(settings);
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE("case " + std::to_string(i));
-    Press(Ctl(settings, "CmdCookie"));
-    HWND editor = WaitFor(p, "frmCookieExclude");
+    HWND editor = OpenCookieEditor(p, settings);
     ASSERT_TRUE(editor);
     Type(Ctl(editor, "txtExclude"), "changed,");
     if (i == 0) Press(Ctl(editor, "Command2"));
@@ -746,8 +750,7 @@ TEST_F(Panel, LargeAndDamagedListsOpenAndLargeOnesAreSavedWhole) {
     e2e::Program p(dir.path(), "panel.exe", "SETTINGS");
     HWND settings = OpenSettings(p);
     ASSERT_TRUE(settings);
-    Press(Ctl(settings, "CmdCookie"));
-    HWND editor = WaitFor(p, "frmCookieExclude", seconds(60));
+    HWND editor = OpenCookieEditor(p, settings, seconds(60));
     ASSERT_TRUE(editor);
     Press(Ctl(editor, "Command1"));
     EXPECT_TRUE(testutil::PumpUntil([&] { return !IsWindowVisible(editor); }, seconds(60)));
@@ -778,8 +781,7 @@ TEST_F(Panel, ANewUserSetsEverythingUpAndTheRunSparesTheExcludedCookie) {
     ASSERT_TRUE(main);
     ASSERT_TRUE(settings);
     SendMessageA(Ctl(settings, "chkCookies"), BM_CLICK, 0, 0);
-    Press(Ctl(settings, "CmdCookie"));
-    HWND editor = WaitFor(p, "frmCookieExclude");
+    HWND editor = OpenCookieEditor(p, settings);
     ASSERT_TRUE(editor);
     Type(Ctl(editor, "txtExclude"), "bank");
     Press(Ctl(editor, "Command1"));
