@@ -65,16 +65,25 @@ typedef int (*ClearBrowsersProc)(struct BrowserRun* run);
 
 // What a run erased in one browser, or what CountBrowsers finds a run would erase: rows of its
 // databases (addresses, visits, cookies, and every other row a choice takes), files removed with
-// their bytes, and the cookies the keep-list spared. Site data is not in these counts.
+// their bytes, and the cookies the keep-list spared. Site data is counted apart (BrowserSites).
 struct BrowserCounts {
   unsigned long long Pages, Visits, Cookies, CookiesKept, Rows, Files, Bytes;
 };
 
+// The sites of one browser that keep data besides cookies (Local Storage, IndexedDB, service
+// workers...), counted by host name, each host once across the browser's profiles: those whose
+// site data the run erases, and those whose data the keep-list keeps.
+struct BrowserSites {
+  unsigned long long Sites, SitesKept;
+};
+
 // Counts for every browser, beside a BrowserRun. `size` is sizeof(BrowserTally) as the caller knows
-// it: a record with room for fewer browsers gets the counts of those it has room for.
+// it: a record with room for fewer browsers gets the counts of those it has room for, and one
+// that ends before `Sites` (an older caller's) no count of sites.
 struct BrowserTally {
   unsigned size;
   struct BrowserCounts Browser[BrowserCount];
+  struct BrowserSites Sites[BrowserCount];
 };
 
 // ClearBrowsers that also counts what it erased. A module without this export clears as

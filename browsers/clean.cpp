@@ -397,15 +397,22 @@ BrowserOutcome CleanBrowser(const Browser& browser, const Choices& choices) {
   std::vector<std::vector<std::string>> bookmarks;
   if (BrowserOutcome checked = OpenAndCheck(browser, choices, open, bookmarks); checked != BrowserCleared)
     return checked;
-  // The site data's stores, each read and judged before anything changes. Counting leaves them
-  // alone: reading them would mean opening them as the clearing does.
+  // The site data's stores, each read and judged before anything changes; counting reads them
+  // from copies and stops there.
+  SiteHosts hosts;
+  Choices own = choices;
+  own.hosts = choices.sites ? &hosts : nullptr;
   std::vector<SiteData> siteData;
-  if (!choices.countOnly)
-    for (const Profile& profile : browser.profiles)
-    if (BrowserOutcome site = siteData.emplace_back(browser, profile, choices).Check(); site != BrowserCleared) return site;
+  for (const Profile& profile : browser.profiles)
+    if (BrowserOutcome site = siteData.emplace_back(browser, profile, own).Check(); site != BrowserCleared) return site;
   BrowserOutcome applied = ApplyStatements(browser, choices, open, bookmarks);
-  for (SiteData& site : siteData)
-    if (!site.Clear()) applied = BrowserFailed;
+  if (!choices.countOnly)
+    for (SiteData& site : siteData)
+      if (!site.Clear()) applied = BrowserFailed;
+  if (choices.sites) {
+    choices.sites->Sites += hosts.erased.size();
+    choices.sites->SitesKept += hosts.kept.size();
+  }
   BrowserOutcome removed = RemoveFiles(browser, choices);
   return applied != BrowserCleared ? applied : removed;
 }

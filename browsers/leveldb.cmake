@@ -11,7 +11,7 @@ set(LEVELDB_SOURCES
   table/merger.cc table/table.cc table/table_builder.cc table/two_level_iterator.cc
   util/arena.cc util/bloom.cc util/cache.cc util/coding.cc util/comparator.cc util/crc32c.cc
   util/env.cc util/env_windows.cc util/filter_policy.cc util/hash.cc util/logging.cc
-  util/options.cc util/status.cc)
+  util/options.cc util/status.cc helpers/memenv/memenv.cc)
 set(SNAPPY_SOURCES snappy.cc snappy-sinksource.cc snappy-stubs-internal.cc)
 list(TRANSFORM LEVELDB_SOURCES PREPEND ${LEVELDB_DIR}/leveldb/)
 list(TRANSFORM SNAPPY_SOURCES PREPEND ${LEVELDB_DIR}/snappy/)

@@ -1,5 +1,7 @@
 #include "leveldb_store.h"
 
+#include <windows.h>
+
 #include <leveldb/db.h>
 #include <leveldb/env.h>
 #include <leveldb/write_batch.h>
@@ -8,6 +10,11 @@
 #include <thread>
 
 #include "disk.h"
+#include "files.h"
+
+namespace leveldb {
+Env* NewMemEnv(Env* base);  // helpers/memenv
+}
 
 namespace browsers {
 
@@ -73,7 +80,7 @@ StoreState LevelStore::OpenWith(bool reuseLogs) {
   options.paranoid_checks = true;
   options.reuse_logs = reuseLogs;
   options.info_log = &silent;
-  options.env = &Env();
+  options.env = copy_ ? copy_.get() : &Env();
   options.max_open_files = 64;
   leveldb::Status s = leveldb::DB::Open(options, Utf8(folder_), &db_);
   if (!s.ok()) {
@@ -85,9 +92,38 @@ StoreState LevelStore::OpenWith(bool reuseLogs) {
 
 StoreState LevelStore::Open(const std::wstring& folder) {
   Close();
+  copy_.reset();
   folder_ = folder;
   if (!IsFile(folder + L"\\CURRENT")) return StoreState::Damaged;
   if (InUse(folder + L"\\LOCK")) return StoreState::Busy;
+  return OpenWith(true);
+}
+
+// A store's files are the browser's own, of any size it gave them; a copy is refused beyond this.
+constexpr size_t MaxCopiedFile = 512u << 20;
+
+StoreState LevelStore::OpenCopy(const std::wstring& folder) {
+  Close();
+  copy_.reset(leveldb::NewMemEnv(&Env()));
+  folder_ = folder;
+  if (!IsFile(folder + L"\\CURRENT")) return StoreState::Damaged;
+  if (InUse(folder + L"\\LOCK")) return StoreState::Busy;
+  std::string name = Utf8(folder);
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return StoreState::Failed;
+  bool ok = true;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    winapp::FileContent bytes = winapp::ReadWholeFile(folder + L"\\" + found.cFileName, MaxCopiedFile);
+    leveldb::WritableFile* file = nullptr;
+    ok = bytes.read() && copy_->NewWritableFile(name + "/" + Utf8(found.cFileName), &file).ok();
+    if (ok) ok = file->Append(bytes.bytes).ok() && file->Close().ok();
+    delete file;
+  } while (ok && FindNextFileW(h, &found));
+  FindClose(h);
+  // A file held by a browser that runs cannot be read.
+  if (!ok) return InUse(folder + L"\\LOCK") ? StoreState::Busy : StoreState::Failed;
   return OpenWith(true);
 }
 

@@ -13,6 +13,7 @@
 
 namespace leveldb {
 class DB;
+class Env;
 }
 
 namespace browsers {
@@ -29,6 +30,10 @@ class LevelStore {
   // Opens an existing database in `folder` (a browser that runs holds it: Busy; a database LevelDB
   // finds unsound: Damaged). Opening leaves the files as they are: the log is taken up as it lies.
   StoreState Open(const std::wstring& folder);
+  // Counting: the same store read from a copy of its files in memory. LevelDB may write on
+  // opening (a new log or manifest, a compaction, the LOCK file), and the files must stay as
+  // the browser left them.
+  StoreState OpenCopy(const std::wstring& folder);
   // Every record in key order, each checked against its checksum; `visit` returns false to stop.
   // Damaged when a record is not sound.
   StoreState Read(const std::function<bool(std::string_view key, std::string_view value)>& visit);
@@ -40,6 +45,7 @@ class LevelStore {
  private:
   std::wstring folder_;
   leveldb::DB* db_ = nullptr;
+  std::unique_ptr<leveldb::Env> copy_;  // the files in memory, when counting
   StoreState OpenWith(bool reuseLogs);
 };
 

@@ -69,14 +69,23 @@ int RunCounted(BrowserRun* run, BrowserTally* tally, bool countOnly) {
   choices.countOnly = countOnly;
   for (size_t b = 0; b < room; ++b) run->Outcome[b] = BrowserNotFound;
   for (size_t b = 0; b < counted; ++b) tally->Browser[b] = BrowserCounts{};
+  // The sites' counts follow every browser's counts: a record ending before them is an older one.
+  bool sites = tally->size >= sizeof(BrowserTally);
+  if (sites)
+    for (BrowserSites& s : tally->Sites) s = BrowserSites{};
   for (const browsers::Browser& browser : browsers::FindBrowsers()) {
     size_t id = static_cast<size_t>(browser.id);
     BrowserCounts scratch{};
+    BrowserSites scratchSites{};
     choices.counts = id < counted ? &tally->Browser[id] : &scratch;
+    choices.sites = sites && id < size_t{BrowserCount} ? &tally->Sites[id] : &scratchSites;
     BrowserOutcome outcome = browsers::CleanBrowser(browser, choices);
     if (id < room) run->Outcome[id] = static_cast<unsigned char>(outcome);
     // A browser left whole erased nothing; counting, it would erase nothing either.
-    if (outcome != BrowserCleared && outcome != BrowserFailed) *choices.counts = BrowserCounts{};
+    if (outcome != BrowserCleared && outcome != BrowserFailed) {
+      *choices.counts = BrowserCounts{};
+      *choices.sites = BrowserSites{};
+    }
   }
   return 0;
 }

@@ -37,9 +37,17 @@ SiteOwner Of(std::string_view scheme, std::string_view host) {
 
 // Whether the data of a site goes: a web site's that the keep-list does not keep. The keep rule is
 // the cookies' own, asked through the same function.
+// Every web host judged is noted for the count of sites.
 bool Erased(const Choices& choices, const SiteOwner& o) {
   if (o.owner != Owner::Web) return false;
-  return !(choices.keepCookie && choices.keepCookie(choices.keepContext, o.host.c_str()));
+  bool erased = !(choices.keepCookie && choices.keepCookie(choices.keepContext, o.host.c_str()));
+  if (choices.hosts) (erased ? choices.hosts->erased : choices.hosts->kept).insert(o.host);
+  return erased;
+}
+
+// A SQLite store as the pass needs it: the clearing's own lock, or counting's copy in memory.
+DbState OpenDb(const Choices& choices, Database& db, const std::wstring& file) {
+  return choices.countOnly ? db.OpenCopy(file, false) : db.Open(file, false);
 }
 
 // The outcomes of one pass over a profile's stores: the check reads, the clearing changes.
@@ -362,7 +370,7 @@ void LevelDbStore(Pass& pass, const std::wstring& folder, const std::function<st
   auto held = std::make_unique<SiteData::Held>();
   held->folder = folder;
   held->plan = makePlan();
-  StoreState state = held->store.Open(folder);
+  StoreState state = pass.choices.countOnly ? held->store.OpenCopy(folder) : held->store.Open(folder);
   bool known = true;
   if (state == StoreState::Ready)
     state = held->store.Read([&](std::string_view key, std::string_view value) { return known = held->plan->See(key, value); });
@@ -432,11 +440,12 @@ void Erase(Pass& pass, Database& db, SiteOwner (*owner)(std::string_view), std::
 // Runs `statements` on a database in one transaction, with qr_erase(name) telling whether the
 // owner of a stored name goes. The check only opens (locked and checked) and looks for `needs`;
 // a database without them is of a layout the module does not know, unless it is `optional`.
+// `list` (a query) names the stored names the check judges.
 void SqliteStore(Pass& pass, const std::wstring& file, const char* needs, SiteOwner (*owner)(std::string_view),
-                 std::initializer_list<const char*> statements, bool optional = false) {
+                 std::initializer_list<const char*> statements, const char* list, bool optional = false) {
   if (!IsFile(file)) return;
   Database db;
-  DbState state = db.Open(file, false);
+  DbState state = OpenDb(pass.choices, db, file);
   if (state != DbState::Ready) {
     pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
     return;
@@ -445,7 +454,12 @@ void SqliteStore(Pass& pass, const std::wstring& file, const char* needs, SiteOw
     if (!optional) pass.Fail(BrowserFailed);
     return;
   }
-  if (pass.clear) Erase(pass, db, owner, statements);
+  if (pass.clear) return Erase(pass, db, owner, statements);
+  // The check judges each stored name as the clearing will, for the count of sites; a name of no
+  // known owner is kept by the clearing, as here.
+  std::vector<std::string> names;
+  if (list && !db.Column(list, names)) return void(pass.Fail(BrowserFailed));
+  for (const std::string& name : names) Erased(pass.choices, owner(name));
 }
 
 // Storage buckets: the quota database maps each bucket's folder under WebStorage to its origin.
@@ -455,7 +469,7 @@ void Buckets(Pass& pass, const std::wstring& webStorage) {
   std::vector<std::string> ids;
   {
     Database db;
-    DbState state = db.Open(quota, false);
+    DbState state = OpenDb(pass.choices, db, quota);
     if (state != DbState::Ready) {
       pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
       return;
@@ -489,7 +503,7 @@ void Buckets(Pass& pass, const std::wstring& webStorage) {
   std::string list;
   for (const std::string& id : ids) list += (list.empty() ? "" : ",") + id;
   std::string sql = "DELETE FROM buckets WHERE id IN (" + list + ")";
-  SqliteStore(pass, quota, "buckets.id", OwnerOfOrigin, {sql.c_str()});
+  SqliteStore(pass, quota, "buckets.id", OwnerOfOrigin, {sql.c_str()}, nullptr);
 }
 
 // The first `size` bytes of a file (fewer when it is shorter); empty when it cannot be read.
@@ -518,7 +532,7 @@ std::string MetaVersion(Database& db) {
 // it cannot be opened, or when its version is not `version` or it lacks the tables and columns
 // `needs` names.
 bool OpenStore(Pass& pass, Database& db, const std::wstring& file, const char* version, const char* needs) {
-  DbState state = db.Open(file, false);
+  DbState state = OpenDb(pass.choices, db, file);
   if (state != DbState::Ready) return pass.Fail(pass.clear ? BrowserFailed : OutcomeOf(state));
   if (MetaVersion(db) != version || !db.Has(needs)) return pass.Fail(BrowserFailed);
   return true;
@@ -532,7 +546,7 @@ bool Owners(Database& db, const char* sql, const Choices& choices, SiteOwner (*o
   for (const std::string& name : names) {
     SiteOwner o = owner(name);
     if (o.owner == Owner::Unknown) return false;
-    if (erased && Erased(choices, o)) erased->push_back(name);
+    if (Erased(choices, o) && erased) erased->push_back(name);
   }
   return true;
 }
@@ -737,10 +751,12 @@ void Firefox(Pass& pass, const Profile& profile) {
   for (const wchar_t* kind : {L"\\storage\\default", L"\\storage\\temporary"})
     OriginFolders(pass, d + kind, OwnerOfFirefoxFolder);
   SqliteStore(pass, d + L"\\storage.sqlite", "origin.origin cache.valid", OwnerOfFirefoxCachedOrigin,
-              {"DELETE FROM origin WHERE qr_erase(origin)", "UPDATE cache SET valid = 0"}, true);
+              {"DELETE FROM origin WHERE qr_erase(origin)", "UPDATE cache SET valid = 0"},
+              "SELECT DISTINCT origin FROM origin WHERE origin IS NOT NULL", true);
   for (const wchar_t* file : {L"\\webappsstore.sqlite", L"\\storage\\ls-archive.sqlite"})
     SqliteStore(pass, d + file, "webappsstore2.originKey", OwnerOfFirefoxOriginKey,
-                {"DELETE FROM webappsstore2 WHERE qr_erase(originKey)"});
+                {"DELETE FROM webappsstore2 WHERE qr_erase(originKey)"},
+                "SELECT DISTINCT originKey FROM webappsstore2 WHERE originKey IS NOT NULL");
   FirefoxServiceWorkers(pass, d + L"\\serviceworker.txt");
 }
 

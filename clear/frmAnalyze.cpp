@@ -13,7 +13,7 @@ namespace {
 
 constexpr UINT WM_COUNTED = WM_APP + 1;  // wParam: the stage just counted
 constexpr int Stages = 4;                // the cache, recent documents, typed addresses, browsers
-constexpr int BarLeft = 10380, BarWidth = 1500, RowTop = 480, RowHeight = 300;
+constexpr int BarLeft = 12780, BarWidth = 1500, RowTop = 480, RowHeight = 300;
 
 #define ROW_NAMES(p) {p "0", p "1", p "2", p "3", p "4", p "5", p "6", p "7", p "8", p "9", p "10", p "11", p "12"}
 constexpr const char* NameIds[] = ROW_NAMES("lblName");
@@ -51,7 +51,12 @@ void Add(BrowserCounts& to, const BrowserCounts& c) {
   to.Bytes += c.Bytes;
 }
 
-std::string BrowserDetail(unsigned char outcome, const BrowserCounts& c) {
+void Add(BrowserSites& to, const BrowserSites& s) {
+  to.Sites += s.Sites;
+  to.SitesKept += s.SitesKept;
+}
+
+std::string BrowserDetail(unsigned char outcome, const BrowserCounts& c, const BrowserSites& s) {
   switch (outcome) {
     case BrowserRunning:
       return "open: close it to clear it";
@@ -67,6 +72,12 @@ std::string BrowserDetail(unsigned char outcome, const BrowserCounts& c) {
   Append(text, c.Visits, "visit", "visits");
   Append(text, c.Cookies, "cookie", "cookies");
   if (c.CookiesKept) text += (text.empty() ? "" : " ") + std::string("(") + Grouped(c.CookiesKept) + " kept)";
+  // Sites are counted by host name; their data (Local Storage, IndexedDB...) is many records each,
+  // so they stand beside the items and add nothing to them.
+  if (s.Sites || s.SitesKept) {
+    text += (text.empty() ? "" : ", ") + Grouped(s.Sites) + (s.Sites == 1 ? " site's data" : " sites' data");
+    if (s.SitesKept) text += " (" + Grouped(s.SitesKept) + " kept)";
+  }
   Append(text, c.Rows, "other", "others");
   Append(text, c.Files, "file", "files");
   if (c.Bytes) text += (text.empty() ? "" : ", ") + ByteSize(c.Bytes);
@@ -118,7 +129,7 @@ struct frmAnalyze::Work {
 frmAnalyze::frmAnalyze(std::string folder, std::string commandText)
     : Form({.name = "frmAnalyze",
             .caption = "Quietrail 2003 Analyze",
-            .client = {12000, 5400},
+            .client = {14400, 5400},
             .minButton = true,
             .defaultButton = "Command2",
             .cancelButton = "Command2"}),
@@ -127,7 +138,7 @@ frmAnalyze::frmAnalyze(std::string folder, std::string commandText)
   for (int r = 0; r < Rows; ++r) {
     int top = RowTop + r * RowHeight;
     lblName[r] = std::make_unique<Label>(this, NameIds[r], Twips{120, top, 2280, 240}, "");
-    lblCount[r] = std::make_unique<Label>(this, CountIds[r], Twips{2460, top, 7800, 240}, "");
+    lblCount[r] = std::make_unique<Label>(this, CountIds[r], Twips{2460, top, 10200, 240}, "");
     shpBar[r] = std::make_unique<Shape>(this, BarIds[r], Twips{BarLeft, top + 30, 0, 180}, RGB(3, 118, 222));
     shpBar[r]->SetVisible(false);
   }
@@ -184,7 +195,7 @@ bool frmAnalyze::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
 
 void frmAnalyze::ShowStage(int stage) {
   if (!work_ || counted_) return;
-  shpProgress.SetWidth(8400.0f * static_cast<float>(stage) / Stages);
+  shpProgress.SetWidth(10800.0f * static_cast<float>(stage) / Stages);
   static const char* const next[] = {"", "Counting Recent Documents...", "Counting Typed URLs...",
                                      "Counting Other Browsers' Data..."};
   if (stage < Stages) {
@@ -205,15 +216,19 @@ void frmAnalyze::ShowStage(int stage) {
     for (const browsers::CatalogEntry& b : browsers::Catalog)
       if (work_->outcomes[b.id] != BrowserNotFound) found.push_back(&b);
     BrowserCounts others{};
+    BrowserSites othersSites{};
     for (size_t k = 0; k < found.size(); ++k) {
       const BrowserCounts& c = work_->browsers.Browser[found[k]->id];
+      const BrowserSites& s = work_->browsers.Sites[found[k]->id];
       Row& row = rows_[TraceRows + std::min<size_t>(k, BrowserRows - 1)];
       if (k < BrowserRows - 1 || found.size() == BrowserRows) {
-        row = {found[k]->name, BrowserDetail(work_->outcomes[found[k]->id], c), BrowserTotal(c), true};
+        row = {found[k]->name, BrowserDetail(work_->outcomes[found[k]->id], c, s), BrowserTotal(c), true};
       } else {
-        if (work_->outcomes[found[k]->id] == BrowserCleared || work_->outcomes[found[k]->id] == BrowserFailed)
+        if (work_->outcomes[found[k]->id] == BrowserCleared || work_->outcomes[found[k]->id] == BrowserFailed) {
           Add(others, c);
-        row = {"Other browsers", BrowserDetail(BrowserCleared, others), BrowserTotal(others), true};
+          Add(othersSites, s);
+        }
+        row = {"Other browsers", BrowserDetail(BrowserCleared, others, othersSites), BrowserTotal(others), true};
       }
     }
   }

@@ -39,15 +39,15 @@ class frmAnalyze : public winapp::Form {
   virtual void StartRun();
 
  private:
-  winapp::Label lblTitle{this, "lblTitle", {120, 120, 11760, 240}, "A clearing run with the current settings would erase:"};
+  winapp::Label lblTitle{this, "lblTitle", {120, 120, 14160, 240}, "A clearing run with the current settings would erase:"};
   std::array<std::unique_ptr<winapp::Label>, Rows> lblName, lblCount;
   std::array<std::unique_ptr<winapp::Shape>, Rows> shpBar;
-  winapp::Label lblTotal{this, "lblTotal", {120, 4440, 10140, 240}, "", {.font = {.bold = true}}};
-  winapp::Label lblStatus{this, "lblStatus", {120, 4800, 8400, 240}, "Counting..."};
-  winapp::Shape shpTrack{this, "shpTrack", {120, 5100, 8400, 120}, RGB(188, 227, 254)};
+  winapp::Label lblTotal{this, "lblTotal", {120, 4440, 12540, 240}, "", {.font = {.bold = true}}};
+  winapp::Label lblStatus{this, "lblStatus", {120, 4800, 10800, 240}, "Counting..."};
+  winapp::Shape shpTrack{this, "shpTrack", {120, 5100, 10800, 120}, RGB(188, 227, 254)};
   winapp::Shape shpProgress{this, "shpProgress", {120, 5100, 15, 120}, RGB(3, 118, 222)};
-  xpcmdbutton Command1{this, "Command1", {8640, 4860, 1575, 375}, "&Clear Now", [this] { Command1_Click(); }};
-  xpcmdbutton Command2{this, "Command2", {10320, 4860, 1575, 375}, "&Close", [this] { Command2_Click(); }};
+  xpcmdbutton Command1{this, "Command1", {11040, 4860, 1575, 375}, "&Clear Now", [this] { Command1_Click(); }};
+  xpcmdbutton Command2{this, "Command2", {12720, 4860, 1575, 375}, "&Close", [this] { Command2_Click(); }};
 
   std::string folder_;
   std::string commandText_;

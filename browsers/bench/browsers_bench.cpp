@@ -8,6 +8,10 @@
 //   browsers_bench analyze FOLDER  the Analyze window's count: browsers.dll counting, nothing changed
 //   browsers_bench countbare FOLDER  the same count written out: each database read into memory and
 //       the same statements run there, the same folders listed
+//   browsers_bench seedcache N    fills the user's URL cache with N content entries
+//   browsers_bench analyzeall FOLDER  the whole of Analyze's count (the URL cache's two steps, then
+//       the browsers); countall FOLDER the same written out; runall FOLDER the run's cache steps
+//       and browser step
 // Each measuring mode prints "seconds=S cpu_s=C peak_mb=M left=N" (C: processor time, the
 // prefix's wineserver's included when BENCH_SERVER_PID names it; N: rows and files the choices
 // erase that are still there); the bare loop adds its processor time in the statements and in
@@ -24,9 +28,13 @@
 #include <string>
 #include <vector>
 
+#include <wininet.h>
+
 #include "bench_util.h"
 #include "cleaners.h"
+#include "nameList.h"
 #include "settings.h"
+#include "test_cache.h"
 #include "test_util.h"
 
 namespace {
@@ -237,7 +245,60 @@ int Bare(const std::string& folder) {
 
 }  // namespace
 
+// The URL cache as Analyze and the run take it: one walk for both cache steps, counted or deleted.
+int CacheSteps(const std::string& folder, bool countOnly) {
+  NameList names;
+  FillCacheNames(names);
+  Tally temporary, cookies;
+  ClearTemporaryEntries(names, temporary, countOnly);
+  std::vector<std::string> entries;
+  if (!ReadKeepList(folder, entries, !countOnly)) return 1;
+  ClearCookieEntries(names, entries, cookies, countOnly);
+  return temporary.items ? 0 : 1;
+}
+
+// The same count written out: one walk of the cache with a buffer grown as needed, the entries
+// told apart and their sizes added up as they come.
+int BareCacheCount() {
+  std::vector<char> buffer(4096);
+  unsigned long long items = 0, bytes = 0, cookies = 0;  // as the two steps count them
+  auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
+  DWORD size = static_cast<DWORD>(buffer.size());
+  HANDLE find = FindFirstUrlCacheEntryA(nullptr, entry, &size);
+  if (!find && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    buffer.resize(size);
+    entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
+    find = FindFirstUrlCacheEntryA(nullptr, entry, &size);
+  }
+  if (!find) return 1;
+  for (;;) {
+    if ((entry->CacheEntryType & NORMAL_CACHE_ENTRY) && entry->lpszSourceUrlName) {
+      if (entry->CacheEntryType & COOKIE_CACHE_ENTRY) {
+        ++cookies;
+      } else {
+        ++items;
+        bytes += (static_cast<unsigned long long>(entry->dwSizeHigh) << 32) | entry->dwSizeLow;
+      }
+    }
+    size = static_cast<DWORD>(buffer.size());
+    if (FindNextUrlCacheEntryA(find, entry, &size)) continue;
+    // Too small a buffer leaves the walk where it was: the same entry again, in a larger one.
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    buffer.resize(size);
+    entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
+    if (!FindNextUrlCacheEntryA(find, entry, &size)) break;
+  }
+  FindCloseUrlCache(find);
+  return items ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 3 && !std::strcmp(argv[1], "seedcache")) {
+    for (int i = 0, n = std::atoi(argv[2]); i < n; ++i)
+      if (!testcache::SeedContent("http://bench" + std::to_string(i % 97) + ".example/page" + std::to_string(i) + ".html"))
+        return 1;
+    return 0;
+  }
   // QR_BENCH_CHOICES ("110": History and Temporary Internet Files) measures a part of the step.
   const char* only = std::getenv("QR_BENCH_CHOICES");
   auto on = [&](int i) -> short { return !only || (std::strlen(only) > static_cast<size_t>(i) && only[i] == '1'); };
@@ -252,6 +313,20 @@ int main(int argc, char** argv) {
     if (mode == "countbare") {
       countOnly = true;
       return Bare(folder);
+    }
+    if (mode == "analyzeall") {
+      BrowserTally tally{};
+      int rc = CacheSteps(folder, true);
+      std::string line = ClearOtherBrowsers(folder, {1, 1, 1, 0, 0}, &tally, true);
+      return rc || !line.empty() || !tally.size ? 1 : 0;
+    }
+    if (mode == "countall") {
+      countOnly = true;
+      return BareCacheCount() | Bare(folder);
+    }
+    if (mode == "runall") {
+      int rc = CacheSteps(folder, false);
+      return rc || !ClearOtherBrowsers(folder, {1, 1, 1, 0, 0}).empty() ? 1 : 0;
     }
     return -1;
   };

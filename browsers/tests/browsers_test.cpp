@@ -689,8 +689,11 @@ TEST_F(BrowsersTest, CountingChangesNothingAndAgreesWithTheRun) {
     for (int b = 0; b < BrowserCount; ++b) {
       SCOPED_TRACE(b);
       const BrowserCounts &c = counted.Browser[b], &e = erased.Browser[b];
-      EXPECT_EQ(std::vector<unsigned long long>({c.Pages, c.Visits, c.Cookies, c.CookiesKept, c.Rows, c.Files, c.Bytes}),
-                std::vector<unsigned long long>({e.Pages, e.Visits, e.Cookies, e.CookiesKept, e.Rows, e.Files, e.Bytes}));
+      const BrowserSites &cs = counted.Sites[b], &es = erased.Sites[b];
+      EXPECT_EQ(std::vector<unsigned long long>({c.Pages, c.Visits, c.Cookies, c.CookiesKept, c.Rows, c.Files, c.Bytes,
+                                                 cs.Sites, cs.SitesKept}),
+                std::vector<unsigned long long>({e.Pages, e.Visits, e.Cookies, e.CookiesKept, e.Rows, e.Files, e.Bytes,
+                                                 es.Sites, es.SitesKept}));
     }
   }
 }

@@ -145,9 +145,9 @@ class SiteDataTest : public ::testing::Test {
     LaySiteData();
   }
   void TearDown() override { RemoveBrowsers(); }
-  std::string RunCookies() {
+  std::string RunCookies(BrowserTally* tally = nullptr, bool countOnly = false) {
     WriteWholeFile(program / "exclude.ini", "LocalHost,\r\n");
-    return ClearOtherBrowsers(program.path(), {0, 0, 1, 0, 0});
+    return ClearOtherBrowsers(program.path(), {0, 0, 1, 0, 0}, tally, countOnly);
   }
   testutil::TempFolder program;
 };
@@ -159,7 +159,20 @@ TEST_F(SiteDataTest, TheCookiesChoiceKeepsTheKeptSitesDataAndErasesEveryOtherSit
   Snapshot extensionFiles = Take(ExtensionIdb), firefoxExtension = Take(FirefoxExtension);
   ASSERT_EQ(extension.size(), 2u);
 
-  EXPECT_EQ(RunCookies(), "");
+  // Counting reads every store as the run's check does, from copies: no byte of either browser
+  // changes, and its sites are the ones the run then erases and keeps.
+  Snapshot chromium = Take(Chromium), firefox = Take(Firefox);
+  BrowserTally counted, erased;
+  EXPECT_EQ(RunCookies(&counted, true), "");
+  EXPECT_TRUE(Take(Chromium) == chromium && Take(Firefox) == firefox);
+  EXPECT_EQ(RunCookies(&erased), "");
+  for (BrowserId b : {BrowserChromium, BrowserFirefox}) {
+    SCOPED_TRACE(b);
+    EXPECT_EQ(counted.Sites[b].Sites, 1u) << "127.0.0.1";
+    EXPECT_EQ(counted.Sites[b].SitesKept, 1u) << "localhost";
+    EXPECT_EQ(erased.Sites[b].Sites, counted.Sites[b].Sites);
+    EXPECT_EQ(erased.Sites[b].SitesKept, counted.Sites[b].SitesKept);
+  }
 
   // The kept host's values, the extension's, nothing of the other host.
   Records local = Read(LocalStorage);
@@ -238,7 +251,8 @@ void Damage(const std::string& folder) {
 }
 
 // A store that LevelDB finds damaged, one of a version the module does not know, and one a
-// running browser holds: the browser is left byte for byte as it was, and named.
+// running browser holds: the browser is left byte for byte as it was, and named, by counting
+// first as by the run.
 TEST_F(SiteDataTest, ADamagedUnknownOrHeldStoreLeavesItsBrowserWhole) {
   struct Case {
     const char* name;
@@ -284,6 +298,8 @@ TEST_F(SiteDataTest, ADamagedUnknownOrHeldStoreLeavesItsBrowserWhole) {
     }
     std::shared_ptr<void> held = cases[i].make();
     Snapshot chromium = Take(Chromium), firefox = Take(Firefox);
+    BrowserTally counted;
+    EXPECT_EQ(RunCookies(&counted, true), cases[i].line) << i;
     EXPECT_EQ(RunCookies(), cases[i].line) << i;
     EXPECT_EQ(Take(Chromium) == chromium, cases[i].chromiumLeft) << i;
     EXPECT_EQ(Take(Firefox) == firefox, !cases[i].chromiumLeft) << i;

@@ -115,7 +115,8 @@ TEST_F(AnalyzeTest, CountsWhatTheRunThenErasesAndChangesNothing) {
     // The rows close up: History is not chosen, so the browsers follow the four traces.
     if (cases[i].module) {
       EXPECT_EQ(Text(analyze, "lblName4"), "Chrome");
-      EXPECT_EQ(Text(analyze, "lblCount4"), "12,345 pages, 123,456 visits, 10,000 cookies (38 kept), 12,345 others, 20,000 files, 1.2 GB");
+      EXPECT_EQ(Text(analyze, "lblCount4"), "12,345 pages, 123,456 visits, 10,000 cookies (38 kept), 1,234 sites' data (12 kept), 12,345 others, "
+                "20,000 files, 1.2 GB");
       EXPECT_EQ(Text(analyze, "lblName5"), "Firefox");
       EXPECT_EQ(Text(analyze, "lblCount5"), "open: close it to clear it");
       EXPECT_EQ(Text(analyze, "lblStatus"), "Counted: nothing was changed.");

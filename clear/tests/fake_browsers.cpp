@@ -30,6 +30,7 @@ int Counted(BrowserRun* run, BrowserTally* tally) {
   *tally = BrowserTally{sizeof *tally, {}};
   run->Outcome[BrowserChrome] = BrowserCleared;
   tally->Browser[BrowserChrome] = {12345, 123456, 10000, 38, 12345, 20000, 1288490189};
+  tally->Sites[BrowserChrome] = {1234, 12};
   run->Outcome[BrowserFirefox] = BrowserRunning;
   return 0;
 }
