@@ -114,7 +114,10 @@ StoreState LevelStore::OpenCopy(const std::wstring& folder) {
   if (h == INVALID_HANDLE_VALUE) return StoreState::Failed;
   bool ok = true;
   do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    // LevelDB's own log of what it did, and the lock, are not the database.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !lstrcmpiW(found.cFileName, L"LOG") ||
+        !lstrcmpiW(found.cFileName, L"LOG.old") || !lstrcmpiW(found.cFileName, L"LOCK"))
+      continue;
     winapp::FileContent bytes = winapp::ReadWholeFile(folder + L"\\" + found.cFileName, MaxCopiedFile);
     leveldb::WritableFile* file = nullptr;
     ok = bytes.read() && copy_->NewWritableFile(name + "/" + Utf8(found.cFileName), &file).ok();
