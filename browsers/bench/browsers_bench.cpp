@@ -257,21 +257,19 @@ int CacheSteps(const std::string& folder, bool countOnly) {
   return temporary.items ? 0 : 1;
 }
 
-// The same count written out: one walk of the cache with a buffer grown as needed, the entries
-// told apart and their sizes added up as they come.
+// The same count written out: one walk of the cache as the program must walk it (each entry's
+// size asked first, then the entry fetched into a block of exactly that size, freed before the
+// next), the entries told apart and their sizes added up as they come.
 int BareCacheCount() {
-  std::vector<char> buffer(4096);
   unsigned long long items = 0, bytes = 0, cookies = 0;  // as the two steps count them
-  auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
-  DWORD size = static_cast<DWORD>(buffer.size());
-  HANDLE find = FindFirstUrlCacheEntryA(nullptr, entry, &size);
-  if (!find && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    buffer.resize(size);
-    entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
-    find = FindFirstUrlCacheEntryA(nullptr, entry, &size);
-  }
-  if (!find) return 1;
-  for (;;) {
+  DWORD size = 0;
+  HANDLE find = FindFirstUrlCacheEntryA(nullptr, nullptr, &size);
+  if (find || GetLastError() != ERROR_INSUFFICIENT_BUFFER) return 1;
+  HLOCAL block = LocalAlloc(LMEM_FIXED, size);
+  static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block)->dwStructSize = size;
+  find = FindFirstUrlCacheEntryA(nullptr, static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block), &size);
+  while (find) {
+    const auto* entry = static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block);
     if ((entry->CacheEntryType & NORMAL_CACHE_ENTRY) && entry->lpszSourceUrlName) {
       if (entry->CacheEntryType & COOKIE_CACHE_ENTRY) {
         ++cookies;
@@ -280,14 +278,17 @@ int BareCacheCount() {
         bytes += (static_cast<unsigned long long>(entry->dwSizeHigh) << 32) | entry->dwSizeLow;
       }
     }
-    size = static_cast<DWORD>(buffer.size());
-    if (FindNextUrlCacheEntryA(find, entry, &size)) continue;
-    // Too small a buffer leaves the walk where it was: the same entry again, in a larger one.
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    buffer.resize(size);
-    entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
-    if (!FindNextUrlCacheEntryA(find, entry, &size)) break;
+    LocalFree(block);
+    block = nullptr;
+    size = 0;
+    FindNextUrlCacheEntryA(find, nullptr, &size);
+    if (size == 0) break;
+    block = LocalAlloc(LMEM_FIXED, size);
+    static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block)->dwStructSize = size;
+    if (!FindNextUrlCacheEntryA(find, static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block), &size)) break;
   }
+  if (block) LocalFree(block);
+  if (!find) return 1;
   FindCloseUrlCache(find);
   return items ? 0 : 1;
 }
