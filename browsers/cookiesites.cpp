@@ -72,9 +72,7 @@ struct Gathering {
 // BrowserRunning when the browser holds it, BrowserDamaged when it cannot be read (damaged, or
 // not the layout this module knows).
 BrowserOutcome ReadCookieFile(const std::wstring& path, const char* query, Gathering& gathering) {
-  const wchar_t* suffixes[] = {L"-wal", L"-shm", L"-journal"};
-  bool had[3];
-  for (int k = 0; k < 3; ++k) had[k] = IsFile(path + suffixes[k]);
+  SideFilesMade sideFiles(path, true);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(Utf8(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   if (rc == SQLITE_OK) {
@@ -100,8 +98,7 @@ BrowserOutcome ReadCookieFile(const std::wstring& path, const char* query, Gathe
   sqlite3_close_v2(db);
   // Only what this reading made, and only while no one else has it open (the platform refuses to
   // delete a file that the browser holds).
-  for (int k = 0; k < 3; ++k)
-    if (!had[k]) DeleteFileW((path + suffixes[k]).c_str());
+  sideFiles.RemoveMade();
   if (rc == SQLITE_DONE) return BrowserCleared;
   int code = rc & 0xFF;
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED || InUse(path)) return BrowserRunning;

@@ -57,8 +57,7 @@ Database::~Database() { Close(); }
 DbState Database::Open(const std::wstring& path, bool foreignKeys) {
   Close();
   path_ = path;
-  hadSideFile_[0] = IsFile(path + L"-wal");
-  hadSideFile_[1] = IsFile(path + L"-shm");
+  sideFiles_ = SideFilesMade(path, false);
   std::string name = Utf8(path);
   int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
@@ -113,7 +112,7 @@ bool Database::SchemaHasCode() {
 
 DbState Database::OpenCopy(const std::wstring& path, bool foreignKeys) {
   Close();
-  bool hadWal = IsFile(path + L"-wal"), hadShm = IsFile(path + L"-shm");
+  SideFilesMade sideFiles(path, false);
   sqlite3* source = nullptr;
   int rc = sqlite3_open_v2(Utf8(path).c_str(), &source, SQLITE_OPEN_READONLY, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE, nullptr);
@@ -128,8 +127,7 @@ DbState Database::OpenCopy(const std::wstring& path, bool foreignKeys) {
     if (rc != SQLITE_OK && (sqlite3_errcode(source) & 0xFF) != SQLITE_OK) rc = sqlite3_errcode(source);
   }
   sqlite3_close_v2(source);
-  if (!hadWal) DeleteFileW((path + L"-wal").c_str());
-  if (!hadShm) DeleteFileW((path + L"-shm").c_str());
+  sideFiles.RemoveMade();
   if (rc != SQLITE_OK) {
     Close();
     return StateOf(rc);
@@ -233,13 +231,9 @@ void Database::Close() {
   sqlite3_close_v2(db_);
   db_ = nullptr;
   columns_.clear();
-  if (!committed_ && !path_.empty()) {
-    // Only what this open made, and only while no one else has it open (the platform refuses to
-    // delete a mapped -shm).
-    const wchar_t* suffixes[] = {L"-wal", L"-shm"};
-    for (int k = 0; k < 2; ++k)
-      if (!hadSideFile_[k]) DeleteFileW((path_ + suffixes[k]).c_str());
-  }
+  // Only what this open made, and only while no one else has it open (the platform refuses to
+  // delete a mapped -shm).
+  if (!committed_ && !path_.empty()) sideFiles_.RemoveMade();
   committed_ = false;
   path_.clear();
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "disk.h"
+
 struct sqlite3;
 
 namespace browsers {
@@ -56,7 +58,7 @@ class Database {
   bool inTransaction_ = false;
   bool committed_ = false;
   std::wstring path_;
-  bool hadSideFile_[2] = {};  // -wal, -shm before the open
+  SideFilesMade sideFiles_;  // the -wal and -shm as they were before the open
   std::map<std::string, std::set<std::string>> columns_;  // table -> its columns, looked up once
   const std::set<std::string>* Columns(const std::string& table);
   bool SchemaHasCode();

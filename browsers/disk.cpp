@@ -366,6 +366,19 @@ void LockFiles::Release() {
   held_.clear();
 }
 
+SideFilesMade::SideFilesMade(const std::wstring& path, bool journal) : path_(path) {
+  for (size_t k = 0; k < std::size(SideFileSuffixes); ++k) {
+    watched_[k] = journal || k > 0;
+    had_[k] = watched_[k] && IsFile(path + SideFileSuffixes[k]);
+  }
+}
+
+void SideFilesMade::RemoveMade() const {
+  if (path_.empty()) return;
+  for (size_t k = 0; k < std::size(SideFileSuffixes); ++k)
+    if (watched_[k] && !had_[k]) DeleteFileW((path_ + SideFileSuffixes[k]).c_str());
+}
+
 bool DeleteWithSideFiles(const std::wstring& path, Freed* freed) {
   // The database first: while it stands, a journal beside it may be what rolls it back, so no
   // companion goes on its own. Once it is gone its companions must go too, or a database made

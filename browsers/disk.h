@@ -62,6 +62,20 @@ struct Freed {
 // A SQLite database file's companions, which belong to it and go with it.
 constexpr const wchar_t* SideFileSuffixes[] = {L"-journal", L"-wal", L"-shm"};
 
+// The companions a reading of a database may make, noted before it: RemoveMade() takes away those
+// that were not there (one still held by someone else stays: the platform refuses to delete it).
+// Without `journal` only the -wal and -shm are looked after.
+class SideFilesMade {
+ public:
+  SideFilesMade() = default;
+  SideFilesMade(const std::wstring& path, bool journal);
+  void RemoveMade() const;
+
+ private:
+  std::wstring path_;
+  bool watched_[3] = {}, had_[3] = {};
+};
+
 // Deletes a file together with its -journal, -wal and -shm (a folder of that name goes with
 // everything in it). True when none of them is left.
 bool DeleteWithSideFiles(const std::wstring& path, Freed* freed = nullptr);

@@ -36,6 +36,7 @@
 #include "settings.h"
 #include "test_cache.h"
 #include "test_util.h"
+#include "urlcache.h"
 
 namespace {
 
@@ -257,39 +258,20 @@ int CacheSteps(const std::string& folder, bool countOnly) {
   return temporary.items ? 0 : 1;
 }
 
-// The same count written out: one walk of the cache as the program must walk it (each entry's
-// size asked first, then the entry fetched into a block of exactly that size, freed before the
-// next), the entries told apart and their sizes added up as they come.
+// The same count written out over the program's own walk of the cache (each entry's size asked,
+// then the entry fetched into a block of that size): the entries told apart and their sizes added
+// up as they come.
 int BareCacheCount() {
   unsigned long long items = 0, bytes = 0, cookies = 0;  // as the two steps count them
-  DWORD size = 0;
-  HANDLE find = FindFirstUrlCacheEntryA(nullptr, nullptr, &size);
-  if (find || GetLastError() != ERROR_INSUFFICIENT_BUFFER) return 1;
-  HLOCAL block = LocalAlloc(LMEM_FIXED, size);
-  static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block)->dwStructSize = size;
-  find = FindFirstUrlCacheEntryA(nullptr, static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block), &size);
-  while (find) {
-    const auto* entry = static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block);
-    if ((entry->CacheEntryType & NORMAL_CACHE_ENTRY) && entry->lpszSourceUrlName) {
-      if (entry->CacheEntryType & COOKIE_CACHE_ENTRY) {
-        ++cookies;
-      } else {
-        ++items;
-        bytes += (static_cast<unsigned long long>(entry->dwSizeHigh) << 32) | entry->dwSizeLow;
-      }
+  winapp::WalkUrlCache([&](const INTERNET_CACHE_ENTRY_INFOA& entry) {
+    if (!(entry.CacheEntryType & NORMAL_CACHE_ENTRY) || !entry.lpszSourceUrlName) return;
+    if (entry.CacheEntryType & COOKIE_CACHE_ENTRY) {
+      ++cookies;
+    } else {
+      ++items;
+      bytes += (static_cast<unsigned long long>(entry.dwSizeHigh) << 32) | entry.dwSizeLow;
     }
-    LocalFree(block);
-    block = nullptr;
-    size = 0;
-    FindNextUrlCacheEntryA(find, nullptr, &size);
-    if (size == 0) break;
-    block = LocalAlloc(LMEM_FIXED, size);
-    static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block)->dwStructSize = size;
-    if (!FindNextUrlCacheEntryA(find, static_cast<INTERNET_CACHE_ENTRY_INFOA*>(block), &size)) break;
-  }
-  if (block) LocalFree(block);
-  if (!find) return 1;
-  FindCloseUrlCache(find);
+  });
   return items ? 0 : 1;
 }
 
