@@ -145,7 +145,7 @@ extern "C" __declspec(dllexport) int ListCookieSites(const char* settingsFile, c
     if (!(entry.CacheEntryType & NORMAL_CACHE_ENTRY) || !entry.lpszSourceUrlName) return;
     std::string_view name = entry.lpszSourceUrlName;
     if (winapp::IsCookieEntry(name)) gathering.Add(winapp::CookieEntryHost(name), name, 1);
-  });
+  }, winapp::CacheWalk::Read);
   // Read without the settings lock, as the question before a run reads it.
   char browsers[50] = {};
   GetPrivateProfileStringA("Settings", "Browsers", "", browsers, sizeof browsers, settingsFile);

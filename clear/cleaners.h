@@ -33,8 +33,9 @@ std::string DeleteRegistryKey(HKEY root, const char* path);
 // The typed addresses: the key deleted (unless `countOnly`), its values counted.
 void ClearTypedUrlList(Tally* tally = nullptr, bool countOnly = false);
 
-// tmpInt: every entry of the platform's URL cache with its size (a walk of all its containers).
-void FillCacheNames(NameList& names);
+// tmpInt: every entry of the platform's URL cache with its size (a walk of all its containers;
+// the run's walk, or Analyze's reading of the same entries).
+void FillCacheNames(NameList& names, winapp::CacheWalk how = winapp::CacheWalk::Probed);
 // The two cache steps over one walk: the temporary files, and the cookies that the keep-list
 // (`upperEntries`) does not keep. Each deletes its entries, or with `countOnly` only counts them.
 void ClearTemporaryEntries(const NameList& names, Tally& tally, bool countOnly = false);

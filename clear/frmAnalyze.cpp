@@ -108,7 +108,7 @@ struct frmAnalyze::Work {
       // One walk serves both cache steps, which the run makes one after the other: the first
       // takes no cookie, so the second meets the same cookies.
       NameList names;
-      FillCacheNames(names);
+      FillCacheNames(names, winapp::CacheWalk::Read);
       if (flags[TmpInt] == 1) ClearTemporaryEntries(names, traces[TmpInt], true);
       std::vector<std::string> entries;
       if (flags[Cookies] == 1 && ReadKeepList(folder, entries, false))

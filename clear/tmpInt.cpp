@@ -8,12 +8,12 @@
 
 bool IsTemporaryFileEntry(std::string_view name) { return name.find("Cookie") == std::string_view::npos; }
 
-void FillCacheNames(NameList& names) {
+void FillCacheNames(NameList& names, winapp::CacheWalk how) {
   names.Clear();
   winapp::WalkUrlCache([&names](const INTERNET_CACHE_ENTRY_INFOA& entry) {
     if ((entry.CacheEntryType & NORMAL_CACHE_ENTRY) && entry.lpszSourceUrlName)
       names.AddItem(entry.lpszSourceUrlName, (static_cast<unsigned long long>(entry.dwSizeHigh) << 32) | entry.dwSizeLow);
-  });
+  }, how);
 }
 
 namespace {

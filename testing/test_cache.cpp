@@ -7,7 +7,8 @@ namespace testcache {
 
 namespace {
 
-bool Seed(const std::string& url, const char* extension, DWORD type, const std::string& body) {
+bool Seed(const std::string& url, const char* extension, DWORD type, const std::string& body,
+          const std::string& headers = {}) {
   char file[MAX_PATH] = {};
   if (!CreateUrlCacheEntryA(url.c_str(), 0, extension, file, 0)) return false;
   HANDLE h = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -16,7 +17,9 @@ bool Seed(const std::string& url, const char* extension, DWORD type, const std::
   WriteFile(h, body.data(), static_cast<DWORD>(body.size()), &put, nullptr);
   CloseHandle(h);
   FILETIME none{};
-  return CommitUrlCacheEntryA(url.c_str(), file, none, none, type, nullptr, 0, nullptr, nullptr) != FALSE;
+  return CommitUrlCacheEntryA(url.c_str(), file, none, none, type,
+                              headers.empty() ? nullptr : reinterpret_cast<BYTE*>(const_cast<char*>(headers.data())),
+                              static_cast<DWORD>(headers.size()), nullptr, nullptr) != FALSE;
 }
 
 template <class Keep>
@@ -37,7 +40,9 @@ std::vector<std::string> Walk(Keep keep) {
 
 }  // namespace
 
-bool SeedContent(const std::string& url) { return Seed(url, "htm", NORMAL_CACHE_ENTRY, "<html>cached</html>"); }
+bool SeedContent(const std::string& url, const std::string& headers) {
+  return Seed(url, "htm", NORMAL_CACHE_ENTRY, "<html>cached</html>", headers);
+}
 
 bool SeedCookie(const std::string& name) {
   return Seed(name, "txt", NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY, "id\n42\nexample.com/\n0\n");

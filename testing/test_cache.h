@@ -7,8 +7,9 @@
 
 namespace testcache {
 
-// A content entry, as a browser stores a downloaded page or picture.
-bool SeedContent(const std::string& url);
+// A content entry, as a browser stores a downloaded page or picture (with the response's
+// headers, when given, in its record).
+bool SeedContent(const std::string& url, const std::string& headers = {});
 // A cookie entry "Cookie:user@host/path", stored with NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY.
 bool SeedCookie(const std::string& name);
 // Every entry name of every container (content, cookies, history), in the platform's order.

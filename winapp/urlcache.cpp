@@ -1,6 +1,7 @@
 #include "urlcache.h"
 
 #include <cstring>
+#include <vector>
 
 #include "raii.h"
 
@@ -12,7 +13,41 @@ namespace winapp {
 static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry record");
 #endif
 
-void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOA&)>& each) {
+namespace {
+
+void ReadUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOA&)>& each) {
+  // 8-byte units keep the record's pointers aligned. Most entries fit the first 4 KB; one that
+  // does not is fetched again once, into a block of the size the platform named. A platform that
+  // names no larger size, or asks again, ends the walk as a failed fetch does.
+  std::vector<unsigned long long> block(4096 / sizeof(unsigned long long));
+  auto fetch = [&block](auto&& call) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      DWORD room = static_cast<DWORD>(block.size() * sizeof block[0]);
+      DWORD size = room;
+      reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data())->dwStructSize = size;
+      if (call(reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data()), &size)) return true;
+      if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= room || size > (64u << 20)) return false;
+      block.assign((size + sizeof block[0] - 1) / sizeof block[0], 0);
+    }
+    return false;
+  };
+  UrlCacheFind find;
+  if (!fetch([&find](INTERNET_CACHE_ENTRY_INFOA* record, DWORD* size) {
+        find.reset(FindFirstUrlCacheEntryA(nullptr, record, size));
+        return static_cast<bool>(find);
+      }))
+    return;
+  do {
+    each(*reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOA*>(block.data()));
+  } while (fetch([&find](INTERNET_CACHE_ENTRY_INFOA* record, DWORD* size) {
+    return FindNextUrlCacheEntryA(find.get(), record, size) != FALSE;
+  }));
+}
+
+}  // namespace
+
+void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOA&)>& each, CacheWalk how) {
+  if (how == CacheWalk::Read) return ReadUrlCache(each);
   // One block per entry, sized exactly by a probe and freed before the next entry is fetched.
   DWORD size = 0;
   UrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, nullptr, &size));

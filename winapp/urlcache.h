@@ -12,9 +12,16 @@
 
 namespace winapp {
 
+// How a walk fetches the entries. `Probed`, the clearing run's: each entry's size asked first, then
+// the entry fetched into a block of exactly that size, freed before the next. `Read`, for walks
+// that only look (Analyze, the list of sites): one block kept for the whole walk and grown when an
+// entry does not fit, so that an entry costs one call instead of two; the entries are the same.
+enum class CacheWalk { Probed, Read };
+
 // Calls `each` with every entry of every container (content, cookies, history) in the platform's
 // order; the record and its strings live only during the call.
-void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOA&)>& each);
+void WalkUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOA&)>& each,
+                  CacheWalk how = CacheWalk::Probed);
 
 // The cookie step takes names that begin with "Cookie" (letter case counts).
 bool IsCookieEntry(std::string_view name);

@@ -249,7 +249,7 @@ int Bare(const std::string& folder) {
 // The URL cache as Analyze and the run take it: one walk for both cache steps, counted or deleted.
 int CacheSteps(const std::string& folder, bool countOnly) {
   NameList names;
-  FillCacheNames(names);
+  FillCacheNames(names, countOnly ? winapp::CacheWalk::Read : winapp::CacheWalk::Probed);
   Tally temporary, cookies;
   ClearTemporaryEntries(names, temporary, countOnly);
   std::vector<std::string> entries;
@@ -258,9 +258,8 @@ int CacheSteps(const std::string& folder, bool countOnly) {
   return temporary.items ? 0 : 1;
 }
 
-// The same count written out over the program's own walk of the cache (each entry's size asked,
-// then the entry fetched into a block of that size): the entries told apart and their sizes added
-// up as they come.
+// The same count written out over Analyze's own reading of the cache (one block for the walk,
+// an entry a call): the entries told apart and their sizes added up as they come.
 int BareCacheCount() {
   unsigned long long items = 0, bytes = 0, cookies = 0;  // as the two steps count them
   winapp::WalkUrlCache([&](const INTERNET_CACHE_ENTRY_INFOA& entry) {
@@ -271,7 +270,7 @@ int BareCacheCount() {
       ++items;
       bytes += (static_cast<unsigned long long>(entry.dwSizeHigh) << 32) | entry.dwSizeLow;
     }
-  });
+  }, winapp::CacheWalk::Read);
   return items ? 0 : 1;
 }
 

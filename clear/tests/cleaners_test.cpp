@@ -230,6 +230,25 @@ TEST_F(Cleaners, HistoryObjectThatCannotBeCreatedIsSkipped) {
   EXPECT_FALSE(SUCCEEDED(ClearUrlHistory()));
 }
 
+// Analyze reads the cache into one block it grows; the run probes and fetches each entry. Both
+// must list the same entries with the same sizes, an entry larger than the first block and the
+// one after it included.
+TEST_F(Cleaners, AnalyzesReadingOfTheCacheListsWhatTheRunsWalkLists) {
+  SeedSites();
+  ASSERT_TRUE(testcache::SeedContent("http://big.example/" + std::string(1500, 'p'),
+                                     "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(9000, 'h') + "\r\n\r\n"));
+  ASSERT_TRUE(testcache::SeedContent("http://after.example/"));
+  NameList probed, read;
+  FillCacheNames(probed);
+  FillCacheNames(read, CacheWalk::Read);
+  ASSERT_EQ(probed.ListCount(), 11);
+  ASSERT_EQ(read.ListCount(), probed.ListCount());
+  for (int i = 0; i < probed.ListCount(); ++i) {
+    EXPECT_EQ(read.List(i), probed.List(i)) << i;
+    EXPECT_EQ(read.Size(i), probed.Size(i)) << i;
+  }
+}
+
 TEST_F(Cleaners, EmptyCacheIsNoWork) {
   cleartest::WriteSettings(dir.path(), "0", "1", "1", "0", "0");
   RunOnce();
