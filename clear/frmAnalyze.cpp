@@ -266,6 +266,13 @@ void frmAnalyze::ShowRows() {
     shpBar[line]->SetVisible(width > 0);
     ++line;
   }
+  if (line == 0) {
+    // No trace chosen: an empty window would look like a count that failed.
+    lblName[0]->SetText("Nothing chosen");
+    lblCount[0]->SetText("choose what to clear under Settings in the control panel");
+    shpBar[0]->SetVisible(false);
+    line = 1;
+  }
   for (; line < Rows; ++line) {
     lblName[line]->SetText("");
     lblCount[line]->SetText("");

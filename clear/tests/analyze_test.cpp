@@ -151,6 +151,16 @@ TEST_F(AnalyzeTest, MakesNoKeepListAndClearNowAsksThenStartsTheRun) {
   EXPECT_TRUE(app::Ended());
 }
 
+TEST_F(AnalyzeTest, NothingChosenSaysWhereToChoose) {
+  cleartest::WriteSettings(dir.path(), "0", "0", "0", "0", "0");
+  WatchedAnalyze analyze(dir.path(), AnalyzeCommand);
+  Count(analyze);
+  EXPECT_EQ(Text(analyze, "lblName0"), "Nothing chosen");
+  EXPECT_EQ(Text(analyze, "lblCount0"), "choose what to clear under Settings in the control panel");
+  EXPECT_EQ(Text(analyze, "lblName1"), "");
+  EXPECT_EQ(Text(analyze, "lblTotal"), "In all: 0 items, 0 bytes");
+}
+
 TEST_F(AnalyzeTest, OnlyItsOwnCommandTextOpensIt) {
   cleartest::WriteSettings(dir.path(), "0", "1", "1", "0", "0");
   for (const char* text : {"", LaunchToken, "K4T9B3 /ANALYZE", "/analyze"}) {
