@@ -43,6 +43,13 @@ make_prefix() {
     "$WINE" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Wine draws the caption buttons (minimize, maximize, close) with its Marlett font. Debian ships
+  # it (fonts-wine) where Wine's loader, called directly, does not look, and the buttons then show
+  # the letters "0 1 r"; the prefix's own Fonts folder is always searched.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }
 
 # One wineserver for a whole session of many programs: each then starts in milliseconds. Its
