@@ -270,7 +270,7 @@ Section "Install"
       ${ElseIf} $0 == 4
         MessageBox MB_OK|MB_ICONSTOP "Setup cannot upgrade the installation in$\r$\n$INSTDIR$\r$\n$\r$\nOther accounts of this computer can change the files in it. Make the folder your own, or uninstall and install again, and run Setup again. Nothing has been installed." /SD IDOK
       ${Else}
-        MessageBox MB_OK|MB_ICONSTOP "Setup cannot make the folder$\r$\n$INSTDIR$\r$\n$\r$\nyour own. Choose a folder of your own, such as one in your user profile, and run Setup again. Nothing has been installed." /SD IDOK
+        MessageBox MB_OK|MB_ICONSTOP "Setup cannot make this folder your own:$\r$\n$INSTDIR$\r$\n$\r$\nChoose a folder of your own, such as one in your user profile, and run Setup again. Nothing has been installed." /SD IDOK
       ${EndIf}
       SetErrorLevel 2
       Quit
