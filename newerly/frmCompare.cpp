@@ -11,7 +11,7 @@ const char* const VersionKeys[4] = {"QuietVer", "PanelVer", "LaunchVer", "ClearV
 }
 
 frmCompare::frmCompare(frmUpdate& update, std::string folder)
-    : Form({.name = "frmCompare", .caption = "Quietrail Update Checker", .client = {6840, 4200},
+    : Form({.name = "frmCompare", .caption = "Quietrail Update Checker", .client = {6840, 4620},
             .defaultButton = "Command1"}),
       update_(update), folder_(std::move(folder)) {
   for (Picture* tick : {&tickQuietrail, &tickPanel, &tickLaunch, &tickClear, &tickBrowsers}) tick->SetVisible(false);

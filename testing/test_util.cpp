@@ -229,6 +229,34 @@ HWND ChildNamed(HWND form, const char* name) {
   return GetDlgItem(form, core::ControlId(name));
 }
 
+namespace {
+struct Outside {
+  HWND form;
+  RECT client;
+  std::vector<std::string> found;
+};
+BOOL CALLBACK CheckInside(HWND w, LPARAM lp) {
+  auto* o = reinterpret_cast<Outside*>(lp);
+  // The control's own mark, so that a window not shown yet is checked as it will be shown.
+  if (GetParent(w) != o->form || !(GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE)) return TRUE;
+  RECT r;
+  GetWindowRect(w, &r);
+  MapWindowPoints(HWND_DESKTOP, o->form, reinterpret_cast<POINT*>(&r), 2);
+  if (r.left < 0 || r.top < 0 || r.right > o->client.right || r.bottom > o->client.bottom) {
+    std::string text = TextOf(w);
+    o->found.push_back(text.empty() ? "#" + std::to_string(GetDlgCtrlID(w)) : text);
+  }
+  return TRUE;
+}
+}  // namespace
+
+std::vector<std::string> ControlsOutside(HWND form) {
+  Outside o{form, {}, {}};
+  GetClientRect(form, &o.client);
+  EnumChildWindows(form, CheckInside, reinterpret_cast<LPARAM>(&o));
+  return o.found;
+}
+
 int GdiObjectCount() {
   if (DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return static_cast<int>(n);
 #pragma GCC diagnostic push

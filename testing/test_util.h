@@ -66,6 +66,9 @@ std::string TextOf(HWND w);
 std::vector<HWND> TopWindows(const char* cls, DWORD pid = 0, bool visibleOnly = false);
 // A form's control window by the control's name.
 HWND ChildNamed(HWND form, const char* name);
+// The texts (or, without text, the ids) of a window's controls marked visible that reach beyond
+// its client area: a control cut off by the window's edge.
+std::vector<std::string> ControlsOutside(HWND form);
 
 // GDI objects of this process: GetGuiResources where the system counts them, otherwise (Wine)
 // the live entries of the process's GDI handle table.

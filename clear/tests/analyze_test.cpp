@@ -221,6 +221,9 @@ TEST_F(AnalyzeTest, WindowsFitTheirTextsAt96And144) {
       }
       EXPECT_EQ(form->Dpi(), to) << where;
       EnumChildWindows(form->hwnd(), CheckFits, reinterpret_cast<LPARAM>(&where));
+      // At the other resolution the Analyze window is wider than the test's screen, which cuts
+      // the window down: the controls are checked where the window is at home.
+      if (to == dpi) EXPECT_EQ(testutil::ControlsOutside(form->hwnd()), std::vector<std::string>{}) << where;
     }
   }
   run.Unload();

@@ -276,6 +276,7 @@ TEST_F(Checker, TheTableShowsInstalledAndAvailableVersionsAndTicksTheUpdates) {
     w.compare.Show();
     ASSERT_TRUE(w.compare.Loaded()) << "case " << i;
     EXPECT_EQ(w.compare.Caption(), "Quietrail Update Checker") << "case " << i;
+    EXPECT_EQ(testutil::ControlsOutside(w.compare.hwnd()), std::vector<std::string>{}) << "case " << i;
     EXPECT_EQ(Ticks(), c.ticks) << "case " << i;
     const char* pcLabels[4] = {"lblQuietrailPC", "lblPanelPC", "lblLaunchPC", "lblClearPC"};
     const char* avLabels[4] = {"lblQuietrailAvailable", "lblPanelAvailable", "lblLaunchAvailable", "lblClearAvailable"};

@@ -207,6 +207,7 @@ void CheckLayout(winapp::Form& form, UINT dpi, const std::string& what) {
   GetClientRect(form.hwnd(), &client);
   EXPECT_NEAR(client.right, Pixels(form.Desc().client.cx, dpi), 1) << what;
   EXPECT_NEAR(client.bottom, Pixels(form.Desc().client.cy, dpi), 1) << what;
+  EXPECT_EQ(testutil::ControlsOutside(form.hwnd()), std::vector<std::string>{}) << what;
   std::vector<HWND> children;
   EnumChildWindows(form.hwnd(), AddChild, reinterpret_cast<LPARAM>(&children));
   xpskin::SkinClip skin;
