@@ -90,24 +90,25 @@ StoreState LevelStore::OpenWith(bool reuseLogs) {
   return StateOf(s, folder_);
 }
 
-StoreState LevelStore::Open(const std::wstring& folder) {
+StoreState LevelStore::Prepare(const std::wstring& folder, leveldb::Env* copy) {
   Close();
-  copy_.reset();
+  copy_.reset(copy);
   folder_ = folder;
   if (!IsFile(folder + L"\\CURRENT")) return StoreState::Damaged;
   if (InUse(folder + L"\\LOCK")) return StoreState::Busy;
-  return OpenWith(true);
+  return StoreState::Ready;
+}
+
+StoreState LevelStore::Open(const std::wstring& folder) {
+  StoreState state = Prepare(folder, nullptr);
+  return state == StoreState::Ready ? OpenWith(true) : state;
 }
 
 // A store's files are the browser's own, of any size it gave them; a copy is refused beyond this.
 constexpr size_t MaxCopiedFile = 512u << 20;
 
 StoreState LevelStore::OpenCopy(const std::wstring& folder) {
-  Close();
-  copy_.reset(leveldb::NewMemEnv(&Env()));
-  folder_ = folder;
-  if (!IsFile(folder + L"\\CURRENT")) return StoreState::Damaged;
-  if (InUse(folder + L"\\LOCK")) return StoreState::Busy;
+  if (StoreState state = Prepare(folder, leveldb::NewMemEnv(&Env())); state != StoreState::Ready) return state;
   std::string name = Utf8(folder);
   WIN32_FIND_DATAW found;
   HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);

@@ -46,6 +46,9 @@ class LevelStore {
   std::wstring folder_;
   leveldb::DB* db_ = nullptr;
   std::unique_ptr<leveldb::Env> copy_;  // the files in memory, when counting
+  // Closes what was open, takes `copy` (null: the files themselves) and checks that `folder`
+  // holds a store no one holds: Ready, Damaged or Busy.
+  StoreState Prepare(const std::wstring& folder, leveldb::Env* copy);
   StoreState OpenWith(bool reuseLogs);
 };
 

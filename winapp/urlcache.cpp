@@ -20,28 +20,23 @@ void ReadUrlCache(const std::function<void(const INTERNET_CACHE_ENTRY_INFOA&)>& 
   // does not is fetched again once, into a block of the size the platform named. A platform that
   // names no larger size, or asks again, ends the walk as a failed fetch does.
   std::vector<unsigned long long> block(4096 / sizeof(unsigned long long));
-  auto fetch = [&block](auto&& call) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      DWORD room = static_cast<DWORD>(block.size() * sizeof block[0]);
-      DWORD size = room;
-      reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data())->dwStructSize = size;
-      if (call(reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data()), &size)) return true;
-      if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= room || size > (64u << 20)) return false;
-      block.assign((size + sizeof block[0] - 1) / sizeof block[0], 0);
-    }
-    return false;
-  };
   UrlCacheFind find;
-  if (!fetch([&find](INTERNET_CACHE_ENTRY_INFOA* record, DWORD* size) {
-        find.reset(FindFirstUrlCacheEntryA(nullptr, record, size));
-        return static_cast<bool>(find);
-      }))
-    return;
-  do {
-    each(*reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOA*>(block.data()));
-  } while (fetch([&find](INTERNET_CACHE_ENTRY_INFOA* record, DWORD* size) {
-    return FindNextUrlCacheEntryA(find.get(), record, size) != FALSE;
-  }));
+  for (bool grown = false;;) {
+    auto* record = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data());
+    DWORD room = static_cast<DWORD>(block.size() * sizeof block[0]), size = room;
+    record->dwStructSize = size;
+    // No handle yet: the first entry is still to be fetched.
+    bool fetched = find ? FindNextUrlCacheEntryA(find.get(), record, &size) != FALSE
+                        : (find.reset(FindFirstUrlCacheEntryA(nullptr, record, &size)), static_cast<bool>(find));
+    if (fetched) {
+      each(*record);
+      grown = false;
+      continue;
+    }
+    if (grown || GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= room || size > (64u << 20)) return;
+    block.assign((size + sizeof block[0] - 1) / sizeof block[0], 0);
+    grown = true;
+  }
 }
 
 }  // namespace
